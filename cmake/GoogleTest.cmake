@@ -1,0 +1,22 @@
+# Linux uses Debian's prebuilt GoogleTest; the mingw build compiles it from Debian's sources.
+if(CMAKE_CROSSCOMPILING)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+    add_library(GTest::gmock ALIAS gmock)
+else()
+    find_package(GTest REQUIRED)
+endif()
+
+# One test executable per room; ctest runs it whole (under Wine in the Windows build).
+function(tovrin_add_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE tovrin_options GTest::gtest GTest::gmock Threads::Threads ${T_LIBS})
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "TOVRIN_PLUGIN=$<TARGET_FILE:Tovrin>;WINEDEBUG=-all")
+    add_dependencies(${name} Tovrin)
+endfunction()

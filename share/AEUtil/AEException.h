@@ -14,12 +14,16 @@ public:
         __attribute__((format(printf, 5, 6)))
 #endif
         ;
-    PF_Err Error() const noexcept { return err_; }
-    const char* what() const noexcept override { return message_; }
+    PF_Err Error() const noexcept {
+        return err_;
+    }
+    const char* what() const noexcept override {
+        return message_;
+    }
 
 private:
     PF_Err err_;
-    char message_[4096];
+    char message_[4098];
 };
 
 // The same shape, carrying a Windows error code.
@@ -30,12 +34,16 @@ public:
         __attribute__((format(printf, 5, 6)))
 #endif
         ;
-    unsigned long Code() const noexcept { return code_; }
-    const char* what() const noexcept override { return message_; }
+    unsigned long Code() const noexcept {
+        return code_;
+    }
+    const char* what() const noexcept override {
+        return message_;
+    }
 
 private:
     unsigned long code_;
-    char message_[4096];
+    char message_[4098];
 };
 
 // A host suite that cannot be acquired is raised as the bare code PF_Err_BAD_CALLBACK_PARAM.

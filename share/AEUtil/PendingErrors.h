@@ -9,8 +9,8 @@ namespace AEUtil {
 void CreatePendingErrors() noexcept;  // first-call setup
 void DestroyPendingErrors() noexcept; // teardown
 bool PendingErrorsExist() noexcept;
-void ClearPendingErrors() noexcept;         // start of every command, on the calling thread
+void ClearPendingErrors() noexcept;           // start of every command, on the calling thread
 void RecordPendingError(PF_Err err) noexcept; // appends a non-zero code when the list exists
-PF_Err FirstPendingError() noexcept;         // the earliest code of this thread's list, or 0
+PF_Err FirstPendingError() noexcept;          // the earliest code of this thread's list, or 0
 
 } // namespace AEUtil

@@ -34,10 +34,10 @@ public:
     // The index of (name, version) in kSuiteEntries; raises 516 when the framework does not know it.
     static std::size_t IndexOf(const char* name, A_long version);
 
-    const PF_HandleSuite1* HandleSuite();            // "PF Handle Suite" 2
-    const PFAppSuite4* AppSuite();                   // "PF AE App Suite" 6
-    const PF_ParamUtilsSuite1* ParamUtilsSuite();    // "PF Param Utils Suite" 2
-    const PF_WorldSuite1* WorldSuite1();             // "PF World Suite" 1
+    const PF_HandleSuite1* HandleSuite();                 // "PF Handle Suite" 2
+    const PFAppSuite4* AppSuite();                        // "PF AE App Suite" 6
+    const PF_ParamUtilsSuite1* ParamUtilsSuite();         // "PF Param Utils Suite" 2
+    const PF_WorldSuite1* WorldSuite1();                  // "PF World Suite" 1
     const PF_WorldTransformSuite1* WorldTransformSuite(); // "PF World Transform Suite" 1
 
 private:

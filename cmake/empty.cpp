@@ -1,0 +1,1 @@
+// Keeps a room that has no sources yet a valid object library.

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests, the Windows cross-build and the tool need (Debian 12, root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+    cmake ninja-build g++ make pkg-config python3 clang-format
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+    libopenimageio-dev openimageio-tools libcli11-dev nlohmann-json3-dev libopencv-imgproc-dev
+    xvfb x11-apps imagemagick fonts-ipafont-gothic locales
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    apt-get update
+    apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -12,11 +12,14 @@ else()
 endif()
 
 # One test executable per room; ctest runs it whole (under Wine in the Windows build). PLUGIN: the test
-# loads the built plug-in file, whose path it finds in TOVRIN_PLUGIN.
+# loads the built plug-in file, whose path it finds in TOVRIN_PLUGIN. OWN_MAIN: the test brings its main().
 function(tovrin_add_test name)
-    cmake_parse_arguments(T "PLUGIN" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "PLUGIN;OWN_MAIN" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE tovrin_options GTest::gtest GTest::gmock Threads::Threads ${T_LIBS})
+    if(NOT T_OWN_MAIN)
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
     add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "TOVRIN_PLUGIN=$<TARGET_FILE:Tovrin>;WINEDEBUG=-all")
     if(T_PLUGIN)

@@ -31,3 +31,5 @@ Block SplitBlock(int32_t items, int32_t i, int32_t calls);
 
 // Runs a pass through the host's iterate_generic; the host's result is the pass's result.
 PF_Err RunPass(const PF_InData* in_data, A_long iterations, PassContext* context, PassFunction pass);
+// The same for a pass whose context is a record of its own (the key selection passes).
+PF_Err RunPassOn(const PF_InData* in_data, A_long iterations, void* context, PassFunction pass);

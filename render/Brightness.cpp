@@ -168,19 +168,20 @@ PF_Err ApplyBrightness16(PF_EffectWorld* destination, const PF_InData* in_data, 
 }
 
 PF_Err ApplyBrightnessFloat(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
-                            PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
-                            double fullGain, double liftExponent, uint8_t clearUnselected) {
+                            PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane,
+                            double b, double fullGain, double liftExponent, uint8_t clearUnselected) {
     return ApplyBrightnessOf<DepthFloat>(destination, in_data, iterations, source, area, plane, b, fullGain,
                                          liftExponent, clearUnselected);
 }
 
 PF_Err ApplyBrightness(PF_PixelFormat format, PF_EffectWorld* destination, const PF_InData* in_data,
-                       A_long iterations, PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane,
-                       double b, double fullGain, double liftExponent, uint8_t clearUnselected) {
+                       A_long iterations, PF_EffectWorld* source, const PF_Rect& area,
+                       const SelectionPlane& plane, double b, double fullGain, double liftExponent,
+                       uint8_t clearUnselected) {
     switch (format) {
     case PF_PixelFormat_ARGB32:
-        return ApplyBrightness8(destination, in_data, iterations, source, area, plane, b, fullGain, liftExponent,
-                                clearUnselected);
+        return ApplyBrightness8(destination, in_data, iterations, source, area, plane, b, fullGain,
+                                liftExponent, clearUnselected);
     case PF_PixelFormat_ARGB64:
         return ApplyBrightness16(destination, in_data, iterations, source, area, plane, b, fullGain,
                                  liftExponent, clearUnselected);

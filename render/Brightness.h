@@ -47,9 +47,10 @@ PF_Err ApplyBrightness16(PF_EffectWorld* destination, const PF_InData* in_data, 
                          PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
                          double fullGain, double liftExponent, uint8_t clearUnselected);
 PF_Err ApplyBrightnessFloat(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
-                            PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
-                            double fullGain, double liftExponent, uint8_t clearUnselected);
+                            PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane,
+                            double b, double fullGain, double liftExponent, uint8_t clearUnselected);
 // The variant of the pixel format; PF_Err_UNRECOGNIZED_PARAM_TYPE for any other format.
 PF_Err ApplyBrightness(PF_PixelFormat format, PF_EffectWorld* destination, const PF_InData* in_data,
-                       A_long iterations, PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane,
-                       double b, double fullGain, double liftExponent, uint8_t clearUnselected);
+                       A_long iterations, PF_EffectWorld* source, const PF_Rect& area,
+                       const SelectionPlane& plane, double b, double fullGain, double liftExponent,
+                       uint8_t clearUnselected);

@@ -10,7 +10,9 @@
 
 namespace {
 
-constexpr int64_t RoundUpTo4(int64_t n) noexcept { return (n + 3) & ~int64_t{3}; }
+constexpr int64_t RoundUpTo4(int64_t n) noexcept {
+    return (n + 3) & ~int64_t{3};
+}
 
 std::size_t PixelSizeOf(PF_PixelFormat format) noexcept {
     switch (format) {
@@ -139,7 +141,8 @@ PF_Err BuildSelectionPlane(SelectionPlane& plane, const PF_InData* in_data, A_lo
     context.in_data = in_data;
     context.keys = keys;
     context.selectedValue = value;
-    InitSelectionPlane(context.plane, empty ? 0 : static_cast<int32_t>(width), empty ? 0 : static_cast<int32_t>(height));
+    InitSelectionPlane(context.plane, empty ? 0 : static_cast<int32_t>(width),
+                       empty ? 0 : static_cast<int32_t>(height));
     FillSelectionPlane(context.plane, 0);
     const PF_Err err = RunPassOn(in_data, iterations, &context, pass);
     plane = context.plane;

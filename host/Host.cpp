@@ -1,0 +1,177 @@
+#include "host/Host.h"
+
+#include <cstdio>
+#include <sstream>
+#include <thread>
+
+#include "host/HostImpl.h"
+
+namespace host {
+namespace {
+std::atomic<Host*> gCurrent{nullptr};
+}
+
+Host::Impl::Impl(Host& self, Settings s)
+    : self(self), settings(s), handles(s.poisonByte, [this](const std::string& w) { Violation(w); }),
+      worlds(s.poisonByte, s.rowPaddingBytes, [this](const std::string& w) { Violation(w); }) {
+    FillBasicSuite(basic);
+    FillUtilCallbacks(utils);
+    FillInteractCallbacks(inter);
+}
+
+Host::Impl::~Impl() = default;
+
+WorkerPool& Host::Impl::Pool() {
+    std::lock_guard lock(poolMutex);
+    int wanted = settings.workerThreads > 0 ? settings.workerThreads
+                                            : int(std::max(1u, std::thread::hardware_concurrency()));
+    if (!pool || pool->Threads() != wanted)
+        pool = std::make_unique<WorkerPool>(wanted);
+    return *pool;
+}
+
+void Host::Impl::Violation(const std::string& what) {
+    std::function<void(const std::string&)> call;
+    {
+        std::lock_guard lock(mutex);
+        violations.push_back(what);
+        call = observer;
+    }
+    std::fprintf(stderr, "embedded host: %s\n", what.c_str());
+    if (call)
+        call(what);
+}
+
+Host::Impl* CurrentHost(const char* callback) {
+    Host* h = gCurrent.load();
+    if (!h) {
+        std::fprintf(stderr, "embedded host: %s called while no host exists\n", callback);
+        return nullptr;
+    }
+    return &h->impl();
+}
+
+Instance* InstanceOf(PF_ProgPtr effect_ref, const char* callback) {
+    Host::Impl* h = CurrentHost(callback);
+    if (!h)
+        return nullptr;
+    auto* c = reinterpret_cast<EffectContext*>(effect_ref);
+    bool known = false;
+    if (c) {
+        std::lock_guard lock(h->mutex);
+        for (Instance* i : h->instances)
+            if (&i->impl().context == c)
+                known = true;
+    }
+    if (!known || c->magic != EffectContext::kMagic) {
+        h->Violation(std::string(callback) + " with an effect reference the host did not give");
+        return nullptr;
+    }
+    return c->instance;
+}
+
+Host::Host(Settings settings) {
+    impl_ = std::make_unique<Impl>(*this, settings);
+    Host* expected = nullptr;
+    if (!gCurrent.compare_exchange_strong(expected, this))
+        throw HostError("another embedded host exists; only one can serve the callbacks at a time");
+}
+
+Host::~Host() {
+    // Worker threads stop before the tables they may still be calling go.
+    {
+        std::lock_guard lock(impl_->poolMutex);
+        impl_->pool.reset();
+    }
+    gCurrent.store(nullptr);
+}
+
+Host* Host::Current() {
+    return gCurrent.load();
+}
+
+const Settings& Host::settings() const {
+    return impl_->settings;
+}
+Settings& Host::settings() {
+    return impl_->settings;
+}
+FaultPlan& Host::Faults() {
+    return impl_->faults;
+}
+SPBasicSuite* Host::BasicSuite() {
+    return &impl_->basic;
+}
+PF_UtilCallbacks* Host::Utils() {
+    return &impl_->utils;
+}
+const PF_InteractCallbacks& Host::Interact() const {
+    return impl_->inter;
+}
+
+HandleStats Host::Handles() const {
+    return impl_->handles.Stats();
+}
+WorldStats Host::Worlds() const {
+    return impl_->worlds.Stats();
+}
+
+std::vector<SuiteUse> Host::Suites() const {
+    std::lock_guard lock(impl_->mutex);
+    std::vector<SuiteUse> out;
+    for (const auto& [key, use] : impl_->suites)
+        out.push_back(use);
+    return out;
+}
+
+long Host::SuitesHeld() const {
+    std::lock_guard lock(impl_->mutex);
+    long held = 0;
+    for (const auto& [key, use] : impl_->suites)
+        held += use.acquired;
+    return held;
+}
+
+std::string Host::LeakReport() const {
+    std::ostringstream s;
+    s << impl_->handles.LeakReport() << impl_->worlds.LeakReport();
+    {
+        std::lock_guard lock(impl_->mutex);
+        for (const auto& [key, use] : impl_->suites)
+            if (use.acquired > 0)
+                s << "suite \"" << use.name << "\" " << use.version << " acquired " << use.acquired
+                  << " time(s) more than released\n";
+        for (const auto& [p, size] : impl_->blocks)
+            s << "basic-suite block of " << size << " bytes not freed\n";
+    }
+    return s.str();
+}
+
+std::vector<std::string> Host::Violations() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->violations;
+}
+
+void Host::ClearViolations() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->violations.clear();
+}
+
+void Host::SetViolationObserver(std::function<void(const std::string&)> observer) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->observer = std::move(observer);
+}
+
+void Host::ReportViolation(const std::string& what) {
+    impl_->Violation(what);
+}
+
+int Host::WorkerThreads() const {
+    return impl_->Pool().Threads();
+}
+
+void Host::SetWorkerThreads(int threads) {
+    impl_->settings.workerThreads = threads;
+}
+
+} // namespace host

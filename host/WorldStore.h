@@ -1,0 +1,71 @@
+#pragma once
+// Every world the host makes, for the plug-in or for the caller: pixel memory with padded rows, guard
+// bytes around it, and the pixel format the world was made in.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "sdk/AE_Effect.h"
+
+namespace host {
+
+// Bytes per pixel of 'argb', 'ae16' and 'ae32'; 0 for any other format.
+int PixelSize(PF_PixelFormat format);
+std::string PixelFormatName(PF_PixelFormat format);
+
+struct WorldStats {
+    std::size_t livePluginWorlds = 0; // made through the World suites and not yet disposed
+    std::size_t liveHostWorlds = 0;   // made by the host's caller (host::World)
+    std::size_t created = 0;
+    std::size_t refused = 0;
+};
+
+class WorldStore {
+public:
+    using Report = std::function<void(const std::string&)>;
+    WorldStore(std::uint8_t poison, A_long rowPadding, Report violation)
+        : poison_(poison), rowPadding_(rowPadding), violation_(std::move(violation)) {}
+
+    // Fills `world`; 0 or PF_Err_BAD_CALLBACK_PARAM for a size or format the host cannot make.
+    PF_Err Create(A_long width, A_long height, PF_PixelFormat format, bool clear, bool hostOwned,
+                  PF_EffectWorld* world);
+    // Disposes a world made by Create; reports a world the host does not know, or damaged guards.
+    PF_Err Dispose(PF_EffectWorld* world, bool hostOwned);
+    // The format of a world the host made; false for a world it does not know.
+    bool FormatOf(const PF_EffectWorld* world, PF_PixelFormat* format) const;
+    // Checks the guard bytes and row padding of a world now (the store also checks at disposal).
+    void Check(const PF_EffectWorld* world, const char* when) const;
+
+    void SetRowPadding(A_long bytes) { rowPadding_ = bytes; }
+    void SetPoison(std::uint8_t poison) { poison_ = poison; }
+    void CountRefusal();
+    WorldStats Stats() const;
+    std::string LeakReport() const;
+    void DisposeAll();
+
+private:
+    struct Block {
+        std::unique_ptr<std::uint8_t[]> memory;
+        std::size_t bytes = 0; // rows × rowbytes
+        A_long width = 0, height = 0, rowbytes = 0;
+        PF_PixelFormat format = 0;
+        bool hostOwned = false;
+        std::size_t serial = 0;
+        std::uint8_t* pixels() const;
+    };
+    static constexpr std::size_t kGuard = 64;
+    void CheckBlock(const Block& b, const char* when) const;
+
+    std::uint8_t poison_;
+    A_long rowPadding_;
+    Report violation_;
+    mutable std::mutex mutex_;
+    std::unordered_map<const void*, Block> blocks_; // by pixel address
+    WorldStats stats_;
+};
+
+} // namespace host

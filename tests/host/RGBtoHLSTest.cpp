@@ -1,0 +1,68 @@
+// The host's colour conversion, which the key test depends on bit for bit.
+#include <cmath>
+
+#include "host/Color.h"
+#include "tests/host/HostFixture.h"
+
+namespace tovrin::test {
+namespace {
+
+struct HLS {
+    PF_Fixed h, l, s;
+};
+
+HLS Convert(A_u_char r, A_u_char g, A_u_char b) {
+    PF_Pixel p{255, r, g, b};
+    PF_Fixed out[3];
+    host::RGBtoHLS(p, out);
+    return {out[0], out[1], out[2]};
+}
+
+TEST(RGBtoHLS, GreysHaveNoHueOrSaturation) {
+    for (int v : {0, 1, 128, 254, 255}) {
+        HLS c = Convert(A_u_char(v), A_u_char(v), A_u_char(v));
+        EXPECT_EQ(c.h, 0);
+        EXPECT_EQ(c.s, 0);
+        EXPECT_EQ(c.l, PF_Fixed(std::floor(v / 255.0 * 65536.0 + 0.5)));
+    }
+}
+
+TEST(RGBtoHLS, PrimariesAndSecondaries) {
+    EXPECT_EQ(Convert(255, 0, 0).h, 0);
+    EXPECT_EQ(Convert(0, 255, 0).h, 120 << 16);
+    EXPECT_EQ(Convert(0, 0, 255).h, 240 << 16);
+    EXPECT_EQ(Convert(255, 255, 0).h, 60 << 16);
+    EXPECT_EQ(Convert(255, 0, 255).h, 300 << 16); // negative h wraps by 360
+    HLS red = Convert(255, 0, 0);
+    EXPECT_EQ(red.l, 32768); // 0.5
+    EXPECT_EQ(red.s, 65536); // 1.0
+}
+
+TEST(RGBtoHLS, SaturationUsesTheUpperFormulaAboveHalfLightness) {
+    // (255, 128, 128): mx 1, mn 128/255, L > 0.5, S = d / (2 - mx - mn).
+    double mn = 128 / 255.0;
+    double d = 1.0 - mn;
+    HLS c = Convert(255, 128, 128);
+    EXPECT_EQ(c.s, PF_Fixed(std::floor(d / (2.0 - 1.0 - mn) * 65536.0 + 0.5)));
+    EXPECT_EQ(c.l, PF_Fixed(std::floor((1.0 + mn) / 2.0 * 65536.0 + 0.5)));
+    // (10, 20, 30): L below one half, blue largest.
+    double r = 10 / 255.0, g = 20 / 255.0, b = 30 / 255.0;
+    HLS dark = Convert(10, 20, 30);
+    EXPECT_EQ(dark.s, PF_Fixed(std::floor((b - r) / (b + r) * 65536.0 + 0.5)));
+    EXPECT_EQ(dark.h, PF_Fixed(std::floor(60.0 * (4.0 + (r - g) / (b - r)) * 65536.0 + 0.5)));
+}
+
+using RGBtoHLSCallback = HostTest;
+
+TEST_F(RGBtoHLSCallback, ServesTheConversionAndFailsWhenTold) {
+    PF_Pixel p{255, 0, 255, 0};
+    PF_Fixed hls[3] = {};
+    ASSERT_EQ(utils.colorCB.RGBtoHLS(ref(), &p, hls), PF_Err_NONE);
+    EXPECT_EQ(hls[0], 120 << 16);
+    host.Faults().Inject(host::Fault::RGBtoHLS, 1, PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(utils.colorCB.RGBtoHLS(ref(), &p, hls), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(utils.colorCB.RGBtoHLS(ref(), &p, hls), PF_Err_NONE);
+}
+
+} // namespace
+} // namespace tovrin::test

@@ -180,8 +180,8 @@ std::vector<std::uint8_t> WritePiPL(const std::vector<PiPLProperty>& properties)
 
 PiPLProperty PiPLString(std::uint32_t key, const std::string& text) {
     PiPLProperty p{kVendor, key, 0, 0, {}};
-    p.data.push_back(std::uint8_t(text.size()));
-    p.data.insert(p.data.end(), text.begin(), text.end());
+    std::string counted = std::string(1, char(std::uint8_t(text.size()))) + text;
+    p.data.assign(counted.begin(), counted.end());
     p.data.resize(Padded(p.data.size()), 0);
     p.length = std::uint32_t(p.data.size());
     return p;

@@ -1,0 +1,58 @@
+#pragma once
+// One line of a blur pass as a pure function: source samples, selection bytes and the four channel
+// kernels in, filtered values out. The passes walk rows or gathered columns around it; a processor-specific
+// form of the same function gives exactly the bytes of the plain one.
+#include <cstddef>
+#include <cstdint>
+
+#include "kernels/GaussTable.h"
+#include "sdk/AE_Effect.h"
+
+enum class BlurKernel : uint8_t { Gauss, Box };
+
+// Spanning: unselected samples are skipped and the window reaches across them. Confined: the window
+// never crosses an unselected sample, so separate selected areas do not mix.
+enum class BlurVariant : uint8_t { Spanning, Confined };
+
+// Instruction sets a line function may be built for, in rising order.
+enum class BlurIsa : uint8_t { Plain, Sse41, Avx2 };
+
+// The kernels of one pass, channel order alpha, red, green, blue.
+struct BlurLineKernel {
+    const GaussTable* gauss[4] = {nullptr, nullptr, nullptr, nullptr}; // Gaussian passes
+    int32_t boxRadius[4] = {1, 1, 1, 1};                               // box passes
+    uint32_t boxCenterWeight = 0; // box: the pixel's own value counts this many extra times
+};
+
+template <class Pixel>
+struct BlurLine {
+    const Pixel* source = nullptr;      // `length` consecutive samples
+    const uint8_t* selection = nullptr; // one byte per sample, non-zero = selected
+    int32_t length = 0;
+    // Destination of sample 0 and the bytes between consecutive destination pixels. Only selected
+    // samples whose channel window holds an eligible sample are written.
+    unsigned char* destination = nullptr;
+    std::ptrdiff_t destinationStep = 0;
+};
+
+// A line function; `scratch` holds BlurLineScratchBytes(length) bytes aligned to 64.
+template <class Pixel>
+using BlurLineFunction = void (*)(const BlurLine<Pixel>& line, const BlurLineKernel& kernel, void* scratch);
+
+// Scratch a line function of this length may use (0 for lines the fast forms do not take).
+std::size_t BlurLineScratchBytes(int32_t length);
+
+// The richest instruction set this processor runs that the build carries.
+BlurIsa BestBlurIsa();
+
+// The line function for a kernel and variant in the given instruction set, for lines of `length`
+// samples and these kernels. Where the fast form does not apply (an instruction set the processor or
+// the build lacks, a box centre weight, lines too long for its 32-bit sums) the plain one is returned.
+template <class Pixel>
+BlurLineFunction<Pixel> SelectBlurLine(BlurKernel kernel, BlurVariant variant, BlurIsa isa,
+                                       const BlurLineKernel& kernels, int32_t length);
+
+extern template BlurLineFunction<PF_Pixel16> SelectBlurLine<PF_Pixel16>(BlurKernel, BlurVariant, BlurIsa,
+                                                                        const BlurLineKernel&, int32_t);
+extern template BlurLineFunction<PF_PixelFloat>
+SelectBlurLine<PF_PixelFloat>(BlurKernel, BlurVariant, BlurIsa, const BlurLineKernel&, int32_t);

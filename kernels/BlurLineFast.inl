@@ -1,0 +1,619 @@
+// The fast line filters, written once and compiled per instruction set: BlurLineSse41.cpp and
+// BlurLineAvx2.cpp include this file inside an anonymous namespace after defining BLUR_WIDE_PIXELS (how
+// many pixels one wide vector holds: 1 for 128-bit, 2 for 256-bit registers).
+//
+// The four channels of a pixel are the four 32-bit lanes of a vector; channels whose kernels agree are
+// filtered together. A confined line is filtered run by run, each run as a line of its own, which is
+// exactly the confined window; a spanning line is one run in which unselected samples are not eligible.
+// Ineligible samples enter as zeros: adding a zero leaves an integer sum, and a float sum that never is
+// minus zero, unchanged, so every per-lane sum takes the same values in the same order as the plain form.
+//
+// Nothing here may call an inline function shared with other files: the linker could keep this file's
+// copy, built for an instruction set the processor lacks.
+
+// ---- Four lanes: one pixel ----------------------------------------------------------------------------
+
+inline __m128i LaneMask(bool a, bool r, bool g, bool b) {
+    return _mm_set_epi32(b ? -1 : 0, g ? -1 : 0, r ? -1 : 0, a ? -1 : 0);
+}
+
+struct Lanes16 {
+    using Pixel = PF_Pixel16;
+    using V = __m128i;
+    static V Zero() { return _mm_setzero_si128(); }
+    static V Load(const Pixel* p) {
+        return _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+    }
+    static V Masked(V v, __m128i m) { return _mm_and_si128(v, m); }
+    static V Add(V a, V b) { return _mm_add_epi32(a, b); }
+    static V Sub(V a, V b) { return _mm_sub_epi32(a, b); }
+    static bool Opaque(const Pixel& p) { return p.alpha != 0; }
+    static V Select(V a, V b, __m128i m) { return _mm_blendv_epi8(a, b, m); }
+    static void Store(unsigned char* d, V v, __m128i mask) {
+        const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(d));
+        const __m128i fresh = _mm_packus_epi32(v, v);
+        const __m128i m16 = _mm_packs_epi32(mask, mask);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_blendv_epi8(old, fresh, m16));
+    }
+};
+
+struct LanesFloat {
+    using Pixel = PF_PixelFloat;
+    using V = __m128;
+    static V Zero() { return _mm_setzero_ps(); }
+    static V Load(const Pixel* p) { return _mm_loadu_ps(reinterpret_cast<const float*>(p)); }
+    static V Masked(V v, __m128i m) { return _mm_and_ps(v, _mm_castsi128_ps(m)); }
+    static V Add(V a, V b) { return _mm_add_ps(a, b); }
+    static V Sub(V a, V b) { return _mm_sub_ps(a, b); }
+    static bool Opaque(const Pixel& p) { return p.alpha != 0.0f; }
+    static V Select(V a, V b, __m128i m) { return _mm_blendv_ps(a, b, _mm_castsi128_ps(m)); }
+    static void Store(unsigned char* d, V v, __m128i mask) {
+        float* f = reinterpret_cast<float*>(d);
+        _mm_storeu_ps(f, _mm_blendv_ps(_mm_loadu_ps(f), v, _mm_castsi128_ps(mask)));
+    }
+};
+
+template <class Pixel>
+struct LanesOf;
+template <>
+struct LanesOf<PF_Pixel16> {
+    using T = Lanes16;
+};
+template <>
+struct LanesOf<PF_PixelFloat> {
+    using T = LanesFloat;
+};
+
+bool AllEqual(__m128i a, __m128i b) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(a, b)) == 0xFFFF;
+}
+
+// Exact integer quotients floor(n / d) for 0 <= n < 2^31 and 0 < d < 2^16: (n + 0.5) / d lies at least
+// 1 / (2d) away from every integer, far more than the rounding of a double product. The reciprocal is
+// kept while the divisors stay the same, as they do along most of a line.
+struct Divider {
+    __m128i divisor = _mm_set1_epi32(-1);
+#if BLUR_WIDE_PIXELS == 2
+    __m256d inverse = _mm256_setzero_pd();
+#else
+    __m128d inverseLo = _mm_setzero_pd();
+    __m128d inverseHi = _mm_setzero_pd();
+#endif
+
+    __m128i Floor(__m128i n, __m128i d) {
+#if BLUR_WIDE_PIXELS == 2
+        if (!AllEqual(d, divisor)) {
+            divisor = d;
+            inverse = _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_cvtepi32_pd(d));
+        }
+        const __m256d q = _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(n), _mm256_set1_pd(0.5)), inverse);
+        return _mm256_cvttpd_epi32(q);
+#else
+        if (!AllEqual(d, divisor)) {
+            divisor = d;
+            inverseLo = _mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(d));
+            inverseHi = _mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(_mm_unpackhi_epi64(d, d)));
+        }
+        const __m128d half = _mm_set1_pd(0.5);
+        const __m128i lo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(n), half), inverseLo));
+        const __m128i hi = _mm_cvttpd_epi32(
+            _mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), half), inverseHi));
+        return _mm_unpacklo_epi64(lo, hi);
+#endif
+    }
+};
+
+// 32768 / W in single precision, kept while W stays the same.
+struct FloatScale {
+    __m128i divisor = _mm_set1_epi32(-1);
+    __m128 scale = _mm_setzero_ps();
+    __m128 Of(__m128i w) {
+        if (!AllEqual(w, divisor)) {
+            divisor = w;
+            scale = _mm_div_ps(_mm_set1_ps(32768.0f), _mm_cvtepi32_ps(w));
+        }
+        return scale;
+    }
+};
+
+// ---- Wide vectors for the table part ------------------------------------------------------------------
+
+constexpr int kWide = BLUR_WIDE_PIXELS; // pixels per wide vector
+constexpr int kBlockVectors = 8;        // independent sums in flight
+constexpr int kBlockPixels = kBlockVectors * kWide;
+
+#if BLUR_WIDE_PIXELS == 2
+using WideI = __m256i;
+using WideF = __m256;
+WideI LoadWI(const int32_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+WideF LoadWF(const float* p) {
+    return _mm256_loadu_ps(p);
+}
+void StoreWI(int32_t* p, WideI v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+void StoreWF(float* p, WideF v) {
+    _mm256_storeu_ps(p, v);
+}
+WideI SetWI(int32_t v) {
+    return _mm256_set1_epi32(v);
+}
+WideF SetWF(float v) {
+    return _mm256_set1_ps(v);
+}
+WideI AddWI(WideI a, WideI b) {
+    return _mm256_add_epi32(a, b);
+}
+WideI MulWI(WideI a, WideI b) {
+    return _mm256_mullo_epi32(a, b);
+}
+WideI AndWI(WideI a, WideI b) {
+    return _mm256_and_si256(a, b);
+}
+WideF AddWF(WideF a, WideF b) {
+    return _mm256_add_ps(a, b);
+}
+WideF MulWF(WideF a, WideF b) {
+    return _mm256_mul_ps(a, b);
+}
+#else
+using WideI = __m128i;
+using WideF = __m128;
+WideI LoadWI(const int32_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+WideF LoadWF(const float* p) {
+    return _mm_loadu_ps(p);
+}
+void StoreWI(int32_t* p, WideI v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+void StoreWF(float* p, WideF v) {
+    _mm_storeu_ps(p, v);
+}
+WideI SetWI(int32_t v) {
+    return _mm_set1_epi32(v);
+}
+WideF SetWF(float v) {
+    return _mm_set1_ps(v);
+}
+WideI AddWI(WideI a, WideI b) {
+    return _mm_add_epi32(a, b);
+}
+WideI MulWI(WideI a, WideI b) {
+    return _mm_mullo_epi32(a, b);
+}
+WideI AndWI(WideI a, WideI b) {
+    return _mm_and_si128(a, b);
+}
+WideF AddWF(WideF a, WideF b) {
+    return _mm_add_ps(a, b);
+}
+WideF MulWF(WideF a, WideF b) {
+    return _mm_mul_ps(a, b);
+}
+#endif
+
+// Table part of a block of NV wide vectors of outputs. `m` is the block's first masked sample (four lanes
+// per position); the samples `pad` positions either side are readable and zero outside the run.
+// Integer sums are order-free, so the two sides share a multiplication.
+template <int NV>
+void TablePartInt(const int32_t* m, const int32_t* w, int32_t pad, int32_t* out) {
+    WideI acc[NV];
+    const WideI w0 = SetWI(w[0]);
+    for (int a = 0; a < NV; ++a)
+        acc[a] = MulWI(w0, LoadWI(m + 4 * kWide * a));
+    for (int32_t j = 1; j <= pad; ++j) {
+        const WideI wj = SetWI(w[j]);
+        for (int a = 0; a < NV; ++a) {
+            const int32_t* p = m + 4 * kWide * a;
+            acc[a] = AddWI(acc[a], MulWI(wj, AddWI(LoadWI(p - 4 * j), LoadWI(p + 4 * j))));
+        }
+    }
+    for (int a = 0; a < NV; ++a)
+        StoreWI(out + 4 * kWide * a, acc[a]);
+}
+
+// The same for floats, in the plain form's order for each output: left of the centre outwards, then from
+// the centre rightwards.
+template <int NV>
+void TablePartFloat(const float* m, const float* w, int32_t pad, float* out) {
+    WideF acc[NV];
+    for (int a = 0; a < NV; ++a)
+        acc[a] = SetWF(0.0f);
+    for (int32_t j = 1; j <= pad; ++j) {
+        const WideF wj = SetWF(w[j]);
+        for (int a = 0; a < NV; ++a)
+            acc[a] = AddWF(acc[a], MulWF(wj, LoadWF(m + 4 * (kWide * a - j))));
+    }
+    for (int32_t j = 0; j <= pad; ++j) {
+        const WideF wj = SetWF(w[j]);
+        for (int a = 0; a < NV; ++a)
+            acc[a] = AddWF(acc[a], MulWF(wj, LoadWF(m + 4 * (kWide * a + j))));
+    }
+    for (int a = 0; a < NV; ++a)
+        StoreWF(out + 4 * kWide * a, acc[a]);
+}
+
+// Sum of the table weights over the eligible samples; `e` holds lane masks (all ones or zero).
+template <int NV>
+void TableWeights(const int32_t* e, const int32_t* w, int32_t pad, int32_t* out) {
+    WideI acc[NV];
+    const WideI w0 = SetWI(w[0]);
+    for (int a = 0; a < NV; ++a)
+        acc[a] = AndWI(w0, LoadWI(e + 4 * kWide * a));
+    for (int32_t j = 1; j <= pad; ++j) {
+        const WideI wj = SetWI(w[j]);
+        for (int a = 0; a < NV; ++a) {
+            const int32_t* p = e + 4 * kWide * a;
+            acc[a] = AddWI(acc[a], AddWI(AndWI(wj, LoadWI(p - 4 * j)), AndWI(wj, LoadWI(p + 4 * j))));
+        }
+    }
+    for (int a = 0; a < NV; ++a)
+        StoreWI(out + 4 * kWide * a, acc[a]);
+}
+
+template <class Fn>
+void ForBlockVectors(int nv, Fn&& fn) {
+    switch (nv) {
+    case 1:
+        fn.template operator()<1>();
+        break;
+    case 2:
+        fn.template operator()<2>();
+        break;
+    case 3:
+        fn.template operator()<3>();
+        break;
+    case 4:
+        fn.template operator()<4>();
+        break;
+    case 5:
+        fn.template operator()<5>();
+        break;
+    case 6:
+        fn.template operator()<6>();
+        break;
+    case 7:
+        fn.template operator()<7>();
+        break;
+    default:
+        fn.template operator()<kBlockVectors>();
+        break;
+    }
+}
+
+// ---- One channel group over one run ------------------------------------------------------------------
+
+// Channels whose kernels agree, filtered in one go.
+struct ChannelGroup {
+    __m128i lanes;
+    int32_t h;               // window half-width
+    const GaussTable* table; // Gaussian passes
+    int32_t pad;             // table reach either side
+    uint16_t flatTotal;
+    int32_t fullWeight; // table weights of a window with every sample eligible
+    alignas(32) int32_t weightInt[100];
+    alignas(32) float weightFloat[100];
+};
+
+template <class Pixel>
+struct Scratch {
+    using Sample = std::conditional_t<std::is_same_v<Pixel, PF_Pixel16>, int32_t, float>;
+    Sample* masked;      // four lanes per position, `pad` positions before the run
+    int32_t* eligible;   // lane masks, laid out alike
+    int32_t* incomplete; // prefix count of positions with an ineligible lane of the group
+};
+
+template <class Pixel, BlurKernel K, BlurVariant V>
+class RunFilter {
+    using L = typename LanesOf<Pixel>::T;
+    using Vec = typename L::V;
+    static constexpr bool kFloatDepth = std::is_same_v<Pixel, PF_PixelFloat>;
+
+public:
+    RunFilter(const BlurLine<Pixel>& line, const ChannelGroup& g, const Scratch<Pixel>& s)
+        : line_(line), g_(g), s_(s) {}
+
+    // Filters samples [first, first + n) as a line of their own.
+    void Run(int32_t first, int32_t n) {
+        src_ = line_.source + first;
+        sel_ = line_.selection + first;
+        dst_ = line_.destination + first * line_.destinationStep;
+        n_ = n;
+        if constexpr (K == BlurKernel::Box)
+            BoxRun();
+        else
+            GaussRun();
+    }
+
+private:
+    __m128i Eligibility(int32_t k) const {
+        if (!sel_[k])
+            return _mm_setzero_si128();
+        return L::Opaque(src_[k]) ? _mm_set1_epi32(-1) : _mm_set_epi32(0, 0, 0, -1);
+    }
+
+    void Add(int32_t k) {
+        const __m128i e = Eligibility(k);
+        sum_ = L::Add(sum_, L::Masked(L::Load(src_ + k), e));
+        count_ = _mm_sub_epi32(count_, e);
+    }
+    void Remove(int32_t k) {
+        const __m128i e = Eligibility(k);
+        sum_ = L::Sub(sum_, L::Masked(L::Load(src_ + k), e));
+        count_ = _mm_add_epi32(count_, e);
+    }
+
+    void StartWindow() {
+        sum_ = L::Zero();
+        count_ = _mm_setzero_si128();
+        const int32_t last = n_ - 1 < g_.h ? n_ - 1 : g_.h;
+        for (int32_t k = 0; k <= last; ++k)
+            Add(k);
+    }
+
+    // The window of x from the window of x - 1, in the plain form's order of additions and removals.
+    void MoveWindow(int32_t x) {
+        const bool in = x + g_.h < n_;
+        const bool out = x - g_.h - 1 >= 0;
+        if constexpr (V == BlurVariant::Spanning) {
+            if (in)
+                Add(x + g_.h);
+            if (out)
+                Remove(x - g_.h - 1);
+        } else {
+            if (out)
+                Remove(x - g_.h - 1);
+            if (in)
+                Add(x + g_.h);
+        }
+    }
+
+    __m128i OutputLanes() const {
+        return _mm_and_si128(g_.lanes, _mm_cmpgt_epi32(count_, _mm_setzero_si128()));
+    }
+
+    void BoxRun() {
+        StartWindow();
+        for (int32_t x = 0; x < n_; ++x) {
+            if (x > 0)
+                MoveWindow(x);
+            if (!sel_[x])
+                continue;
+            const __m128i mask = OutputLanes();
+            if (_mm_testz_si128(mask, mask))
+                continue;
+            Vec v;
+            if constexpr (kFloatDepth)
+                v = _mm_div_ps(sum_, _mm_cvtepi32_ps(count_));
+            else
+                v = divA_.Floor(_mm_add_epi32(sum_, _mm_srli_epi32(count_, 1)), count_);
+            L::Store(dst_ + x * line_.destinationStep, v, mask);
+        }
+    }
+
+    void FillMasked() {
+        using Sample = typename Scratch<Pixel>::Sample;
+        const int32_t pad = g_.pad;
+        Sample* m = s_.masked;
+        int32_t* e = s_.eligible;
+        int32_t* inc = s_.incomplete;
+        const int32_t total = n_ + 2 * pad + kBlockPixels;
+        const int laneBits = _mm_movemask_ps(_mm_castsi128_ps(g_.lanes));
+        inc[0] = 0;
+        for (int32_t i = 0; i < total; ++i) {
+            const int32_t k = i - pad;
+            __m128i mask = _mm_setzero_si128();
+            Vec v = L::Zero();
+            if (k >= 0 && k < n_) {
+                mask = Eligibility(k);
+                v = L::Masked(L::Load(src_ + k), mask);
+            }
+            if constexpr (kFloatDepth)
+                _mm_storeu_ps(m + 4 * i, v);
+            else
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(m + 4 * i), v);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(e + 4 * i), mask);
+            const int full = _mm_movemask_ps(_mm_castsi128_ps(mask)) & laneBits;
+            inc[i + 1] = inc[i] + (full != laneBits ? 1 : 0);
+        }
+    }
+
+    void GaussRun() {
+        FillMasked();
+        const int32_t pad = g_.pad;
+        alignas(32) typename Scratch<Pixel>::Sample tablePart[4 * kBlockPixels];
+        alignas(32) int32_t weights[4 * kBlockPixels];
+        const bool flat = g_.flatTotal != 0;
+        sum_ = L::Zero();
+        count_ = _mm_setzero_si128();
+        if (flat) {
+            StartWindow();
+        } else {
+            // Only the count matters without a flat part.
+            const int32_t last = n_ - 1 < g_.h ? n_ - 1 : g_.h;
+            for (int32_t k = 0; k <= last; ++k)
+                count_ = _mm_sub_epi32(count_, Eligibility(k));
+        }
+        for (int32_t x0 = 0; x0 < n_; x0 += kBlockPixels) {
+            const int32_t n = n_ - x0 < kBlockPixels ? n_ - x0 : kBlockPixels;
+            bool any = false;
+            for (int32_t k = 0; k < n && !any; ++k)
+                any = sel_[x0 + k] != 0;
+            if (any) {
+                const int nv = (n + kWide - 1) / kWide;
+                const int32_t at = 4 * (x0 + pad);
+                ForBlockVectors(nv, [&]<int NV>() {
+                    if constexpr (kFloatDepth)
+                        TablePartFloat<NV>(s_.masked + at, g_.weightFloat, pad, tablePart);
+                    else
+                        TablePartInt<NV>(s_.masked + at, g_.weightInt, pad, tablePart);
+                });
+                // Every sample in reach eligible: the weights are the whole table.
+                if (s_.incomplete[x0 + n + 2 * pad] == s_.incomplete[x0]) {
+                    for (int32_t k = 0; k < 4 * n; ++k)
+                        weights[k] = g_.fullWeight;
+                } else {
+                    ForBlockVectors(nv, [&]<int NV>() {
+                        TableWeights<NV>(s_.eligible + at, g_.weightInt, pad, weights);
+                    });
+                }
+            }
+            for (int32_t k = 0; k < n; ++k) {
+                const int32_t x = x0 + k;
+                if (x > 0) {
+                    if (flat) {
+                        MoveWindow(x);
+                    } else {
+                        if (x + g_.h < n_)
+                            count_ = _mm_sub_epi32(count_, Eligibility(x + g_.h));
+                        if (x - g_.h - 1 >= 0)
+                            count_ = _mm_add_epi32(count_, Eligibility(x - g_.h - 1));
+                    }
+                }
+                if (!sel_[x])
+                    continue;
+                const __m128i mask = OutputLanes();
+                if (_mm_testz_si128(mask, mask))
+                    continue;
+                const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 4 * k));
+                const __m128i noWeight = _mm_cmpeq_epi32(w, _mm_setzero_si128());
+                Vec v;
+                if constexpr (kFloatDepth) {
+                    const __m128 p = _mm_loadu_ps(tablePart + 4 * k);
+                    const __m128 scaled = _mm_mul_ps(scale_.Of(w), p);
+                    if (flat) {
+                        const __m128 share = _mm_set1_ps(static_cast<float>(g_.flatTotal) * 0x1p-15f);
+                        const __m128 mean = _mm_div_ps(sum_, _mm_cvtepi32_ps(count_));
+                        v = _mm_add_ps(_mm_mul_ps(mean, share),
+                                       _mm_mul_ps(scaled, _mm_sub_ps(_mm_set1_ps(1.0f), share)));
+                        v = L::Select(v, mean, noWeight);
+                    } else {
+                        v = L::Select(scaled, L::Load(src_ + x), noWeight);
+                    }
+                } else {
+                    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tablePart + 4 * k));
+                    if (flat) {
+                        const __m128i b = _mm_set1_epi32(g_.flatTotal);
+                        const __m128i mean = divA_.Floor(sum_, count_);
+                        const __m128i gauss = divG_.Floor(p, w);
+                        const __m128i mix = _mm_add_epi32(
+                            _mm_add_epi32(_mm_mullo_epi32(mean, b),
+                                          _mm_mullo_epi32(gauss, _mm_sub_epi32(_mm_set1_epi32(32768), b))),
+                            _mm_set1_epi32(16384));
+                        v = L::Select(_mm_srli_epi32(mix, 15), mean, noWeight);
+                    } else {
+                        v = divG_.Floor(_mm_add_epi32(p, _mm_srli_epi32(w, 1)), w);
+                        v = L::Select(v, L::Load(src_ + x), noWeight);
+                    }
+                }
+                L::Store(dst_ + x * line_.destinationStep, v, mask);
+            }
+        }
+    }
+
+    const BlurLine<Pixel>& line_;
+    const ChannelGroup& g_;
+    const Scratch<Pixel>& s_;
+    const Pixel* src_ = nullptr;
+    const uint8_t* sel_ = nullptr;
+    unsigned char* dst_ = nullptr;
+    int32_t n_ = 0;
+    Vec sum_{};
+    __m128i count_{};
+    Divider divA_;
+    Divider divG_;
+    FloatScale scale_;
+};
+
+bool SameKernel(BlurKernel k, const BlurLineKernel& kernel, int a, int b) {
+    if (k == BlurKernel::Box)
+        return kernel.boxRadius[a] == kernel.boxRadius[b];
+    const GaussTable* x = kernel.gauss[a];
+    const GaussTable* y = kernel.gauss[b];
+    if (x == y || x->weights == y->weights)
+        return x->radius == y->radius && x->count == y->count && x->flatTotal == y->flatTotal;
+    if (x->radius != y->radius || x->count != y->count || x->flatTotal != y->flatTotal)
+        return false;
+    for (int32_t i = 0; i < x->count; ++i)
+        if (x->weights[i] != y->weights[i])
+            return false;
+    return true;
+}
+
+void FillGroup(ChannelGroup& g, BlurKernel k, const BlurLineKernel& kernel, int c, const bool lanes[4]) {
+    g.lanes = LaneMask(lanes[0], lanes[1], lanes[2], lanes[3]);
+    if (k == BlurKernel::Box) {
+        const int32_t r = kernel.boxRadius[c];
+        g.h = r > 1 ? r - 1 : 0;
+        g.table = nullptr;
+        g.pad = 0;
+        g.flatTotal = 0;
+        g.fullWeight = 0;
+        return;
+    }
+    const GaussTable& t = *kernel.gauss[c];
+    g.table = &t;
+    g.h = t.radius > 1 ? t.radius - 1 : 0;
+    g.pad = t.count - 1;
+    g.flatTotal = t.flatTotal;
+    int32_t full = t.weights[0];
+    for (int32_t j = 0; j < t.count; ++j) {
+        g.weightInt[j] = t.weights[j];
+        g.weightFloat[j] = static_cast<float>(t.weights[j]) * 0x1p-15f;
+        if (j > 0)
+            full += 2 * t.weights[j];
+    }
+    g.fullWeight = full;
+}
+
+template <class Pixel, BlurKernel K, BlurVariant V>
+void FastLine(const BlurLine<Pixel>& line, const BlurLineKernel& kernel, void* scratch) {
+    Scratch<Pixel> s;
+    const std::size_t entries = static_cast<std::size_t>(line.length) + 3 * kFastLinePad;
+    unsigned char* base = static_cast<unsigned char*>(scratch);
+    s.masked = reinterpret_cast<typename Scratch<Pixel>::Sample*>(base);
+    s.eligible = reinterpret_cast<int32_t*>(base + entries * 16);
+    s.incomplete = reinterpret_cast<int32_t*>(base + entries * 32);
+
+    bool done[4] = {false, false, false, false};
+    for (int c = 0; c < 4; ++c) {
+        if (done[c])
+            continue;
+        bool lanes[4] = {false, false, false, false};
+        for (int o = c; o < 4; ++o)
+            if (!done[o] && SameKernel(K, kernel, c, o))
+                lanes[o] = done[o] = true;
+        ChannelGroup g;
+        FillGroup(g, K, kernel, c, lanes);
+        RunFilter<Pixel, K, V> filter(line, g, s);
+        if constexpr (V == BlurVariant::Spanning) {
+            filter.Run(0, line.length);
+        } else {
+            int32_t x = 0;
+            while (x < line.length) {
+                if (!line.selection[x]) {
+                    ++x;
+                    continue;
+                }
+                int32_t end = x + 1;
+                while (end < line.length && line.selection[end])
+                    ++end;
+                filter.Run(x, end - x);
+                x = end;
+            }
+        }
+    }
+}
+
+template <class Pixel>
+BlurLineFunction<Pixel> FastLineFor(BlurKernel k, BlurVariant v) {
+    if (k == BlurKernel::Gauss)
+        return v == BlurVariant::Spanning ? FastLine<Pixel, BlurKernel::Gauss, BlurVariant::Spanning>
+                                          : FastLine<Pixel, BlurKernel::Gauss, BlurVariant::Confined>;
+    return v == BlurVariant::Spanning ? FastLine<Pixel, BlurKernel::Box, BlurVariant::Spanning>
+                                      : FastLine<Pixel, BlurKernel::Box, BlurVariant::Confined>;
+}

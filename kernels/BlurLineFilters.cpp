@@ -1,0 +1,225 @@
+// The blur passes: the schedule around the line functions of BlurLine.h. A horizontal pass filters the
+// rows of its block in place in the worlds; a vertical pass gathers a strip of neighbouring columns into
+// contiguous buffers (one pass over the strip's rows, so the source is read a cache line at a time),
+// filters each column as a row and writes it straight into the destination column.
+#include "kernels/BlurLineFilters.h"
+
+#include <cstring>
+#include <new>
+
+#include "kernels/BlurLine.h"
+#include "kernels/PixelTraits.h"
+#include "share/AEUtil/Allocator.h"
+
+namespace {
+
+constexpr int32_t kStripColumns = 8; // a cache line of 16-bit pixels
+
+std::size_t RoundUp64(int32_t n) {
+    return (static_cast<std::size_t>(n) + 63) / 64 * 64;
+}
+
+// A block from the framework allocator, aligned for the fast line functions.
+struct AlignedBuffer {
+    AEUtil::UniqueArray<unsigned char> block;
+    unsigned char* data = nullptr;
+
+    explicit AlignedBuffer(std::size_t bytes) {
+        if (bytes == 0)
+            return;
+        block = AEUtil::MakeArray<unsigned char>(bytes + 64);
+        const auto at = reinterpret_cast<std::uintptr_t>(block.get());
+        data = block.get() + ((64 - at % 64) % 64);
+    }
+};
+
+template <BlurKernel K>
+bool KernelOf(const PassContext& ctx, BlurLineKernel& k) {
+    for (int c = 0; c < 4; ++c) {
+        if constexpr (K == BlurKernel::Gauss) {
+            if (!ctx.gauss[c].weights || ctx.gauss[c].count < 1)
+                return false;
+            k.gauss[c] = &ctx.gauss[c];
+        } else {
+            k.boxRadius[c] = ctx.boxRadius[c];
+        }
+    }
+    k.boxCenterWeight = ctx.boxCenterWeight;
+    return true;
+}
+
+template <class Pixel, BlurKernel K, BlurVariant V>
+struct LinePlan {
+    BlurLineKernel kernel;
+    BlurLineFunction<Pixel> filter = nullptr;
+    std::size_t scratchBytes = 0;
+
+    bool Prepare(const PassContext& ctx, int32_t length) {
+        if (!KernelOf<K>(ctx, kernel))
+            return false;
+        filter = SelectBlurLine<Pixel>(K, V, BestBlurIsa(), kernel, length);
+        // The plain form needs no scratch.
+        if (filter != SelectBlurLine<Pixel>(K, V, BlurIsa::Plain, kernel, length))
+            scratchBytes = BlurLineScratchBytes(length);
+        return true;
+    }
+};
+
+template <class Pixel, BlurKernel K, BlurVariant V>
+PF_Err FilterRows(const PassContext& ctx, int32_t width, int32_t height, A_long i, A_long calls) {
+    const Block block = SplitBlock(height, i, calls);
+    if (block.count <= 0)
+        return PF_Err_NONE;
+    LinePlan<Pixel, K, V> plan;
+    if (!plan.Prepare(ctx, width))
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    AlignedBuffer scratch(plan.scratchBytes);
+    const SelectionPlane& plane = ctx.plane;
+    for (int32_t y = block.first; y < block.first + block.count; ++y) {
+        if (plane.rowFlags && !plane.rowFlags[y])
+            continue;
+        BlurLine<Pixel> line;
+        line.source = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left;
+        line.selection = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride;
+        line.length = width;
+        line.destination = reinterpret_cast<unsigned char*>(
+            WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left);
+        line.destinationStep = sizeof(Pixel);
+        plan.filter(line, plan.kernel, scratch.data);
+    }
+    return PF_Err_NONE;
+}
+
+template <class Pixel, BlurKernel K, BlurVariant V>
+PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_long i, A_long calls) {
+    const Block block = SplitBlock(width, i, calls);
+    if (block.count <= 0)
+        return PF_Err_NONE;
+    LinePlan<Pixel, K, V> plan;
+    if (!plan.Prepare(ctx, height))
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    const SelectionPlane& plane = ctx.plane;
+    const std::size_t rows = RoundUp64(height);
+    // Per column of the strip: its selection bytes, then its pixels.
+    const std::size_t columnBytes = rows * (1 + sizeof(Pixel));
+    AlignedBuffer gather(kStripColumns * columnBytes);
+    AlignedBuffer scratch(plan.scratchBytes);
+    const int32_t end = block.first + block.count;
+    for (int32_t x0 = block.first; x0 < end; x0 += kStripColumns) {
+        const int32_t n = end - x0 < kStripColumns ? end - x0 : kStripColumns;
+        bool any = false;
+        for (int32_t c = 0; c < n; ++c)
+            any = any || !plane.columnFlags || plane.columnFlags[x0 + c];
+        if (!any)
+            continue;
+        uint8_t* sel[kStripColumns];
+        Pixel* pix[kStripColumns];
+        for (int32_t c = 0; c < n; ++c) {
+            // Pixels first in each column's slot keeps them aligned; the selection bytes follow.
+            pix[c] = reinterpret_cast<Pixel*>(gather.data + c * columnBytes);
+            sel[c] = gather.data + c * columnBytes + rows * sizeof(Pixel);
+        }
+        for (int32_t y = 0; y < height; ++y) {
+            const Pixel* row = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + x0;
+            const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride + x0;
+            for (int32_t c = 0; c < n; ++c) {
+                pix[c][y] = row[c];
+                sel[c][y] = selRow[c];
+            }
+        }
+        for (int32_t c = 0; c < n; ++c) {
+            if (plane.columnFlags && !plane.columnFlags[x0 + c])
+                continue;
+            BlurLine<Pixel> line;
+            line.source = pix[c];
+            line.selection = sel[c];
+            line.length = height;
+            line.destination = reinterpret_cast<unsigned char*>(
+                WorldRow<Pixel>(*ctx.destination, ctx.rect.top) + ctx.rect.left + x0 + c);
+            line.destinationStep = ctx.destination->rowbytes;
+            plan.filter(line, plan.kernel, scratch.data);
+        }
+    }
+    return PF_Err_NONE;
+}
+
+template <class Pixel, BlurKernel K, BlurVariant V, bool Columns>
+PF_Err BlurPass(void* context, A_long i, A_long calls) noexcept {
+    if (!context)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    const PassContext& ctx = *static_cast<const PassContext*>(context);
+    const int32_t width = ctx.rect.right - ctx.rect.left;
+    const int32_t height = ctx.rect.bottom - ctx.rect.top;
+    if (width <= 0 || height <= 0)
+        return PF_Err_NONE;
+    if (!WorldCoversRect(ctx.source, ctx.rect, sizeof(Pixel)) ||
+        !WorldCoversRect(ctx.destination, ctx.rect, sizeof(Pixel)) || !PlaneCovers(ctx.plane, width, height))
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    // Nothing may leave a host worker thread as an exception; the buffers are all that can fail.
+    try {
+        if constexpr (Columns)
+            return FilterColumns<Pixel, K, V>(ctx, width, height, i, calls);
+        else
+            return FilterRows<Pixel, K, V>(ctx, width, height, i, calls);
+    } catch (const std::bad_alloc&) {
+        return PF_Err_OUT_OF_MEMORY;
+    } catch (...) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+}
+
+constexpr BlurKernel kGauss = BlurKernel::Gauss;
+constexpr BlurKernel kBox = BlurKernel::Box;
+constexpr BlurVariant kSpanning = BlurVariant::Spanning;
+constexpr BlurVariant kConfined = BlurVariant::Confined;
+
+} // namespace
+
+PF_Err GaussSpanningRows16(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_Pixel16, kGauss, kSpanning, false>(context, i, count);
+}
+PF_Err GaussSpanningColumns16(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_Pixel16, kGauss, kSpanning, true>(context, i, count);
+}
+PF_Err GaussConfinedRows16(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_Pixel16, kGauss, kConfined, false>(context, i, count);
+}
+PF_Err GaussConfinedColumns16(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_Pixel16, kGauss, kConfined, true>(context, i, count);
+}
+PF_Err BoxSpanningRows16(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_Pixel16, kBox, kSpanning, false>(context, i, count);
+}
+PF_Err BoxSpanningColumns16(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_Pixel16, kBox, kSpanning, true>(context, i, count);
+}
+PF_Err BoxConfinedRows16(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_Pixel16, kBox, kConfined, false>(context, i, count);
+}
+PF_Err BoxConfinedColumns16(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_Pixel16, kBox, kConfined, true>(context, i, count);
+}
+PF_Err GaussSpanningRowsFloat(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_PixelFloat, kGauss, kSpanning, false>(context, i, count);
+}
+PF_Err GaussSpanningColumnsFloat(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_PixelFloat, kGauss, kSpanning, true>(context, i, count);
+}
+PF_Err GaussConfinedRowsFloat(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_PixelFloat, kGauss, kConfined, false>(context, i, count);
+}
+PF_Err GaussConfinedColumnsFloat(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_PixelFloat, kGauss, kConfined, true>(context, i, count);
+}
+PF_Err BoxSpanningRowsFloat(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_PixelFloat, kBox, kSpanning, false>(context, i, count);
+}
+PF_Err BoxSpanningColumnsFloat(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_PixelFloat, kBox, kSpanning, true>(context, i, count);
+}
+PF_Err BoxConfinedRowsFloat(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_PixelFloat, kBox, kConfined, false>(context, i, count);
+}
+PF_Err BoxConfinedColumnsFloat(void* context, A_long, A_long i, A_long count) {
+    return BlurPass<PF_PixelFloat, kBox, kConfined, true>(context, i, count);
+}

@@ -6,9 +6,9 @@
 #include "sdk/AE_Effect.h"
 
 struct KeyColorParams {
-    uint8_t enable;  // "k : Enable"
-    PF_Pixel color;  // "k : Color": alpha, red, green, blue
-    double range;    // "k : Color Range", percent as the host holds it
+    uint8_t enable; // "k : Enable"
+    PF_Pixel color; // "k : Color": alpha, red, green, blue
+    double range;   // "k : Color Range", percent as the host holds it
 };
 
 struct RenderParams {

@@ -56,16 +56,15 @@ PF_Err RenderClassic(BaseFilter& filter, PF_InData* in_data, PF_OutData* out_dat
     record.output = output;
     record.area = in_data->extent_hint;
 
+    // The getter keeps the records it checked out, so the release walk goes through the same getter.
+    GetParamByCheckout getter(in_data, params, 0);
     PF_Err err = QueryFormat(record);
-    if (err == PF_Err_NONE) {
-        GetParamByCheckout getter(in_data, params, 0);
+    if (err == PF_Err_NONE)
         err = ReadAllParams(&record, getter);
-    }
     if (err == PF_Err_NONE)
         err = filter.RenderByDepth(&record);
 
-    GetParamByCheckout releaser(in_data, nullptr, 0);
-    const PF_Err released = ReleaseAllParams(releaser);
+    const PF_Err released = ReleaseAllParams(getter);
     return err != PF_Err_NONE ? err : released;
 }
 

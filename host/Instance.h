@@ -12,12 +12,11 @@
 
 #include "host/Host.h"
 #include "host/Plugin.h"
+#include "host/Project.h"
 #include "host/World.h"
 #include "sdk/AE_Effect.h"
 
 namespace host {
-
-struct Project;
 
 // What the host gave and got back in a SmartFX pre-render.
 struct PreRenderResult {
@@ -120,13 +119,15 @@ public:
     // Values by id, then sequence re-setup from the stored bytes. Ids the instance does not know are
     // skipped and listed in `unknownIds`.
     PF_Err Restore(const Project& project, std::vector<A_long>* unknownIds = nullptr);
+    // Capture and write to a file; read a file and restore (throws HostError for an unreadable file or
+    // a project of another effect).
+    PF_Err SaveProject(const std::filesystem::path& file);
+    PF_Err OpenProject(const std::filesystem::path& file, std::vector<A_long>* unknownIds = nullptr);
 
     struct Impl;
     Impl& impl() const { return *impl_; }
 
 private:
-    PF_Err SendLocked(PF_Cmd cmd, PF_InData& in, PF_ParamDef* params[], PF_LayerDef* output, void* extra,
-                      PF_OutData* out);
     Host& host_;
     std::shared_ptr<Plugin> plugin_;
     std::unique_ptr<Impl> impl_;

@@ -1,0 +1,112 @@
+// The processor-specific line filters give exactly the bytes of the plain ones, on random lines,
+// selections, transparency, radii and per-channel kernels.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "blur_support.h"
+
+namespace {
+
+using namespace blur_test;
+
+class FastLines : public BlurEnv {};
+
+// Lengths from 1 to past the flat-part threshold; radii from 1 to beyond the line.
+int32_t RandomLength(std::mt19937& rng) {
+    const uint32_t kind = rng() % 4;
+    return kind == 0   ? 1 + static_cast<int32_t>(rng() % 8)
+           : kind == 3 ? 200 + static_cast<int32_t>(rng() % 400)
+                       : 1 + static_cast<int32_t>(rng() % 120);
+}
+
+int32_t RandomRadius(std::mt19937& rng, int32_t length) {
+    const uint32_t kind = rng() % 4;
+    if (kind == 0)
+        return 1 + static_cast<int32_t>(rng() % 3);
+    if (kind == 1)
+        return 100 + static_cast<int32_t>(rng() % 60); // the table's tail turns into the flat part
+    return 1 + static_cast<int32_t>(rng() % static_cast<uint32_t>(length + 4));
+}
+
+template <class Pixel>
+void CompareOnRandomLines(BlurKernel kernel, BlurVariant variant, uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (int trial = 0; trial < 150; ++trial) {
+        const int32_t length = RandomLength(rng);
+        std::vector<Pixel> source(static_cast<std::size_t>(length));
+        for (auto& p : source)
+            p = RandomPixel<Pixel>(rng);
+        const std::vector<uint8_t> selection = RandomSelection(rng, length);
+        std::vector<Pixel> initial(source.size());
+        for (auto& p : initial)
+            p = RandomPixel<Pixel>(rng);
+
+        // Equal kernels for all channels, or a separate one for alpha, or four different ones.
+        int32_t radius[4];
+        radius[0] = RandomRadius(rng, length);
+        const uint32_t spread = rng() % 3;
+        for (int c = 1; c < 4; ++c)
+            radius[c] = spread == 0            ? radius[0]
+                        : spread == 1 && c > 1 ? radius[1]
+                                               : RandomRadius(rng, length);
+        GaussTable tables[4];
+        for (int c = 0; c < 4; ++c) {
+            const double d = radius[c] - (rng() % 10) * 0.1;
+            tables[c] = BuildGaussTable(radius[c], rng() % 2 ? d * d / 8.0 : d * d);
+        }
+        const BlurLineKernel kernels = kernel == BlurKernel::Gauss
+                                           ? GaussKernel(tables[0], tables[1], tables[2], tables[3])
+                                           : BoxKernel(radius[0], radius[1], radius[2], radius[3]);
+
+        const std::vector<Pixel> plain =
+            FilterLine(kernel, variant, BlurIsa::Plain, kernels, source, selection, initial);
+        for (BlurIsa isa : AvailableIsas()) {
+            if (isa == BlurIsa::Plain)
+                continue;
+            const std::vector<Pixel> fast =
+                FilterLine(kernel, variant, isa, kernels, source, selection, initial);
+            ASSERT_TRUE(SameBytes(plain, fast))
+                << IsaName(isa) << " trial " << trial << " length " << length << " radii " << radius[0] << ' '
+                << radius[1] << ' ' << radius[2] << ' ' << radius[3];
+        }
+    }
+}
+
+TEST_F(FastLines, GaussSpanningMatchesPlain) {
+    CompareOnRandomLines<PF_Pixel16>(BlurKernel::Gauss, BlurVariant::Spanning, 1);
+    CompareOnRandomLines<PF_PixelFloat>(BlurKernel::Gauss, BlurVariant::Spanning, 2);
+}
+
+TEST_F(FastLines, GaussConfinedMatchesPlain) {
+    CompareOnRandomLines<PF_Pixel16>(BlurKernel::Gauss, BlurVariant::Confined, 3);
+    CompareOnRandomLines<PF_PixelFloat>(BlurKernel::Gauss, BlurVariant::Confined, 4);
+}
+
+TEST_F(FastLines, BoxSpanningMatchesPlain) {
+    CompareOnRandomLines<PF_Pixel16>(BlurKernel::Box, BlurVariant::Spanning, 5);
+    CompareOnRandomLines<PF_PixelFloat>(BlurKernel::Box, BlurVariant::Spanning, 6);
+}
+
+TEST_F(FastLines, BoxConfinedMatchesPlain) {
+    CompareOnRandomLines<PF_Pixel16>(BlurKernel::Box, BlurVariant::Confined, 7);
+    CompareOnRandomLines<PF_PixelFloat>(BlurKernel::Box, BlurVariant::Confined, 8);
+}
+
+// The comparisons above compare something: each instruction set has its own form, except where only
+// the plain form is exact (a centre weight) or its 32-bit sums could overflow (very long lines).
+TEST_F(FastLines, FastFormsAreChosenWhereExact) {
+    const auto box = [](BlurIsa isa, uint32_t weight, int32_t length) {
+        return SelectBlurLine<PF_Pixel16>(BlurKernel::Box, BlurVariant::Spanning, isa,
+                                          BoxKernel(2, 2, 2, 2, weight), length);
+    };
+    for (BlurIsa isa : AvailableIsas()) {
+        if (isa == BlurIsa::Plain)
+            continue;
+        EXPECT_NE(box(isa, 0, 10), box(BlurIsa::Plain, 0, 10)) << IsaName(isa);
+        EXPECT_EQ(box(isa, 3, 10), box(BlurIsa::Plain, 3, 10)) << IsaName(isa);
+        EXPECT_EQ(box(isa, 0, 40000), box(BlurIsa::Plain, 0, 40000)) << IsaName(isa);
+    }
+}
+
+} // namespace

@@ -1,0 +1,202 @@
+// The sixteen blur passes run through the host: each row, or each gathered column, comes out exactly as
+// the plain line filter makes it; skipped lines stay untouched; a line buffer the host refuses ends the
+// pass with PF_Err_OUT_OF_MEMORY and no exception crosses iterate_generic.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "blur_support.h"
+#include "host/Faults.h"
+#include "host/World.h"
+#include "kernels/BlurLineFilters.h"
+#include "passes_support.h"
+
+namespace {
+
+using namespace blur_test;
+using passes_test::TestPlane;
+
+struct PassCase {
+    const char* name;
+    PassFunction pass;
+    BlurKernel kernel;
+    BlurVariant variant;
+    bool columns;
+    bool isFloat;
+};
+
+constexpr BlurKernel G = BlurKernel::Gauss;
+constexpr BlurKernel B = BlurKernel::Box;
+constexpr BlurVariant S = BlurVariant::Spanning;
+constexpr BlurVariant C = BlurVariant::Confined;
+
+const PassCase kPasses[] = {
+    {"GaussSpanningRows16", GaussSpanningRows16, G, S, false, false},
+    {"GaussSpanningColumns16", GaussSpanningColumns16, G, S, true, false},
+    {"GaussConfinedRows16", GaussConfinedRows16, G, C, false, false},
+    {"GaussConfinedColumns16", GaussConfinedColumns16, G, C, true, false},
+    {"BoxSpanningRows16", BoxSpanningRows16, B, S, false, false},
+    {"BoxSpanningColumns16", BoxSpanningColumns16, B, S, true, false},
+    {"BoxConfinedRows16", BoxConfinedRows16, B, C, false, false},
+    {"BoxConfinedColumns16", BoxConfinedColumns16, B, C, true, false},
+    {"GaussSpanningRowsFloat", GaussSpanningRowsFloat, G, S, false, true},
+    {"GaussSpanningColumnsFloat", GaussSpanningColumnsFloat, G, S, true, true},
+    {"GaussConfinedRowsFloat", GaussConfinedRowsFloat, G, C, false, true},
+    {"GaussConfinedColumnsFloat", GaussConfinedColumnsFloat, G, C, true, true},
+    {"BoxSpanningRowsFloat", BoxSpanningRowsFloat, B, S, false, true},
+    {"BoxSpanningColumnsFloat", BoxSpanningColumnsFloat, B, S, true, true},
+    {"BoxConfinedRowsFloat", BoxConfinedRowsFloat, B, C, false, true},
+    {"BoxConfinedColumnsFloat", BoxConfinedColumnsFloat, B, C, true, true},
+};
+
+class BlurPasses : public BlurEnv {
+protected:
+    // The world is larger than the rectangle, so that a pass addressing the world instead of the
+    // rectangle shows; the plane covers the rectangle.
+    static constexpr A_long kWidth = 45, kHeight = 31;
+    static constexpr PF_Rect kRect{3, 2, 3 + 37, 2 + 26};
+    static constexpr int kRectWidth = 37, kRectHeight = 26;
+
+    template <class Pixel>
+    void Check(const PassCase& pc, int threads, uint32_t seed);
+};
+
+template <class Pixel>
+Pixel& At(host::World& w, int x, int y) {
+    return reinterpret_cast<Pixel*>(w.Row(y))[x];
+}
+
+template <class Pixel>
+void BlurPasses::Check(const PassCase& pc, int threads, uint32_t seed) {
+    std::mt19937 rng(seed);
+    const PF_PixelFormat format = pc.isFloat ? PF_PixelFormat_ARGB128 : PF_PixelFormat_ARGB64;
+    host::World source = MakeWorld(kWidth, kHeight, format);
+    host::World destination = MakeWorld(kWidth, kHeight, format);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            At<Pixel>(source, x, y) = RandomPixel<Pixel>(rng);
+            At<Pixel>(destination, x, y) = RandomPixel<Pixel>(rng);
+        }
+    TestPlane plane(kRectWidth, kRectHeight);
+    for (int y = 0; y < kRectHeight; ++y)
+        for (int x = 0; x < kRectWidth; ++x)
+            if (rng() % 5 != 0 && (x + y) % 11 != 0)
+                plane.Select(x, y);
+    // A line whose flag is 0 is skipped even though bytes of it are selected.
+    plane.RowFlag(4) = 0;
+
+    PassContext ctx;
+    ctx.destination = destination.get();
+    ctx.source = source.get();
+    ctx.rect = kRect;
+    ctx.plane = plane.plane();
+    const int32_t radius[4] = {3, 7, 1, 120};
+    for (int c = 0; c < 4; ++c) {
+        ctx.gauss[c] = BuildGaussTable(radius[c], radius[c] * radius[c] / 8.0);
+        ctx.boxRadius[c] = radius[c];
+    }
+    BlurLineKernel kernels;
+    for (int c = 0; c < 4; ++c) {
+        kernels.gauss[c] = &ctx.gauss[c];
+        kernels.boxRadius[c] = radius[c];
+    }
+
+    // The expectation: the plain line filter over every flagged line.
+    std::vector<std::vector<Pixel>> expected(kHeight, std::vector<Pixel>(kWidth));
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            expected[y][x] = At<Pixel>(destination, x, y);
+    const int lines = pc.columns ? kRectWidth : kRectHeight;
+    const int length = pc.columns ? kRectHeight : kRectWidth;
+    for (int l = 0; l < lines; ++l) {
+        const SelectionPlane& p = plane.plane();
+        if (pc.columns ? !p.columnFlags[l] : !p.rowFlags[l])
+            continue;
+        std::vector<Pixel> src(length), dst(length);
+        std::vector<uint8_t> sel(length);
+        for (int k = 0; k < length; ++k) {
+            const int x = pc.columns ? l : k, y = pc.columns ? k : l;
+            src[k] = At<Pixel>(source, kRect.left + x, kRect.top + y);
+            dst[k] = expected[kRect.top + y][kRect.left + x];
+            sel[k] = plane.At(x, y);
+        }
+        dst = FilterLine(pc.kernel, pc.variant, BlurIsa::Plain, kernels, src, sel, dst);
+        for (int k = 0; k < length; ++k) {
+            const int x = pc.columns ? l : k, y = pc.columns ? k : l;
+            expected[kRect.top + y][kRect.left + x] = dst[k];
+        }
+    }
+
+    Host().SetWorkerThreads(threads);
+    ASSERT_EQ(RunPass(InData(), PF_Iterations_ONCE_PER_PROCESSOR, &ctx, pc.pass), PF_Err_NONE) << pc.name;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            ASSERT_EQ(std::memcmp(&expected[y][x], &At<Pixel>(destination, x, y), sizeof(Pixel)), 0)
+                << pc.name << " at " << x << ", " << y << " with " << threads << " threads";
+    destination.Check("after the pass");
+}
+
+TEST_F(BlurPasses, EachLineAsThePlainFilterMakesIt) {
+    uint32_t seed = 1;
+    for (const PassCase& pc : kPasses)
+        for (int threads : {1, 2, 7}) {
+            if (pc.isFloat)
+                Check<PF_PixelFloat>(pc, threads, seed++);
+            else
+                Check<PF_Pixel16>(pc, threads, seed++);
+        }
+}
+
+TEST_F(BlurPasses, RefusedLineBufferEndsThePassWithOutOfMemory) {
+    host::World source16 = MakeWorld(kWidth, kHeight, PF_PixelFormat_ARGB64);
+    host::World destination16 = MakeWorld(kWidth, kHeight, PF_PixelFormat_ARGB64);
+    host::World sourceFloat = MakeWorld(kWidth, kHeight, PF_PixelFormat_ARGB128);
+    host::World destinationFloat = MakeWorld(kWidth, kHeight, PF_PixelFormat_ARGB128);
+    TestPlane plane(kRectWidth, kRectHeight);
+    for (int y = 0; y < kRectHeight; ++y)
+        for (int x = 0; x < kRectWidth; ++x)
+            plane.Select(x, y);
+    PassContext ctx;
+    ctx.rect = kRect;
+    ctx.plane = plane.plane();
+    for (int c = 0; c < 4; ++c) {
+        ctx.gauss[c] = BuildGaussTable(5, 3.0);
+        ctx.boxRadius[c] = 5;
+    }
+    Host().SetWorkerThreads(2);
+    for (const PassCase& pc : kPasses) {
+        ctx.destination = pc.isFloat ? destinationFloat.get() : destination16.get();
+        ctx.source = pc.isFloat ? sourceFloat.get() : source16.get();
+        Host().Faults().Inject(host::Fault::NewHandle, 1, host::DefaultFaultCode(host::Fault::NewHandle),
+                               true);
+        EXPECT_EQ(RunPass(InData(), PF_Iterations_ONCE_PER_PROCESSOR, &ctx, pc.pass), PF_Err_OUT_OF_MEMORY)
+            << pc.name;
+        Host().Faults().Clear();
+    }
+    EXPECT_TRUE(Host().Violations().empty());
+}
+
+TEST_F(BlurPasses, EmptyRectangleAndMissingTablesAreHarmless) {
+    host::World source = MakeWorld(8, 8, PF_PixelFormat_ARGB64);
+    host::World destination = MakeWorld(8, 8, PF_PixelFormat_ARGB64);
+    const std::vector<uint8_t> before = destination.Pixels();
+    TestPlane plane(8, 8);
+    PassContext ctx;
+    ctx.destination = destination.get();
+    ctx.source = source.get();
+    ctx.rect = PF_Rect{2, 2, 2, 8};
+    ctx.plane = plane.plane();
+    for (const PassCase& pc : kPasses) {
+        if (!pc.isFloat) {
+            EXPECT_EQ(RunPass(InData(), PF_Iterations_ONCE_PER_PROCESSOR, &ctx, pc.pass), PF_Err_NONE)
+                << pc.name;
+        }
+    }
+    // A Gaussian pass whose context holds no tables cannot filter.
+    ctx.rect = PF_Rect{0, 0, 8, 8};
+    EXPECT_EQ(RunPass(InData(), PF_Iterations_ONCE_PER_PROCESSOR, &ctx, GaussSpanningRows16),
+              PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(destination.Pixels(), before);
+}
+
+} // namespace

@@ -2,6 +2,9 @@
 // and the same plane for any number of worker threads.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
+#include <memory>
 #include <random>
 
 #include "host/Color.h"

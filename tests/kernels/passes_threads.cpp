@@ -2,6 +2,7 @@
 // threads, the host's error handed back, and a serial run where the host offers no iteration.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "host/Faults.h"

@@ -1,0 +1,155 @@
+// Building the selection plane from key colours over host worlds of each depth.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "host/Color.h"
+#include "host/Faults.h"
+#include "render/SelectionPlane.h"
+#include "tests/support/EffectSuites.h"
+
+namespace {
+
+class SelectionBuild : public tovrin::test::EffectSuitesEnv {
+protected:
+    void AppendKey(KeyList& keys, PF_Pixel rgb, double range) {
+        PF_Fixed hls[3];
+        host::RGBtoHLS(rgb, hls);
+        AppendKeyColor(keys, hls, range);
+    }
+    static uint8_t At(const SelectionPlane& plane, int x, int y) {
+        return plane.bytes[y * plane.passStride + x];
+    }
+};
+
+TEST(KeyTolerance, IsTheRangeFractionOfTheLargestDistance) {
+    EXPECT_EQ(KeyTolerance(1.0), 27904);
+    EXPECT_EQ(KeyTolerance(0.0), 0);
+    EXPECT_EQ(KeyTolerance(0.5), 13952);
+    EXPECT_EQ(KeyTolerance(0.333), 9292); // trunc(9292.032)
+    EXPECT_EQ(KeyTolerance(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(KeyTolerance(1.0e30), std::numeric_limits<int32_t>::max());
+}
+
+TEST_F(SelectionBuild, KeyListHoldsTheEnabledColoursInOrder) {
+    KeyList keys;
+    AppendKey(keys, {255, 255, 0, 0}, 0.25);
+    AppendKey(keys, {255, 0, 0, 255}, 1.0);
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].hue, 0);
+    EXPECT_EQ(keys[0].lightness, 32768);
+    EXPECT_EQ(keys[0].saturation, 65536);
+    EXPECT_EQ(keys[0].range, 6976);
+    EXPECT_EQ(keys[1].hue, 240 * 65536);
+    EXPECT_EQ(keys[1].range, 27904);
+}
+
+TEST_F(SelectionBuild, SelectsMatchingPixelsOfTheAreaAndReportsWhetherAnyMatched) {
+    host::World world = MakeWorld(9, 7, PF_PixelFormat_ARGB32);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x)
+            world.At8(x, y) = {255, 40, 40, 40};
+    world.At8(3, 2) = {255, 250, 0, 0};
+    world.At8(0, 0) = {255, 250, 0, 0}; // outside the area
+    KeyList keys;
+    AppendKey(keys, {255, 250, 0, 0}, 0.0);
+    SelectionPlane plane;
+    const PF_Rect area{1, 1, 8, 6};
+    ASSERT_EQ(BuildSelectionPlane(plane, InData(), PF_Iterations_ONCE_PER_PROCESSOR, world.get(),
+                                  PF_PixelFormat_ARGB32, area, keys, 255),
+              PF_Err_NONE);
+    EXPECT_EQ(plane.width, 7);
+    EXPECT_EQ(plane.height, 5);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x)
+            EXPECT_EQ(At(plane, x, y), x == 2 && y == 1 ? 255 : 0) << x << "," << y;
+    EXPECT_EQ(plane.rowFlags[1], 1);
+    EXPECT_EQ(plane.rowFlags[0], 0);
+    EXPECT_EQ(plane.columnFlags[2], 1);
+    EXPECT_EQ(plane.columnFlags[3], 0);
+    EXPECT_EQ(plane.anythingSelected, 1);
+    EXPECT_EQ(plane.fresh, 0);
+    EXPECT_EQ(plane.boundsRight, 0);
+    EXPECT_EQ(plane.storage.use_count(), 1); // the pass's share has gone
+
+    KeyList none;
+    ASSERT_EQ(BuildSelectionPlane(plane, InData(), PF_Iterations_ONCE_PER_PROCESSOR, world.get(),
+                                  PF_PixelFormat_ARGB32, area, none, 255),
+              PF_Err_NONE);
+    EXPECT_EQ(plane.anythingSelected, 0);
+    EXPECT_EQ(At(plane, 2, 1), 0);
+}
+
+TEST_F(SelectionBuild, FullRangeSelectsEveryPixelAtEveryDepth) {
+    for (PF_PixelFormat format : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
+        host::World world = MakeWorld(6, 5, format, false); // poisoned pixels: any colour at all
+        KeyList keys;
+        AppendKey(keys, {255, 0, 255, 0}, 1.0);
+        SelectionPlane plane;
+        ASSERT_EQ(BuildSelectionPlane(plane, InData(), PF_Iterations_ONCE_PER_PROCESSOR, world.get(), format,
+                                      {0, 0, 6, 5}, keys, 255),
+                  PF_Err_NONE);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 6; ++x)
+                EXPECT_EQ(At(plane, x, y), 255) << "format " << format << " " << x << "," << y;
+    }
+}
+
+TEST_F(SelectionBuild, FloatWorldsUseTheFloatTest) {
+    host::World world = MakeWorld(2, 1, PF_PixelFormat_ARGB128);
+    world.AtFloat(0, 0) = {1.0f, 0.5f, 0.25f, 0.0f};
+    world.AtFloat(1, 0) = {1.0f, 0.5f, 0.26f, 0.0f};
+    KeyList keys;
+    AppendKey(keys, {255, 128, 64, 0}, 0.0);
+    SelectionPlane plane;
+    ASSERT_EQ(BuildSelectionPlane(plane, InData(), PF_Iterations_ONCE_PER_PROCESSOR, world.get(),
+                                  PF_PixelFormat_ARGB128, {0, 0, 2, 1}, keys, 255),
+              PF_Err_NONE);
+    EXPECT_EQ(At(plane, 0, 0), 255);
+    EXPECT_EQ(At(plane, 1, 0), 0);
+}
+
+TEST_F(SelectionBuild, RefusesWhatItCannotTestAndKeepsThePlane) {
+    host::World world = MakeWorld(4, 4, PF_PixelFormat_ARGB32);
+    KeyList keys;
+    AppendKey(keys, {255, 0, 0, 0}, 1.0);
+    SelectionPlane plane;
+    InitSelectionPlane(plane, 4, 4);
+    FillSelectionPlane(plane, 7);
+    uint8_t* const before = plane.bytes;
+    EXPECT_EQ(
+        BuildSelectionPlane(plane, InData(), -1, world.get(), PF_PixelFormat_BGRA32, {0, 0, 4, 4}, keys, 255),
+        PF_Err_UNRECOGNIZED_PARAM_TYPE);
+    EXPECT_EQ(plane.bytes, before);
+    // An area larger than the source is refused before a plane is sized by it.
+    EXPECT_EQ(BuildSelectionPlane(plane, InData(), -1, world.get(), PF_PixelFormat_ARGB32,
+                                  {0, 0, 30000, 30000}, keys, 255),
+              PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(plane.bytes, before);
+    EXPECT_EQ(At(plane, 3, 3), 7);
+}
+
+TEST_F(SelectionBuild, TheHostsIterationErrorIsReturned) {
+    host::World world = MakeWorld(4, 4, PF_PixelFormat_ARGB32);
+    KeyList keys;
+    AppendKey(keys, {255, 0, 0, 0}, 1.0);
+    SelectionPlane plane;
+    Host().Faults().Inject(host::Fault::IterateGeneric, 1, PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(
+        BuildSelectionPlane(plane, InData(), -1, world.get(), PF_PixelFormat_ARGB32, {0, 0, 4, 4}, keys, 255),
+        PF_Err_INTERNAL_STRUCT_DAMAGED);
+}
+
+TEST_F(SelectionBuild, EmptyAreaGivesAnEmptyPlane) {
+    host::World world = MakeWorld(4, 4, PF_PixelFormat_ARGB32);
+    KeyList keys;
+    SelectionPlane plane;
+    EXPECT_EQ(
+        BuildSelectionPlane(plane, InData(), -1, world.get(), PF_PixelFormat_ARGB32, {2, 2, 2, 4}, keys, 255),
+        PF_Err_NONE);
+    EXPECT_EQ(plane.bytes, nullptr);
+    EXPECT_EQ(plane.anythingSelected, 0);
+}
+
+} // namespace

@@ -7,7 +7,8 @@ namespace tovrin::test {
 namespace {
 
 host::PiPLDescription Tovrin() {
-    return {"Tovrin", "Ostrel", "EntryPointFunc", "OSTREL TOVRIN", {13, 0}, 0x00081602, 0x06000470, 0x00001498};
+    return {"Tovrin", "Ostrel",   "EntryPointFunc", "OSTREL TOVRIN",
+            {13, 0},  0x00081602, 0x06000470,       0x00001498};
 }
 
 TEST(PiPL, TheEffectsListReadsBackFieldByField) {
@@ -32,7 +33,7 @@ TEST(PiPL, TheEffectsListReadsBackFieldByField) {
     EXPECT_EQ(pipl->matchName, "OSTREL TOVRIN");
     EXPECT_EQ(pipl->reservedInfo, 0u);
     EXPECT_EQ(pipl->Find(host::FourCC("eINF"))->length, 2u); // stored in four bytes, declared as two
-    EXPECT_EQ(pipl->Find(host::FourCC("name"))->length, 8u);  // the fill counts in a string's length
+    EXPECT_EQ(pipl->Find(host::FourCC("name"))->length, 8u); // the fill counts in a string's length
     EXPECT_EQ(host::WritePiPL(pipl->properties), bytes);
 }
 
@@ -56,7 +57,8 @@ TEST(PiPL, MalformedListsAreRefusedWithAReason) {
     refused(bad, "runs past the end");
 
     auto with = [](std::vector<host::PiPLProperty> props) { return host::WritePiPL(props); };
-    refused(with({host::PiPLLong(host::FourCC("kind"), 1), host::PiPLLong(host::FourCC("kind"), 2)}), "twice");
+    refused(with({host::PiPLLong(host::FourCC("kind"), 1), host::PiPLLong(host::FourCC("kind"), 2)}),
+            "twice");
     host::PiPLProperty entry = host::PiPLCString(host::FourCC("8664"), "Abc");
     entry.data[3] = 'x'; // no terminating zero within the data
     refused(with({entry}), "not terminated");

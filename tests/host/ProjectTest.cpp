@@ -51,7 +51,8 @@ TEST(ProjectText, BadFilesNameTheLineAtFault) {
         EXPECT_NE(std::string(e.what()).find("line 3"), std::string::npos) << e.what();
     }
     EXPECT_THROW(host::ReadProjectText("Tovrin project 1\neffect X\nparam 4 layer 1\n"), host::HostError);
-    EXPECT_THROW(host::ReadProjectText("Tovrin project 1\neffect X\nparam 4 color 1 2 3 300\n"), host::HostError);
+    EXPECT_THROW(host::ReadProjectText("Tovrin project 1\neffect X\nparam 4 color 1 2 3 300\n"),
+                 host::HostError);
     EXPECT_THROW(host::ReadProjectText("Tovrin project 1\neffect X\nsequence abc\n"), host::HostError);
     EXPECT_THROW(host::ReadProjectText("Tovrin project 1\nparam 4 slider 1\n"), host::HostError);
     EXPECT_THROW(host::LoadProject("/nonexistent/project.txt"), host::HostError);

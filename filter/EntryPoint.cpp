@@ -1,12 +1,11 @@
 // The host's single entry: builds the effect's process-wide state on the first call, hands every command
 // to the effect object, turns every failure into a host error code and tears the state down after the
 // host's global set-down.
-#include <exception>
 #include <new>
 
 #include "filter/CustomFilter.h"
+#include "filter/ErrorConversion.h"
 #include "filter/RoomHandlers.h"
-#include "share/AEUtil/AEException.h"
 #include "share/AEUtil/Allocator.h"
 #include "share/AEUtil/PendingErrors.h"
 #include "share/AEUtil/SuiteHolder.h"
@@ -75,15 +74,5 @@ PF_Err Run(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* pa
 
 extern "C" DllExport PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
                                            PF_ParamDef* params[], PF_LayerDef* output, void* extra) {
-    try {
-        return Run(cmd, in_data, out_data, params, output, extra);
-    } catch (const AEUtil::AEException& e) {
-        return e.Error();
-    } catch (const std::exception&) {
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    } catch (A_long code) {
-        return code;
-    } catch (...) {
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    }
+    return ConvertExceptions([&] { return Run(cmd, in_data, out_data, params, output, extra); });
 }

@@ -17,3 +17,9 @@ if ((${#missing[@]})); then
     apt-get update
     apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+# Locales the tests switch to: Japanese (code page 932 texts) and German (decimal comma).
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' || ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$'; then
+    sed -i -E 's/^# *(ja_JP.UTF-8 UTF-8|de_DE.UTF-8 UTF-8|en_US.UTF-8 UTF-8)/\1/' /etc/locale.gen
+    locale-gen >/dev/null
+fi

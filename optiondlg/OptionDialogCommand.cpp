@@ -1,0 +1,48 @@
+// PF_Cmd_DO_DIALOG: the option dialog, and what its answer does to the stored defaults.
+#include <cstring>
+
+#include "filter/RoomHandlers.h"
+#include "filter/UiLanguage.h"
+#include "optiondlg/AEFxOptionDialog.h"
+#include "optiondlg/OptionDialogIds.h"
+#include "params/ParamList.h"
+#include "params/StoredDefaults.h"
+#include "platform/Dialog.h"
+
+PF_Err DoOptionDialog(PF_InData* in_data, PF_ParamDef* params[]) {
+    if (!in_data || !in_data->utils || !in_data->utils->get_platform_data)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    auto* getPlatformData = in_data->utils->get_platform_data;
+
+    // A host that cannot name its main window or the plug-in's file still gets the dialog: unowned, or
+    // failing to find its template (which counts as closed).
+    void* mainWindow = nullptr;
+    if (getPlatformData(in_data->effect_ref, PF_PlatData_MAIN_WND, &mainWindow) != PF_Err_NONE)
+        mainWindow = nullptr;
+    char pluginPath[AEFX_MAX_PATH] = {};
+    if (getPlatformData(in_data->effect_ref, PF_PlatData_EXE_FILE_PATH_DEPRECATED, pluginPath) != PF_Err_NONE)
+        pluginPath[0] = '\0';
+    pluginPath[AEFX_MAX_PATH - 1] = '\0';
+    const platform::ModuleHandle module = platform::ModuleOfFile(pluginPath[0] ? pluginPath : nullptr);
+
+    const std::int32_t language = UiLanguage() == UiLanguageKind::Japanese ? FxOptionDlg::kLanguageJapanese
+                                                                           : FxOptionDlg::kLanguageEnglish;
+    // A legacy host never reads stored defaults, so there is nothing to set.
+    const bool settingsEnabled = !IsLegacyHost(in_data);
+
+    FxOptionDlg::AEFxOptionDialog dialog(IDD_OPTION, module, mainWindow, "Tovrin", settingsEnabled, language);
+    switch (dialog.DoModal()) {
+    case FxOptionDlg::kResultStore:
+        StoreCurrentDefaults(in_data, params);
+        break;
+    case FxOptionDlg::kResultRestore: {
+        char path[kStoredDefaultsPathSize];
+        if (StoredDefaultsPath(in_data, path))
+            platform::DeleteFileAnsi(path);
+        break;
+    }
+    default:
+        break;
+    }
+    return PF_Err_NONE;
+}

@@ -44,6 +44,11 @@ PF_Err BaseParam::ReadValue(RenderParams* record, ParamGetter& getter) {
     ParamGetter::Copy* copy = getter.CopyFor(index);
     if (!copy)
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    if (copy->fetched) {
+        // Read twice through one getter: give the first value back, or its checkout would be lost.
+        copy->fetched = 0;
+        (void)getter.Release(&copy->def);
+    }
     const PF_Err err = getter.Get(index, &copy->def);
     if (err != PF_Err_NONE)
         return err;

@@ -1,4 +1,6 @@
 // Greys out the controls that have no effect under the current settings.
+#include <cstring>
+
 #include "filter/RoomHandlers.h"
 #include "params/EffectParams.h"
 #include "params/ParamList.h"
@@ -8,20 +10,20 @@ namespace {
 
 class ParamUI {
 public:
-    ParamUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[])
+    ParamUI(PF_InData* in_data, PF_ParamDef* params[])
         : in_data_(in_data), params_(params), suites_(in_data->pica_basicP) {
-        // The array holds in_data->num_params records; never reach past it, whatever out_data says.
-        count_ = out_data->num_params;
-        if (in_data->num_params > 0 && in_data->num_params < count_)
-            count_ = in_data->num_params;
+        // The array holds in_data->num_params records; never reach past them.
+        count_ = in_data->num_params > 0 ? in_data->num_params : ParamIndexCounter();
     }
-
-    A_long Count() const { return count_; }
 
     // The 32-bit value of the control in slot `id`; 0 when the command did not bring it.
     A_long Value(A_long id) const {
         const PF_ParamDef* def = Record(ParamIndexOf(id));
-        return def ? def->u.pd.value : 0;
+        if (!def)
+            return 0;
+        A_long value; // slider, checkbox and popup all keep their 32-bit value first
+        std::memcpy(&value, &def->u, sizeof value);
+        return value;
     }
 
     // Sends a copy of the command's record with the disabled flag set or cleared. The host's answer does
@@ -55,9 +57,9 @@ private:
 } // namespace
 
 PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef*) {
-    ParamUI ui(in_data, out_data, params);
+    ParamUI ui(in_data, params);
     if (AEUtil::IsRenderEngine(in_data)) {
-        for (PF_ParamIndex i = 1; i < ui.Count(); ++i)
+        for (PF_ParamIndex i = 1; i < out_data->num_params; ++i)
             ui.Update(i, true);
         return PF_Err_NONE;
     }

@@ -145,6 +145,17 @@ TEST_F(ConcurrentReadTest, AFailureMidwayKeepsTheLaterFieldsFreshAndReleasesTheE
     EXPECT_EQ(Instance().UnmatchedCheckins(), 0);
 }
 
+TEST_F(ConcurrentReadTest, ReadingTwiceThroughOneGetterLosesNoCheckout) {
+    GetParamByCheckout getter(InData(), nullptr, 1);
+    RenderParams record;
+    EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_NONE);
+    EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_NONE);
+    EXPECT_EQ(Instance().OutstandingCheckouts(), 24); // every parameter but the four topics, once
+    EXPECT_EQ(ReleaseAllParams(getter), PF_Err_NONE);
+    EXPECT_EQ(Instance().OutstandingCheckouts(), 0);
+    EXPECT_EQ(Instance().UnmatchedCheckins(), 0);
+}
+
 TEST_F(ConcurrentReadTest, ReadingFromTheArrayCopiesAndNeedsNoRelease) {
     Instance().SetPopup(Index(kModeId), kModeDisableAll);
     ParamArray params = CurrentParams();

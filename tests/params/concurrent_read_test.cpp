@@ -150,7 +150,7 @@ TEST_F(ConcurrentReadTest, ReadingTwiceThroughOneGetterLosesNoCheckout) {
     RenderParams record;
     EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_NONE);
     EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_NONE);
-    EXPECT_EQ(Instance().OutstandingCheckouts(), 24); // every parameter but the four topics, once
+    EXPECT_EQ(Instance().OutstandingCheckouts(), 25); // every parameter but the four topic marks, once
     EXPECT_EQ(ReleaseAllParams(getter), PF_Err_NONE);
     EXPECT_EQ(Instance().OutstandingCheckouts(), 0);
     EXPECT_EQ(Instance().UnmatchedCheckins(), 0);

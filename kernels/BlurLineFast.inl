@@ -29,6 +29,9 @@ struct Lanes16 {
     static V Sub(V a, V b) { return _mm_sub_epi32(a, b); }
     static bool Opaque(const Pixel& p) { return p.alpha != 0; }
     static V Select(V a, V b, __m128i m) { return _mm_blendv_epi8(a, b, m); }
+    static void StoreAll(unsigned char* d, V v) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi32(v, v));
+    }
     static void Store(unsigned char* d, V v, __m128i mask) {
         const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(d));
         const __m128i fresh = _mm_packus_epi32(v, v);
@@ -47,6 +50,7 @@ struct LanesFloat {
     static V Sub(V a, V b) { return _mm_sub_ps(a, b); }
     static bool Opaque(const Pixel& p) { return p.alpha != 0.0f; }
     static V Select(V a, V b, __m128i m) { return _mm_blendv_ps(a, b, _mm_castsi128_ps(m)); }
+    static void StoreAll(unsigned char* d, V v) { _mm_storeu_ps(reinterpret_cast<float*>(d), v); }
     static void Store(unsigned char* d, V v, __m128i mask) {
         float* f = reinterpret_cast<float*>(d);
         _mm_storeu_ps(f, _mm_blendv_ps(_mm_loadu_ps(f), v, _mm_castsi128_ps(mask)));
@@ -376,7 +380,58 @@ private:
         return _mm_and_si128(g_.lanes, _mm_cmpgt_epi32(count_, _mm_setzero_si128()));
     }
 
+    // Every sample of the run selected and opaque: no masks, and the count is the window's size.
+    bool FullyEligible() const {
+        for (int32_t k = 0; k < n_; ++k)
+            if (!sel_[k] || !L::Opaque(src_[k]))
+                return false;
+        return true;
+    }
+
+    void BoxRunFull() {
+        const int32_t h = g_.h;
+        const bool allLanes = _mm_movemask_ps(_mm_castsi128_ps(g_.lanes)) == 0xF;
+        Vec sum = L::Zero();
+        const int32_t first = n_ - 1 < h ? n_ - 1 : h;
+        for (int32_t k = 0; k <= first; ++k)
+            sum = L::Add(sum, L::Load(src_ + k));
+        for (int32_t x = 0; x < n_; ++x) {
+            if (x > 0) {
+                const bool in = x + h < n_;
+                const bool out = x - h - 1 >= 0;
+                if constexpr (V == BlurVariant::Spanning) {
+                    if (in)
+                        sum = L::Add(sum, L::Load(src_ + x + h));
+                    if (out)
+                        sum = L::Sub(sum, L::Load(src_ + x - h - 1));
+                } else {
+                    if (out)
+                        sum = L::Sub(sum, L::Load(src_ + x - h - 1));
+                    if (in)
+                        sum = L::Add(sum, L::Load(src_ + x + h));
+                }
+            }
+            const int32_t lo = x - h > 0 ? x - h : 0;
+            const int32_t hi = x + h < n_ - 1 ? x + h : n_ - 1;
+            const __m128i count = _mm_set1_epi32(hi - lo + 1);
+            Vec v;
+            if constexpr (kFloatDepth)
+                v = _mm_div_ps(sum, _mm_cvtepi32_ps(count));
+            else
+                v = divA_.Floor(_mm_add_epi32(sum, _mm_srli_epi32(count, 1)), count);
+            unsigned char* d = dst_ + x * line_.destinationStep;
+            if (allLanes)
+                L::StoreAll(d, v);
+            else
+                L::Store(d, v, g_.lanes);
+        }
+    }
+
     void BoxRun() {
+        if (FullyEligible()) {
+            BoxRunFull();
+            return;
+        }
         StartWindow();
         for (int32_t x = 0; x < n_; ++x) {
             if (x > 0)

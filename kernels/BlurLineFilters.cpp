@@ -1,7 +1,7 @@
 // The blur passes: the schedule around the line functions of BlurLine.h. A horizontal pass filters the
-// rows of its block in place in the worlds; a vertical pass gathers a strip of neighbouring columns into
-// contiguous buffers (one pass over the strip's rows, so the source is read a cache line at a time),
-// filters each column as a row and writes it straight into the destination column.
+// rows of its block in place in the worlds; a vertical pass gathers a strip of neighbouring columns
+// (source, destination and selection) into contiguous buffers, filters each column as a row, and writes
+// the strip back, visiting each row of the worlds twice per strip rather than twice per column.
 #include "kernels/BlurLineFilters.h"
 
 #include <cstring>
@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int32_t kStripColumns = 8; // a cache line of 16-bit pixels
+constexpr int32_t kStripColumns = 16; // two cache lines of 16-bit pixels, four of float
 
 std::size_t RoundUp64(int32_t n) {
     return (static_cast<std::size_t>(n) + 63) / 64 * 64;
@@ -100,11 +100,19 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     const SelectionPlane& plane = ctx.plane;
     const std::size_t rows = RoundUp64(height);
-    // Per column of the strip: its selection bytes, then its pixels.
-    const std::size_t columnBytes = rows * (1 + sizeof(Pixel));
+    // Per column of the strip: its source pixels, its destination pixels, its selection bytes.
+    const std::size_t columnBytes = rows * (1 + 2 * sizeof(Pixel));
     AlignedBuffer gather(kStripColumns * columnBytes);
     AlignedBuffer scratch(plan.scratchBytes);
     const int32_t end = block.first + block.count;
+    Pixel* src[kStripColumns];
+    Pixel* dst[kStripColumns];
+    uint8_t* sel[kStripColumns];
+    for (int32_t c = 0; c < kStripColumns; ++c) {
+        src[c] = reinterpret_cast<Pixel*>(gather.data + c * columnBytes);
+        dst[c] = src[c] + rows;
+        sel[c] = reinterpret_cast<uint8_t*>(dst[c] + rows);
+    }
     for (int32_t x0 = block.first; x0 < end; x0 += kStripColumns) {
         const int32_t n = end - x0 < kStripColumns ? end - x0 : kStripColumns;
         bool any = false;
@@ -112,18 +120,14 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
             any = any || !plane.columnFlags || plane.columnFlags[x0 + c];
         if (!any)
             continue;
-        uint8_t* sel[kStripColumns];
-        Pixel* pix[kStripColumns];
-        for (int32_t c = 0; c < n; ++c) {
-            // Pixels first in each column's slot keeps them aligned; the selection bytes follow.
-            pix[c] = reinterpret_cast<Pixel*>(gather.data + c * columnBytes);
-            sel[c] = gather.data + c * columnBytes + rows * sizeof(Pixel);
-        }
+        // The strip is read and written a row at a time: one visit per row instead of one per column.
         for (int32_t y = 0; y < height; ++y) {
-            const Pixel* row = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + x0;
+            const Pixel* from = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + x0;
+            const Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + x0;
             const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride + x0;
             for (int32_t c = 0; c < n; ++c) {
-                pix[c][y] = row[c];
+                src[c][y] = from[c];
+                dst[c][y] = to[c];
                 sel[c][y] = selRow[c];
             }
         }
@@ -131,13 +135,18 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
             if (plane.columnFlags && !plane.columnFlags[x0 + c])
                 continue;
             BlurLine<Pixel> line;
-            line.source = pix[c];
+            line.source = src[c];
             line.selection = sel[c];
             line.length = height;
-            line.destination = reinterpret_cast<unsigned char*>(
-                WorldRow<Pixel>(*ctx.destination, ctx.rect.top) + ctx.rect.left + x0 + c);
-            line.destinationStep = ctx.destination->rowbytes;
+            line.destination = reinterpret_cast<unsigned char*>(dst[c]);
+            line.destinationStep = sizeof(Pixel);
             plan.filter(line, plan.kernel, scratch.data);
+        }
+        // Pixels the filter left alone go back unchanged; no other call writes this strip.
+        for (int32_t y = 0; y < height; ++y) {
+            Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + x0;
+            for (int32_t c = 0; c < n; ++c)
+                to[c] = dst[c][y];
         }
     }
     return PF_Err_NONE;

@@ -1,0 +1,40 @@
+#pragma once
+// The tool's sub-commands. Each returns the process's exit code or throws a ToolError.
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct RenderOptions {
+    std::string input, output;
+    std::vector<std::string> sets;
+    std::string preset, savePreset;
+    int depth = 0; // 8, 16 or 32; 0: the input file's
+    std::string quality = "high";
+    std::string downsample = "1";
+    std::string path = "smart";
+    int threads = 0; // 0: one per processor
+    std::string frames;
+    std::string alpha; // "", "straight" or "premultiplied"
+    bool overwrite = false;
+    bool quiet = false;
+    std::string plugin;
+};
+int RunRender(const RenderOptions& options);
+
+struct InfoOptions {
+    bool json = false;
+    std::string plugin;
+};
+int RunInfo(const InfoOptions& options);
+
+struct OptionDialogOptions {
+    bool store = false;
+    bool restore = false;
+    std::vector<std::string> sets;
+    std::string preset;
+    std::string plugin;
+};
+int RunOptionDialog(const OptionDialogOptions& options);
+
+} // namespace cli

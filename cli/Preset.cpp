@@ -1,0 +1,138 @@
+#include "cli/Preset.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/ImageFile.h"
+#include "cli/ToolError.h"
+
+namespace cli {
+namespace {
+
+using nlohmann::json;
+
+constexpr const char* kFormat = "tovrin-preset";
+
+nlohmann::ordered_json ValueToJson(const Control& c, const ControlValue& v) {
+    switch (c.kind) {
+    case ControlKind::Checkbox:
+        return v.number != 0;
+    case ControlKind::Slider:
+    case ControlKind::Popup:
+        return static_cast<long long>(v.number);
+    case ControlKind::Color:
+        return nlohmann::ordered_json::array({v.color.red, v.color.green, v.color.blue});
+    default:
+        return v.number;
+    }
+}
+
+// A value from the file; throws a usage error (turned into a file error by the caller).
+ControlValue ValueFromJson(const Control& c, const json& j) {
+    if (j.is_string())
+        return ParseControlValue(c, j.get<std::string>());
+    ControlValue v;
+    const auto wrong = [&](const char* expected) {
+        return UsageError("control \"" + c.name + "\": " + j.dump() + " is not " + expected + "; it takes " +
+                          AcceptedText(c));
+    };
+    switch (c.kind) {
+    case ControlKind::Checkbox:
+        if (j.is_boolean())
+            v.number = j.get<bool>() ? 1 : 0;
+        else if (j.is_number())
+            v.number = j.get<double>();
+        else
+            throw wrong("a checkbox value");
+        break;
+    case ControlKind::Color: {
+        if (!j.is_array() || j.size() != 3)
+            throw wrong("a colour");
+        A_u_char rgb[3];
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (!j[i].is_number_integer() || j[i].get<long long>() < 0 || j[i].get<long long>() > 255)
+                throw wrong("a colour");
+            rgb[i] = A_u_char(j[i].get<long long>());
+        }
+        v.color = PF_Pixel{255, rgb[0], rgb[1], rgb[2]};
+        return v;
+    }
+    default:
+        if (!j.is_number())
+            throw wrong("a number");
+        v.number = j.get<double>();
+        break;
+    }
+    CheckControlValue(c, v);
+    return v;
+}
+
+} // namespace
+
+std::vector<PresetValue> LoadPreset(const std::filesystem::path& path, const std::vector<Control>& controls,
+                                    const std::string& matchName, std::vector<std::string>* warnings) {
+    const std::string where = "preset \"" + path.string() + "\"";
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream)
+        throw FileError("cannot read " + where + ": " +
+                        (std::filesystem::exists(path) ? "not readable" : "no such file"));
+    json doc;
+    try {
+        doc = json::parse(stream);
+    } catch (const json::exception& e) {
+        throw FileError(where + " is not valid JSON: " + e.what());
+    }
+    if (!doc.is_object() || !doc.contains("controls") || !doc["controls"].is_object())
+        throw FileError(where + " has no \"controls\" object");
+    if (doc.contains("effect") && doc["effect"].is_string() && doc["effect"].get<std::string>() != matchName)
+        throw FileError(where + " is for the effect \"" + doc["effect"].get<std::string>() + "\", not \"" +
+                        matchName + "\"");
+
+    std::vector<PresetValue> values;
+    for (const auto& [key, entry] : doc["controls"].items()) {
+        std::size_t used = 0;
+        long id = 0;
+        try {
+            id = std::stol(key, &used);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used != key.size())
+            throw FileError(where + ": \"" + key + "\" is not a control id");
+        const Control* c = FindControlById(controls, A_long(id));
+        if (!c) {
+            if (warnings)
+                warnings->push_back(where + ": the effect has no control with id " + key + "; skipped");
+            continue;
+        }
+        const json& value = entry.is_object() ? entry.value("value", json()) : entry;
+        try {
+            values.push_back({c, ValueFromJson(*c, value)});
+        } catch (const ToolError& e) {
+            throw FileError(where + ", id " + key + ": " + e.what());
+        }
+    }
+    return values;
+}
+
+void SavePreset(const std::filesystem::path& path, const std::vector<Control>& controls,
+                const host::Instance& instance, const std::string& matchName, bool overwrite) {
+    // In the controls' order, which is easier to read than the ids' order.
+    nlohmann::ordered_json values = nlohmann::ordered_json::object();
+    for (const Control& c : controls) {
+        if (!c.Settable())
+            continue;
+        const ControlValue v = CurrentValue(instance, c);
+        nlohmann::ordered_json entry = {{"name", c.name}, {"value", ValueToJson(c, v)}};
+        if (c.kind == ControlKind::Popup)
+            entry["choice"] = FormatControlValue(c, v);
+        values[std::to_string(c.id)] = std::move(entry);
+    }
+    nlohmann::ordered_json doc = {
+        {"format", kFormat}, {"version", 1}, {"effect", matchName}, {"controls", std::move(values)}};
+    WriteFileAtomically(path, doc.dump(2) + "\n", overwrite);
+}
+
+} // namespace cli

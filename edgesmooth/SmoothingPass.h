@@ -1,0 +1,277 @@
+#pragma once
+// The smoothing pass over the edge flag map: ramps along the runs beside every step, the light blends
+// where no run is found, and the corner and diagonal corrections. Colours are read from the source S;
+// every blend reads and writes the target T, so blends that reach the same pixel compound in pass order.
+#include <cstdint>
+#include <cstring>
+
+#include "edgesmooth/CornerRules.h"
+#include "edgesmooth/EdgeBlend.h"
+#include "edgesmooth/EdgeDepth.h"
+#include "edgesmooth/EdgeFlagMap.h"
+#include "edgesmooth/EdgeImage.h"
+#include "edgesmooth/StepRuns.h"
+
+template <class Depth>
+struct EdgePass {
+    using Pixel = typename Depth::Pixel;
+    using Weight = typename Depth::Weight;
+    EdgeFlagMap map;
+    EdgeImage<const Pixel> source; // S
+    EdgeImage<Pixel> target;       // T, the same size
+    int64_t strength = 0;
+    int32_t rampShaping = 0;
+    Weight lightWeight{};
+    typename Depth::LoneWeight loneWeight{};
+};
+
+namespace edgesmooth_detail {
+
+template <class Depth>
+using Weight = typename Depth::Weight;
+template <class Depth>
+using Weights = typename Depth::Weights;
+
+template <class Depth>
+Weight<Depth> Decrement(int32_t length, int64_t strength) noexcept {
+    if constexpr (std::is_same_v<Weight<Depth>, float>)
+        return RampDecrementFloat(length, strength);
+    else
+        return RampDecrement(length, strength);
+}
+
+// Every blend lands inside the image; the test guards the pass against any position it did not expect.
+template <class Depth>
+void BlendAt(EdgePass<Depth>& p, EdgePoint t, EdgePoint c, Weight<Depth> w) noexcept {
+    if (p.target.Contains(t.x, t.y) && p.source.Contains(c.x, c.y))
+        BlendTowards(p.target.At(t.x, t.y), p.source.At(c.x, c.y), w);
+}
+
+// Pulls T(q) back towards its own colour in S.
+template <class Depth>
+void Restore(EdgePass<Depth>& p, EdgePoint q, Weight<Depth> w) noexcept {
+    BlendAt(p, q, q, w);
+}
+
+template <class Depth>
+void ApplyRamp(EdgePass<Depth>& p, RampDirection direction, int32_t x, int32_t y,
+               RampState<Weight<Depth>>& ramp) noexcept {
+    int32_t px = x, py = y, dx = 0, dy = 0;
+    EdgePoint colour{x, y};
+    switch (direction) {
+    case kRampLeft:
+        dx = -1;
+        colour = {x + 1, y};
+        break;
+    case kRampRight:
+        px = x + 1;
+        dx = 1;
+        break;
+    case kRampUp:
+        dy = -1;
+        colour = {x, y + 1};
+        break;
+    case kRampDown:
+        py = y + 1;
+        dy = 1;
+        break;
+    }
+    while (!ramp.done && p.target.Contains(px, py)) {
+        const Weight<Depth> w = NextRampWeight(ramp);
+        BlendAt(p, EdgePoint{px, py}, colour, w);
+        px += dx;
+        py += dy;
+    }
+}
+
+// The ramp on one side of a step: along the run if there is one (weakened near tiny details), else
+// along a one-pixel line ending at the step. Returns whether a ramp ran; `thin` is set for a line.
+template <class Depth>
+bool RampOneSide(EdgePass<Depth>& p, RampDirection direction, int32_t x, int32_t y, bool& thin) noexcept {
+    const EdgeFlagMap& m = p.map;
+    int32_t run = 0, opposite = 0;
+    bool hasOpposite = false;
+    switch (direction) {
+    case kRampLeft:
+        run = FindRunLeft(m, x, y);
+        if ((hasOpposite = run > 0 && x - run > 0))
+            opposite = FindRunRight(m, x - run - 1, y);
+        break;
+    case kRampRight:
+        run = FindRunRight(m, x, y);
+        if ((hasOpposite = run > 0 && x + run + 1 < m.width))
+            opposite = FindRunLeft(m, x + run + 1, y);
+        break;
+    case kRampUp:
+        run = FindRunUp(m, x, y);
+        if ((hasOpposite = run > 0 && y - run > 0))
+            opposite = FindRunDown(m, x, y - run - 1);
+        break;
+    case kRampDown:
+        run = FindRunDown(m, x, y);
+        if ((hasOpposite = run > 0 && y + run + 1 < m.height))
+            opposite = FindRunUp(m, x, y + run + 1);
+        break;
+    }
+    if (run > 0) {
+        int64_t strength = p.strength;
+        if (hasOpposite && opposite > 0)
+            strength = AdjustStrengthForShape(m, direction, run, opposite, p.strength, x, y);
+        auto ramp = StartRamp<Weight<Depth>>(Weights<Depth>::kLongRampStart, Decrement<Depth>(run, strength),
+                                             p.rampShaping);
+        ApplyRamp(p, direction, x, y, ramp);
+        return true;
+    }
+    int32_t n = 0;
+    switch (direction) {
+    case kRampLeft:
+        n = FindThinRunLeft(m, x, y);
+        break;
+    case kRampRight:
+        n = FindThinRunRight(m, x, y);
+        break;
+    case kRampUp:
+        n = FindThinRunUp(m, x, y);
+        break;
+    case kRampDown:
+        n = FindThinRunDown(m, x, y);
+        break;
+    }
+    if (n <= 0)
+        return false;
+    auto ramp = StartRamp<Weight<Depth>>(Weights<Depth>::kThinRampStart,
+                                         static_cast<Weight<Depth>>(2 * Decrement<Depth>(n, p.strength)),
+                                         p.rampShaping / 3);
+    ApplyRamp(p, direction, x, y, ramp);
+    thin = true;
+    return true;
+}
+
+// One tracer: n from the map, then the positions P0, P1, … with the first ramp and, where the shape has
+// one, the second in lockstep, until the first ramp is done. The walk also ends where it would leave the
+// image (possible only at strengths far above the drivers').
+template <class Depth>
+bool RunTracer(EdgePass<Depth>& p, const TracerShape& s, int32_t n, int32_t x, int32_t y) noexcept {
+    if (n < 1)
+        return false;
+    const Weight<Depth> d = Decrement<Depth>(n, p.strength);
+    auto first = StartRamp<Weight<Depth>>(Weights<Depth>::kTracerFirstStart, d, p.rampShaping);
+    auto second = StartRamp<Weight<Depth>>(Weights<Depth>::kTracerSecondStart, d, p.rampShaping);
+    int32_t px = x + s.startX, py = y + s.startY;
+    while (!first.done) {
+        const EdgePoint target{px + s.targetX, py + s.targetY};
+        const EdgePoint colour{px + s.colourX, py + s.colourY};
+        const EdgePoint restore{px + s.restoreX, py + s.restoreY};
+        if (!p.target.Contains(target.x, target.y) || !p.target.Contains(colour.x, colour.y) ||
+            (s.restores && !p.target.Contains(restore.x, restore.y)))
+            break;
+        BlendAt(p, target, colour, NextRampWeight(first));
+        if (s.restores && !second.done)
+            Restore(p, restore, NextRampWeight(second));
+        px += s.stepX;
+        py += s.stepY;
+    }
+    return true;
+}
+
+template <class Depth>
+bool TraceDiagonalsAcrossRow(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+    if (!RowTracersRun(p.map, x, y))
+        return false;
+    bool applied = false;
+    for (const TracerShape& s : kRowTracers)
+        applied |= RunTracer(p, s, TraceRowTracer(p.map, s, x, y), x, y);
+    return applied;
+}
+
+template <class Depth>
+bool TraceDiagonalsAcrossColumn(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+    if (!ColumnTracersRun(p.map, x, y))
+        return false;
+    bool applied = false;
+    for (const TracerShape& s : kColumnTracers)
+        applied |= RunTracer(p, s, TraceColumnTracer(p.map, s, x, y), x, y);
+    return applied;
+}
+
+template <class Depth>
+void RestoreIf(EdgePass<Depth>& p, const std::optional<EdgePoint>& q, Weight<Depth> w) noexcept {
+    if (q)
+        Restore(p, *q, w);
+}
+
+template <class Depth>
+void AverageLonePixelAt(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+    using Pixel = typename Depth::Pixel;
+    const Pixel* neighbours[4];
+    int count = 0;
+    if (x > 0)
+        neighbours[count++] = &p.source.At(x - 1, y);
+    if (x < p.map.width - 1)
+        neighbours[count++] = &p.source.At(x + 1, y);
+    if (y > 0)
+        neighbours[count++] = &p.source.At(x, y - 1);
+    if (y < p.map.height - 1)
+        neighbours[count++] = &p.source.At(x, y + 1);
+    if (count > 0)
+        AverageLonePixel(p.target.At(x, y), neighbours, count, p.loneWeight);
+}
+
+template <class Depth>
+void SmoothPixel(EdgePass<Depth>& p, int32_t x, int32_t y, uint8_t bits) noexcept {
+    const EdgeFlagMap& m = p.map;
+    bool thin = false;
+    if (bits & kEdgeRight) {
+        const bool leftDone = RampOneSide(p, kRampLeft, x, y, thin);
+        const bool rightDone = RampOneSide(p, kRampRight, x, y, thin);
+        const bool traced = TraceDiagonalsAcrossRow(p, x, y);
+        const bool crossed = (m.Anti(x, y) || m.Anti(x, y - 1)) && (m.Diag(x, y) || m.Diag(x, y - 1));
+        if (!traced && !crossed) {
+            if (!rightDone)
+                BlendAt(p, EdgePoint{x + 1, y}, EdgePoint{x, y}, p.lightWeight);
+            if (!leftDone)
+                BlendAt(p, EdgePoint{x, y}, EdgePoint{x + 1, y}, p.lightWeight);
+        }
+        RestoreIf(p, NotchRightTarget(m, x, y), Weights<Depth>::kNotchRestore);
+    }
+    if (bits & kEdgeBelow) {
+        RampOneSide(p, kRampUp, x, y, thin);
+        RampOneSide(p, kRampDown, x, y, thin);
+        TraceDiagonalsAcrossColumn(p, x, y);
+        RestoreIf(p, NotchBelowTarget(m, x, y), Weights<Depth>::kNotchRestore);
+        if (bits & kEdgeRight)
+            RestoreIf(p, NotchCornerTarget(m, x, y), Weights<Depth>::kNotchRestore);
+    }
+    if (!(bits & (kEdgeRight | kEdgeBelow)))
+        return;
+    if (!thin) {
+        if (IsLonePixel(m, x, y))
+            AverageLonePixelAt(p, x, y);
+        else
+            RestoreIf(p, CornerRestoreTarget(m, x, y), Weights<Depth>::kCornerRestore);
+    }
+    const JogMoves jogs = SoftenJogMoves(m, x, y);
+    for (int i = 0; i < jogs.count; ++i)
+        BlendAt(p, jogs.moves[i].target, jogs.moves[i].colour, Weights<Depth>::kJogSoften);
+}
+
+} // namespace edgesmooth_detail
+
+// Rows top to bottom; within a row, groups of four map bytes from the left, skipping empty groups.
+template <class Depth>
+void RunSmoothingPass(EdgePass<Depth>& p) noexcept {
+    const EdgeFlagMap& m = p.map;
+    for (int32_t y = 0; y < m.height; ++y) {
+        const uint8_t* row = m.Row(y);
+        for (int32_t x0 = 0; x0 < m.width; x0 += 4) {
+            // The group may end past the last column, inside the map's right border (zero bytes).
+            uint32_t group;
+            std::memcpy(&group, row + x0, 4);
+            if (group == 0)
+                continue;
+            for (int32_t x = x0; x < x0 + 4 && x < m.width; ++x)
+                if (row[x] != 0)
+                    edgesmooth_detail::SmoothPixel(p, x, y, row[x]);
+        }
+    }
+}

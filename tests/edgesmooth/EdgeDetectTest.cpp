@@ -1,0 +1,103 @@
+// Edge detection: which neighbours differ, at each depth, and which bits the grouped columns keep.
+#include <cmath>
+#include <random>
+
+#include "tests/edgesmooth/EdgeTestSupport.h"
+
+namespace {
+
+PF_Pixel8 P8(int a, int r, int g, int b) {
+    return PF_Pixel8{A_u_char(a), A_u_char(r), A_u_char(g), A_u_char(b)};
+}
+
+template <class Depth>
+uint8_t RightBitOfPair(const typename Depth::Pixel& p, const typename Depth::Pixel& q) {
+    TestImage<typename Depth::Pixel> image(2, 1);
+    image.At(0, 0) = p;
+    image.At(1, 0) = q;
+    return MapOf<Depth>(image)->map.At(0, 0);
+}
+
+TEST(EdgeDetect, ThresholdIsStrictAtEachDepth) {
+    // 8-bit: |Δalpha| + |Δred| + |Δgreen| + |Δblue| = 10 is no edge, 11 is one.
+    EXPECT_EQ(RightBitOfPair<EdgeDepth8>(P8(250, 100, 100, 100), P8(255, 103, 98, 100)), 0);
+    EXPECT_EQ(RightBitOfPair<EdgeDepth8>(P8(250, 100, 100, 100), P8(255, 103, 98, 101)), kEdgeRight);
+    // 16-bit: the threshold is 10 × 32768 / 255 = 1285.
+    EXPECT_EQ(RightBitOfPair<EdgeDepth16>(PF_Pixel16{32768, 1000, 0, 0}, PF_Pixel16{32768, 2285, 0, 0}), 0);
+    EXPECT_EQ(RightBitOfPair<EdgeDepth16>(PF_Pixel16{32768, 1000, 0, 0}, PF_Pixel16{32768, 2286, 0, 0}),
+              kEdgeRight);
+    // float: 10 / 255 in single precision, and the next value above it.
+    const float t = 10.0f / 255.0f;
+    EXPECT_EQ(RightBitOfPair<EdgeDepthFloat>(PF_PixelFloat{1, 0, 0, 0}, PF_PixelFloat{1, t, 0, 0}), 0);
+    EXPECT_EQ(RightBitOfPair<EdgeDepthFloat>(PF_PixelFloat{1, 0, 0, 0},
+                                             PF_PixelFloat{1, std::nextafter(t, 1.0f), 0, 0}),
+              kEdgeRight);
+}
+
+TEST(EdgeDetect, TransparentPixelsNeverFormAnEdge) {
+    EXPECT_EQ(RightBitOfPair<EdgeDepth8>(P8(255, 255, 0, 0), P8(0, 0, 0, 255)), 0);
+    EXPECT_EQ(RightBitOfPair<EdgeDepth8>(P8(0, 255, 255, 255), P8(255, 0, 0, 0)), 0);
+    EXPECT_EQ(RightBitOfPair<EdgeDepth16>(PF_Pixel16{0, 32768, 0, 0}, PF_Pixel16{32768, 0, 0, 0}), 0);
+    EXPECT_EQ(RightBitOfPair<EdgeDepthFloat>(PF_PixelFloat{1, 1, 0, 0}, PF_PixelFloat{0, 0, 1, 1}), 0);
+    // Only alpha differs, from full to a sliver: still an edge (alpha counts in the sum).
+    EXPECT_EQ(RightBitOfPair<EdgeDepth8>(P8(255, 9, 9, 9), P8(1, 9, 9, 9)), kEdgeRight);
+}
+
+TEST(EdgeDetect, FloatIdentityIsBitwise) {
+    // −0 and +0 red are not identical pixels, but their difference (0) is no edge either.
+    EXPECT_EQ(RightBitOfPair<EdgeDepthFloat>(PF_PixelFloat{1, -0.0f, 0, 0}, PF_PixelFloat{1, 0.0f, 0, 0}), 0);
+}
+
+// A diagonal gradient: neighbours across and down differ by 10 (no edge), diagonal ones by 20 (an edge);
+// the anti-diagonal pairs are equal. So only diagonal bits exist, and the grouped columns drop the
+// ones of a group that has no right or below bit nearby.
+TEST(EdgeDetect, GroupedColumnsKeepDiagonalsOnlyNearOtherEdges) {
+    TestImage<PF_Pixel8> image(10, 2);
+    for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < 10; ++x)
+            image.At(x, y) = P8(255, 10 * (x + y), 0, 0);
+    // Groups cover columns 0–3 and 4–7 (below (10 − 1) rounded down to 4); 8 stands alone, 9 is last.
+    EXPECT_EQ(MapRows(MapOf<EdgeDepth8>(image)->map), (std::vector<std::string>{"0004000440", "0000000000"}));
+
+    // A right-and-below edge at the first pixel opens its whole group to diagonal tests.
+    image.At(0, 0).green = 50;
+    EXPECT_EQ(MapRows(MapOf<EdgeDepth8>(image)->map)[0], "7444000440");
+
+    // A right bit at pixel 1 of the second group: pixel 0 of that group is looked at because of it.
+    image.At(0, 0).green = 0;
+    image.At(6, 0).green = 50;
+    EXPECT_EQ(MapRows(MapOf<EdgeDepth8>(image)->map)[0], "00044d7440");
+}
+
+TEST(EdgeDetect, SingleRowAndColumnGetOnlyTheirOneBit) {
+    TestImage<PF_Pixel8> row(5, 1);
+    TestImage<PF_Pixel8> column(1, 5);
+    for (int32_t i = 0; i < 5; ++i)
+        row.At(i, 0) = column.At(0, i) = P8(255, 60 * i, 0, 0);
+    EXPECT_EQ(MapRows(MapOf<EdgeDepth8>(row)->map), (std::vector<std::string>{"11110"}));
+    EXPECT_EQ(MapRows(MapOf<EdgeDepth8>(column)->map), (std::vector<std::string>{"2", "2", "2", "2", "0"}));
+    TestImage<PF_Pixel8> single(1, 1, P8(255, 1, 2, 3));
+    EXPECT_EQ(MapRows(MapOf<EdgeDepth8>(single)->map), (std::vector<std::string>{"0"}));
+}
+
+TEST(EdgeDetect, LastColumnAndRowCarryNoOutwardBits) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 50; ++round) {
+        const int32_t w = 1 + int32_t(rng() % 13), h = 1 + int32_t(rng() % 9);
+        TestImage<PF_Pixel8> image(w, h);
+        for (auto& p : image.pixels)
+            p = P8(rng() % 4 == 0 ? 0 : 255, 80 * (rng() % 3), 80 * (rng() % 3), 0);
+        auto m = MapOf<EdgeDepth8>(image);
+        for (int32_t y = 0; y < h; ++y)
+            EXPECT_EQ(m->map.At(w - 1, y) & (kEdgeRight | kEdgeDiag | kEdgeAnti), 0) << w << "x" << h;
+        for (int32_t x = 0; x < w; ++x)
+            EXPECT_EQ(m->map.At(x, h - 1) & (kEdgeBelow | kEdgeDiag | kEdgeAnti), 0) << w << "x" << h;
+        // The border stays zero.
+        for (size_t i = 0; i < size_t(m->map.stride); ++i) {
+            EXPECT_EQ(m->block[i], 0);
+            EXPECT_EQ(m->block[m->block.size() - 1 - i], 0);
+        }
+    }
+}
+
+} // namespace

@@ -11,7 +11,8 @@ TEST_F(DispatchTest, EveryCommandFromZeroToFortyAnswers) {
     host::World input(*hostPtr, 8, 6, PF_PixelFormat_ARGB32);
     host::World output(*hostPtr, 8, 6, PF_PixelFormat_ARGB32);
 
-    // Commands that need records of their own go through the host's own calls.
+    // Apply sent global, parameter and sequence setup. Commands that need records of their own go
+    // through the host's own calls.
     EXPECT_EQ(instance->SequenceFlatten(), PF_Err_NONE);
     EXPECT_EQ(instance->SequenceResetup(), PF_Err_NONE);
     EXPECT_EQ(instance->Render(input, output), PF_Err_NONE);
@@ -21,9 +22,9 @@ TEST_F(DispatchTest, EveryCommandFromZeroToFortyAnswers) {
     EXPECT_EQ(instance->SmartRenderFrame(input, output), PF_Err_NONE);
 
     const std::set<PF_Cmd> handledAbove = {
-        PF_Cmd_GLOBAL_SETDOWN,   PF_Cmd_SEQUENCE_SETUP, PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_FLATTEN,
-        PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_DO_DIALOG,      PF_Cmd_RENDER,           PF_Cmd_USER_CHANGED_PARAM,
-        PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER};
+        PF_Cmd_GLOBAL_SETUP,     PF_Cmd_PARAMS_SETUP,       PF_Cmd_GLOBAL_SETDOWN,   PF_Cmd_SEQUENCE_SETUP,
+        PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_FLATTEN,   PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_DO_DIALOG,
+        PF_Cmd_RENDER,           PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER};
     for (PF_Cmd cmd = 0; cmd <= 40; ++cmd) {
         if (handledAbove.count(cmd))
             continue;

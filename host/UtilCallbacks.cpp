@@ -288,14 +288,27 @@ PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def) 
     return instance->impl().AddParam(index, *def);
 }
 
+// Only the call of thread index 0 of a parallel pass may report progress or ask for an abort.
+void CheckProgressThread(Host::Impl& h, const char* callback) {
+    A_long thread = WorkerPool::CurrentThreadIndex();
+    if (thread > 0)
+        h.Violation(std::string(callback) + " called from iterate_generic thread index " +
+                    std::to_string(thread) + " (only index 0 may)");
+}
+
 PF_Err Abort(PF_ProgPtr effect_ref) {
-    return InstanceOf(effect_ref, "abort") ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
+    Instance* instance = InstanceOf(effect_ref, "abort");
+    if (!instance)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    CheckProgressThread(instance->host().impl(), "abort");
+    return PF_Err_NONE;
 }
 
 PF_Err Progress(PF_ProgPtr effect_ref, A_long current, A_long total) {
     Instance* instance = InstanceOf(effect_ref, "progress");
     if (!instance)
         return PF_Err_BAD_CALLBACK_PARAM;
+    CheckProgressThread(instance->host().impl(), "progress");
     {
         std::lock_guard lock(instance->impl().mutex);
         instance->impl().progress.emplace_back(current, total);

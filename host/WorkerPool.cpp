@@ -3,7 +3,22 @@
 namespace host {
 namespace {
 thread_local bool tInsideCall = false;
-}
+thread_local A_long tThreadIndex = -1;
+
+// Marks this thread as running call(s) of `index` for the scope's lifetime.
+struct CallScope {
+    bool outer;
+    A_long outerIndex;
+    explicit CallScope(A_long index) : outer(tInsideCall), outerIndex(tThreadIndex) {
+        tInsideCall = true;
+        tThreadIndex = index;
+    }
+    ~CallScope() {
+        tInsideCall = outer;
+        tThreadIndex = outerIndex;
+    }
+};
+} // namespace
 
 WorkerPool::WorkerPool(int threads) : threads_(threads < 1 ? 1 : threads) {
     for (A_long t = 1; t < threads_; ++t)
@@ -24,9 +39,12 @@ bool WorkerPool::InsideCall() {
     return tInsideCall;
 }
 
+A_long WorkerPool::CurrentThreadIndex() {
+    return tInsideCall ? tThreadIndex : -1;
+}
+
 void WorkerPool::Work(A_long threadIndex, Job& job) {
-    bool outer = tInsideCall;
-    tInsideCall = true;
+    CallScope scope(threadIndex);
     if (job.onePerThread) {
         if (threadIndex < job.count)
             job.results[threadIndex] = (*job.call)(threadIndex, threadIndex);
@@ -43,7 +61,6 @@ void WorkerPool::Work(A_long threadIndex, Job& job) {
                 job.failed.store(true);
         }
     }
-    tInsideCall = outer;
 }
 
 void WorkerPool::WorkerLoop(A_long threadIndex) {
@@ -79,10 +96,9 @@ PF_Err WorkerPool::Run(A_long count, bool onePerThread, const Call& call) {
     if (tInsideCall || workers_.empty()) {
         // A pass started from inside a pass (or a pool of one) runs its calls on this thread.
         for (A_long i = 0; i < count; ++i) {
-            bool outer = tInsideCall;
-            tInsideCall = true;
-            PF_Err err = call(onePerThread ? i : 0, i);
-            tInsideCall = outer;
+            A_long thread = onePerThread ? i : 0;
+            CallScope scope(thread);
+            PF_Err err = call(thread, i);
             if (err)
                 return err;
         }

@@ -30,6 +30,8 @@ public:
 
     // True on a thread that is running a call of this pool (nested passes run inline).
     static bool InsideCall();
+    // The thread index of the call running on this thread, or -1 outside calls.
+    static A_long CurrentThreadIndex();
 
 private:
     struct Job {

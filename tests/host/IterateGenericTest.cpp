@@ -167,3 +167,25 @@ TEST_F(IterateGeneric, PassesFromSeveralCommandThreadsShareThePool) {
 
 } // namespace
 } // namespace tovrin::test
+
+namespace tovrin::test {
+namespace {
+
+struct ProgressFromPass {
+    PF_InData* in;
+};
+
+PF_Err ReportProgress(void* refcon, A_long, A_long i, A_long count) {
+    auto* p = static_cast<ProgressFromPass*>(refcon);
+    return p->in->inter.progress(p->in->effect_ref, i, count);
+}
+
+TEST_F(IterateGeneric, OnlyThreadIndexZeroMayReportProgress) {
+    ProgressFromPass p{&in};
+    EXPECT_EQ(utils.iterate_generic(PF_Iterations_ONCE_PER_PROCESSOR, &p, &ReportProgress), PF_Err_NONE);
+    EXPECT_EQ(host.Violations().size(), 3u); // indices 1, 2 and 3
+    EXPECT_EQ(instance.ProgressCalls().size(), 4u);
+}
+
+} // namespace
+} // namespace tovrin::test

@@ -23,7 +23,9 @@ struct HandleStats {
 class HandleTable {
 public:
     using Report = std::function<void(const std::string&)>;
-    HandleTable(std::uint8_t poison, Report violation) : poison_(poison), violation_(std::move(violation)) {}
+    // `poison` is read at every allocation, so a change of the host's settings applies at once.
+    HandleTable(const std::uint8_t& poison, Report violation)
+        : poison_(poison), violation_(std::move(violation)) {}
     ~HandleTable();
 
     PF_Handle New(std::size_t size);
@@ -54,7 +56,7 @@ private:
     void CheckGuards(const Record& r, const char* when) const;
     Record* Find(PF_Handle h, const char* operation) const;
 
-    std::uint8_t poison_;
+    const std::uint8_t& poison_;
     Report violation_;
     mutable std::mutex mutex_;
     std::unordered_map<PF_Handle, std::unique_ptr<Record>> records_;

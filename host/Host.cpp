@@ -12,8 +12,8 @@ std::atomic<Host*> gCurrent{nullptr};
 }
 
 Host::Impl::Impl(Host& self, Settings s)
-    : self(self), settings(s), handles(s.poisonByte, [this](const std::string& w) { Violation(w); }),
-      worlds(s.poisonByte, s.rowPaddingBytes, [this](const std::string& w) { Violation(w); }) {
+    : self(self), settings(s), handles(settings.poisonByte, [this](const std::string& w) { Violation(w); }),
+      worlds(settings.poisonByte, settings.rowPaddingBytes, [this](const std::string& w) { Violation(w); }) {
     FillBasicSuite(basic);
     FillUtilCallbacks(utils);
     FillInteractCallbacks(inter);

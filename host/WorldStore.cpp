@@ -1,5 +1,6 @@
 #include "host/WorldStore.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -47,7 +48,7 @@ PF_Err WorldStore::Create(A_long width, A_long height, PF_PixelFormat format, bo
         height > PF_MAX_WORLD_HEIGHT)
         return PF_Err_BAD_CALLBACK_PARAM;
     // Rows are padded beyond width × pixel size so that code stepping by anything but rowbytes fails.
-    A_long padding = (rowPadding_ + size - 1) / size * size;
+    A_long padding = (std::max<A_long>(rowPadding_, 0) + size - 1) / size * size;
     Block b;
     b.width = width;
     b.height = height;

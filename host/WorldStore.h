@@ -27,7 +27,8 @@ struct WorldStats {
 class WorldStore {
 public:
     using Report = std::function<void(const std::string&)>;
-    WorldStore(std::uint8_t poison, A_long rowPadding, Report violation)
+    // `poison` and `rowPadding` are read at every creation, so a change of the host's settings applies.
+    WorldStore(const std::uint8_t& poison, const A_long& rowPadding, Report violation)
         : poison_(poison), rowPadding_(rowPadding), violation_(std::move(violation)) {}
 
     // Fills `world`; 0 or PF_Err_BAD_CALLBACK_PARAM for a size or format the host cannot make.
@@ -40,8 +41,6 @@ public:
     // Checks the guard bytes and row padding of a world now (the store also checks at disposal).
     void Check(const PF_EffectWorld* world, const char* when) const;
 
-    void SetRowPadding(A_long bytes) { rowPadding_ = bytes; }
-    void SetPoison(std::uint8_t poison) { poison_ = poison; }
     void CountRefusal();
     WorldStats Stats() const;
     std::string LeakReport() const;
@@ -60,8 +59,8 @@ private:
     static constexpr std::size_t kGuard = 64;
     void CheckBlock(const Block& b, const char* when) const;
 
-    std::uint8_t poison_;
-    A_long rowPadding_;
+    const std::uint8_t& poison_;
+    const A_long& rowPadding_;
     Report violation_;
     mutable std::mutex mutex_;
     std::unordered_map<const void*, Block> blocks_; // by pixel address

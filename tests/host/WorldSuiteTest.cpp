@@ -49,6 +49,23 @@ TEST_F(WorldSuite, MakesWorldsOfTheThreeFormatsWithPaddedRows) {
     EXPECT_TRUE(host.Violations().empty());
 }
 
+TEST_F(WorldSuite, PaddingAndPoisonFollowTheSettingsOfTheMoment) {
+    host.settings().rowPaddingBytes = 0;
+    host.settings().poisonByte = 0x5A;
+    PF_EffectWorld w{};
+    ASSERT_EQ(v2->PF_NewWorld(ref(), 3, 2, false, PF_PixelFormat_ARGB128, &w), PF_Err_NONE);
+    EXPECT_EQ(w.rowbytes, 3 * 16);
+    EXPECT_EQ(reinterpret_cast<unsigned char*>(w.data)[5], 0x5A);
+    v2->PF_DisposeWorld(ref(), &w);
+    host.settings().rowPaddingBytes = 5; // rounded up to whole pixels
+    ASSERT_EQ(v2->PF_NewWorld(ref(), 3, 2, false, PF_PixelFormat_ARGB64, &w), PF_Err_NONE);
+    EXPECT_EQ(w.rowbytes, 3 * 8 + 8);
+    v2->PF_DisposeWorld(ref(), &w);
+    PF_Handle h = utils.host_new_handle(1);
+    EXPECT_EQ(*static_cast<unsigned char*>(*h), 0x5A);
+    utils.host_dispose_handle(h);
+}
+
 TEST_F(WorldSuite, VersionOneMakesEightAndSixteenBitWorlds) {
     PF_EffectWorld deep{}, plain{};
     ASSERT_EQ(v1->new_world(ref(), 3, 3, PF_NewWorldFlag_DEEP_PIXELS, &deep), PF_Err_NONE);

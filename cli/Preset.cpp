@@ -130,9 +130,17 @@ void SavePreset(const std::filesystem::path& path, const std::vector<Control>& c
             entry["choice"] = FormatControlValue(c, v);
         values[std::to_string(c.id)] = std::move(entry);
     }
-    nlohmann::ordered_json doc = {
-        {"format", kFormat}, {"version", 1}, {"effect", matchName}, {"controls", std::move(values)}};
-    WriteFileAtomically(path, doc.dump(2) + "\n", overwrite);
+    // One control per line, so that people can read and edit the file.
+    std::string text = "{\n  \"format\": \"" + std::string(kFormat) +
+                       "\",\n  \"version\": 1,\n  \"effect\": " + nlohmann::ordered_json(matchName).dump() +
+                       ",\n  \"controls\": {";
+    bool first = true;
+    for (const auto& [id, entry] : values.items()) {
+        text += (first ? "\n    " : ",\n    ") + nlohmann::ordered_json(id).dump() + ": " + entry.dump();
+        first = false;
+    }
+    text += "\n  }\n}\n";
+    WriteFileAtomically(path, text, overwrite);
 }
 
 } // namespace cli

@@ -47,6 +47,10 @@ void ProgressReporter::DrawBarLocked() {
         const long left = long(elapsed / f * (1.0 - f) + 0.5);
         std::snprintf(line + n, sizeof line - std::size_t(n), "  %ld:%02ld left", left / 60, left % 60);
     }
+    // Redrawn only when it changes: the watch ticks often.
+    if (barShown_ && lastBar_ == line)
+        return;
+    lastBar_ = line;
     std::fputs(line, stderr);
     std::fputs("\033[K", stderr);
     std::fflush(stderr);

@@ -54,6 +54,7 @@ private:
     int currentFrame_ = 0;
     double frameFraction_ = 0;
     bool barShown_ = false;
+    std::string lastBar_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

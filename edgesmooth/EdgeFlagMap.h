@@ -14,7 +14,7 @@ enum EdgeBit : uint8_t {
 
 struct EdgeFlagMap {
     uint8_t* origin = nullptr; // the byte of pixel (0, 0)
-    int32_t stride = 0;        // bytes from one row to the next
+    std::ptrdiff_t stride = 0; // bytes from one row to the next
     int32_t width = 0;
     int32_t height = 0;
 
@@ -35,8 +35,9 @@ struct EdgeFlagMap {
 
 // (width + 5) rounded up to a multiple of 4.
 int32_t EdgeFlagMapStride(int32_t width) noexcept;
-// Bytes of the whole block: stride × (height + 2).
+// Bytes of a block without row padding: stride × (height + 2).
 std::size_t EdgeFlagMapBytes(int32_t width, int32_t height) noexcept;
-// Zeroes a block of EdgeFlagMapBytes(width, height) bytes and lays the map over it: pixel (0, 0) one row
-// down and four bytes in.
-EdgeFlagMap ClearEdgeFlagMap(uint8_t* block, int32_t width, int32_t height) noexcept;
+// Lays the map over height + 2 rows of `rowbytes` bytes each (at least EdgeFlagMapStride(width)), pixel
+// (0, 0) one row down and four bytes in, and zeroes the first EdgeFlagMapStride(width) bytes of every row.
+// A host world's rows may be padded; the padding is left alone.
+EdgeFlagMap ClearEdgeFlagMap(uint8_t* block, std::ptrdiff_t rowbytes, int32_t width, int32_t height) noexcept;

@@ -1,7 +1,6 @@
 #include "edgesmooth/EdgeSmooth.h"
 
 #include <cstdint>
-#include <cstdlib>
 
 #include "edgesmooth/EdgeDetect.h"
 #include "edgesmooth/SmoothingPass.h"
@@ -9,8 +8,9 @@
 
 namespace {
 
-// The flag map's storage: a temporary 8-bit host world of stride / 4 pixels by height + 2 rows, of which
-// the first stride × (height + 2) bytes serve as the map. Given back to the host when the job ends.
+// The flag map's storage: a temporary 8-bit host world of stride / 4 pixels by height + 2 rows, one map
+// row in each world row (the host may pad its rows; the padding is not the map's). Given back to the
+// host when the job ends.
 class FlagMapWorld {
 public:
     FlagMapWorld(const PF_WorldSuite1* suite, PF_ProgPtr effect_ref)
@@ -28,12 +28,12 @@ public:
         if (err != PF_Err_NONE)
             return err;
         created_ = true;
-        // The map needs its bytes in one block: rows of at least `stride` bytes, one after the other.
         if (!world_.data || world_.rowbytes < stride || world_.height < height + 2)
             return PF_Err_INTERNAL_STRUCT_DAMAGED;
         return PF_Err_NONE;
     }
     uint8_t* Bytes() const noexcept { return reinterpret_cast<uint8_t*>(world_.data); }
+    std::ptrdiff_t RowBytes() const noexcept { return world_.rowbytes; }
 
 private:
     const PF_WorldSuite1* suite_;
@@ -49,8 +49,9 @@ bool WorldIsUsable(const PF_EffectWorld& w) noexcept {
         return false;
     if (w.width == 0 || w.height == 0)
         return true;
+    const int64_t rowbytes = w.rowbytes < 0 ? -static_cast<int64_t>(w.rowbytes) : w.rowbytes;
     return w.data != nullptr &&
-           std::llabs(static_cast<long long>(w.rowbytes)) >= static_cast<long long>(w.width) * sizeof(Pixel);
+           rowbytes >= static_cast<int64_t>(w.width) * static_cast<int64_t>(sizeof(Pixel));
 }
 
 // Widths up to this keep the map's stride and size within 32-bit arithmetic.
@@ -89,7 +90,7 @@ PF_Err SmoothEdgesAtDepth(const EdgeSmoothJob* job) {
         return err;
 
     EdgePass<Depth> pass;
-    pass.map = ClearEdgeFlagMap(storage.Bytes(), width, height);
+    pass.map = ClearEdgeFlagMap(storage.Bytes(), storage.RowBytes(), width, height);
     pass.source = ImageOfWorld<const Pixel>(source);
     pass.target = ImageOfWorld<Pixel>(destination);
     pass.strength = job->strength;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,7 @@ struct TestMap {
     std::vector<uint8_t> block;
     EdgeFlagMap map;
     TestMap(int32_t w, int32_t h) : block(EdgeFlagMapBytes(w, h)) {
-        map = ClearEdgeFlagMap(block.data(), w, h);
+        map = ClearEdgeFlagMap(block.data(), EdgeFlagMapStride(w), w, h);
     }
     TestMap(const TestMap&) = delete;
 };
@@ -132,6 +133,6 @@ std::vector<std::string> Differences(const TestImage<Pixel>& a, const TestImage<
     for (int32_t y = 0; y < a.height; ++y)
         for (int32_t x = 0; x < a.width; ++x)
             if (!(a.At(x, y) == b.At(x, y)))
-                out.push_back("(" + std::to_string(x) + "," + std::to_string(y) + ")");
+                out.push_back((std::ostringstream() << "(" << x << "," << y << ")").str());
     return out;
 }

@@ -46,6 +46,12 @@ TEST_F(PluginFile, ThePiPLDescribesTheEffect) {
     EXPECT_NE(plugin->Entry(), nullptr);
 }
 
+TEST_F(PluginFile, TheResourceHoldsExactlyTheEffectsBytes) {
+    host::PiPLDescription tovrin{"Tovrin", "Ostrel",   "EntryPointFunc", "OSTREL TOVRIN",
+                                 {13, 0},  0x00081602, 0x06000470,       0x00001498};
+    EXPECT_EQ(host::Plugin::ReadPiPLBytes(plugin->Module()), host::MakeEffectPiPL(tovrin));
+}
+
 TEST_F(PluginFile, ALifecycleThroughTheFileLeavesNothingBehind) {
     {
         host::Instance instance(host, plugin);

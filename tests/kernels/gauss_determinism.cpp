@@ -78,8 +78,10 @@ struct RadiusException {
     const char* linux;
     const char* windows;
 };
+// glibc's pow(576, 1/8) lands one unit above mingw-w64's, so after four shrinks the exact length 24
+// comes out a hair above 24 on Linux.
 const RadiusException kExceptions[] = {
-    {0, 0, "", ""},
+    {8, 5760, "576 576 261 118 54 25 11 5 3", "576 576 261 118 54 24 11 5 3"},
 };
 
 std::string RadiusSequence(int32_t repeat, double d) {
@@ -88,7 +90,8 @@ std::string RadiusSequence(int32_t repeat, double d) {
     char text[160];
     int used = 0;
     for (int32_t p = 0; p <= repeat; ++p)
-        used += std::snprintf(text + used, sizeof text - used, p ? " %d" : "%d", NextBlurPass(plan).radius[0]);
+        used +=
+            std::snprintf(text + used, sizeof text - used, p ? " %d" : "%d", NextBlurPass(plan).radius[0]);
     return text;
 }
 
@@ -120,7 +123,7 @@ TEST_F(Determinism, RadiusSequencesOnTheGrid) {
         }
     if (dump)
         std::fclose(dump);
-    EXPECT_EQ(f.h, 0x4651e8e28ca4a570ull) << std::hex << f.h;
+    EXPECT_EQ(f.h, 0x45ad4f5749b6a25dull) << std::hex << f.h;
 }
 
 } // namespace

@@ -78,6 +78,9 @@ Host::Host(Settings settings) {
 }
 
 Host::~Host() {
+    if (!impl_->instances.empty())
+        std::fprintf(stderr, "embedded host: destroyed while %zu instance(s) still refer to it\n",
+                     impl_->instances.size());
     // Worker threads stop before the tables they may still be calling go.
     {
         std::lock_guard lock(impl_->poolMutex);

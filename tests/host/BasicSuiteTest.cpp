@@ -1,6 +1,8 @@
 // The basic suite: counted acquisitions, the served table layouts, refused suites, and unserved slots.
 #include <cstring>
 
+#include "host/HostError.h"
+
 #include "tests/host/HostFixture.h"
 
 namespace tovrin::test {
@@ -84,6 +86,12 @@ TEST_F(BasicSuite, UnservedSlotsFailLoudly) {
     EXPECT_NE(host.Violations()[0].find("PF_SetCursor"), std::string::npos);
     EXPECT_NE(host.Violations()[1].find("fill"), std::string::npos);
     Release(kPFAppSuite, kPFAppSuiteVersion4);
+}
+
+TEST_F(BasicSuite, OnlyOneHostServesAtATime) {
+    EXPECT_EQ(host::Host::Current(), &host);
+    EXPECT_THROW(host::Host second, host::HostError);
+    EXPECT_EQ(host::Host::Current(), &host);
 }
 
 TEST_F(BasicSuite, BlocksAreAccounted) {

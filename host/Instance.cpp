@@ -285,9 +285,11 @@ PF_Err Instance::ParamsSetup() {
 }
 
 PF_Err Instance::SequenceSetup() {
+    PF_Handle before = sequenceData_;
     PF_OutData o{};
     PF_Err err = Send(PF_Cmd_SEQUENCE_SETUP, nullptr, nullptr, nullptr, &o);
-    if (!err)
+    // A handle the plug-in hands over is the instance's from then on, even with an error.
+    if (o.sequence_data != before)
         sequenceData_ = o.sequence_data;
     return err;
 }
@@ -314,12 +316,14 @@ PF_Err Instance::SequenceResetup() {
     PF_Handle stored = sequenceData_;
     PF_OutData o{};
     PF_Err err = Send(PF_Cmd_SEQUENCE_RESETUP, nullptr, nullptr, nullptr, &o);
-    if (!err)
-        sequenceData_ = o.sequence_data;
-    // The stored data is the host's: it goes once the plug-in has made its own record from it.
-    if (stored && stored != sequenceData_ && host_.impl().handles.IsLive(stored))
+    bool replaced = o.sequence_data != stored;
+    // The stored data is the host's: it goes once the plug-in has made its own record from it, or has
+    // failed to. A plug-in that re-made its record in place keeps the stored handle.
+    if (stored && (replaced || err) && host_.impl().handles.IsLive(stored))
         host_.impl().handles.Dispose(stored);
-    if (err && sequenceData_ == stored)
+    if (replaced)
+        sequenceData_ = o.sequence_data;
+    else if (err)
         sequenceData_ = nullptr;
     return err;
 }

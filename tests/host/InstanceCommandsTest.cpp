@@ -110,6 +110,13 @@ TEST_F(InstanceCommands, SequenceDataIsKeptFlattenedAndRestored) {
     EXPECT_EQ(instance.SequenceData(), nullptr);
 }
 
+TEST_F(InstanceCommands, AFailedResetupLeavesNoStoredDataBehind) {
+    host.Faults().Inject(host::Fault::NewHandle, 1); // the record re-setup would make from the stored data
+    EXPECT_EQ(instance.SequenceResetup(std::vector<std::uint8_t>(8, 0)), PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(instance.SequenceData(), nullptr);
+    EXPECT_EQ(host.Handles().live, 0u);
+}
+
 TEST_F(InstanceCommands, UnflatDataTheEffectKeepsShowsAsALeak) {
     fake::behaviour.keepUnflatData = true;
     ASSERT_EQ(instance.SequenceSetup(), PF_Err_NONE);

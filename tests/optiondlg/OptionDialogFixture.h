@@ -44,9 +44,14 @@ protected:
         const char* path = std::getenv("TOVRIN_PLUGIN");
         ASSERT_NE(path, nullptr) << "TOVRIN_PLUGIN names the plug-in file";
         folder = MakeTestFolder();
-        plugin = host::Plugin::Load(path);
-        plugin->SetFile(folder / std::filesystem::path(path).filename());
+        LoadPlugin();
         iniPath = folder / std::filesystem::path(path).filename().replace_extension(".ini");
+    }
+
+    void LoadPlugin() {
+        const std::filesystem::path path = std::getenv("TOVRIN_PLUGIN");
+        plugin = host::Plugin::Load(path);
+        plugin->SetFile(folder / path.filename());
     }
 
     void TearDown() override {
@@ -69,6 +74,16 @@ protected:
         settings.version = version;
         hostPtr = std::make_unique<host::Host>(settings);
         StartLifecycle();
+    }
+
+    // The host stops, unloading the plug-in, and starts again as it was.
+    void RestartHost() {
+        const host::Settings settings = hostPtr->settings();
+        EndLifecycle();
+        hostPtr.reset();
+        plugin.reset();
+        LoadPlugin();
+        StartHost(settings.applicationId, settings.version);
     }
 
     // A new lifecycle of the plug-in in the same host: the stored defaults are read again.

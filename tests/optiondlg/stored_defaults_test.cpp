@@ -46,8 +46,7 @@ TEST_F(StoredDefaultsDialogTest, StoreWritesTheCurrentValuesAndTheNextLifecycleS
     // Topics have no value to keep.
     EXPECT_EQ(ini.find("RGB Blur"), std::string::npos) << ini;
 
-    EndLifecycle();
-    StartLifecycle();
+    RestartHost();
     EXPECT_EQ(Param("Blur Amount").u.fs_d.value, 12.5);
     EXPECT_EQ(Param("Blur Amount").u.fs_d.dephault, 12.5f);
     EXPECT_EQ(Param("1 : Color Range").u.fs_d.value, static_cast<double>(0.123457f));
@@ -62,6 +61,11 @@ TEST_F(StoredDefaultsDialogTest, StoreWritesTheCurrentValuesAndTheNextLifecycleS
     EXPECT_EQ(Param("Keep Division").u.bd.value, 0);
     EXPECT_EQ(Param("2 : Enable").u.bd.value, 1);
     EXPECT_EQ(Param("G").u.fs_d.value, 5.0);
+
+    // A later lifecycle in the same host reads them as well.
+    EndLifecycle();
+    StartLifecycle();
+    EXPECT_EQ(Param("Blur Amount").u.fs_d.dephault, 12.5f);
 }
 
 TEST_F(StoredDefaultsDialogTest, ClosingOrOkStoresNothing) {
@@ -85,8 +89,7 @@ TEST_F(StoredDefaultsDialogTest, RestoreDeletesTheFileAndTheNextLifecycleUsesThe
 
     AnswerDialog("2\n");
     EXPECT_FALSE(std::filesystem::exists(iniPath));
-    EndLifecycle();
-    StartLifecycle();
+    RestartHost();
     EXPECT_EQ(Param("Blur Amount").u.fs_d.value, 0.0);
     EXPECT_EQ(Param("Blur Repeat Num").u.sd.value, Param("Blur Repeat Num").u.sd.dephault);
     EXPECT_EQ(Param("Blur Type").u.pd.value, 2);

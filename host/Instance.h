@@ -1,7 +1,7 @@
 #pragma once
 // One applied effect: its parameters by index and id, its sequence data, and the commands the host sends
 // it. An instance without a plug-in still serves the callbacks (tests of the effect's inside use its
-// input record to call the effect's functions directly).
+// input record to call the effect's functions directly). An instance must go before its host.
 #include <filesystem>
 #include <map>
 #include <memory>

@@ -74,7 +74,8 @@ struct DialogTemplateRef {
 ModuleHandle ModuleOfFile(const char* path);
 
 // DialogBoxParamA: runs the dialog modally; `param` reaches the procedure with the init message. Returns
-// the value given to EndModalDialog, or -1 when the dialog cannot be created.
+// the value given to EndModalDialog, or -1 when the dialog cannot be created. On Windows a null module is
+// refused (-1) rather than taken as the program's own module; the stand-in needs no module.
 std::intptr_t RunModalDialog(const DialogTemplateRef& source, WindowHandle parent, DialogProc proc,
                              std::intptr_t param);
 // EndDialog: the modal loop ends with `result` once the procedure returns.

@@ -41,7 +41,9 @@ ModuleHandle ModuleOfFile(const char* path) {
 
 std::intptr_t RunModalDialog(const DialogTemplateRef& source, WindowHandle parent, DialogProc proc,
                              std::intptr_t param) {
-    if (!proc)
+    // Without a module Windows would look in the host program's own resources and could show a dialog of
+    // the host's that merely shares the template's id.
+    if (!proc || !source.module)
         return -1;
     const Launch launch{proc, param};
     return DialogBoxParamA(static_cast<HINSTANCE>(source.module), MAKEINTRESOURCEA(source.templateId),

@@ -165,6 +165,7 @@ struct Case {
     Press press;
     bool settingsEnabled;
     bool screenshot = false; // wait for a screenshot while the dialog is open
+    bool expectDialog = true;
 };
 
 struct Seen {
@@ -195,7 +196,7 @@ BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM param) {
 // Runs on its own thread while the host's thread is inside the dialog's modal loop.
 void Operate(DWORD hostThread, HWND owner, const Case& c, const fs::path& shots, Seen* seen) {
     EnumState state{owner, nullptr};
-    for (int i = 0; i < 300 && !state.found; ++i) {
+    for (int i = 0; i < (c.expectDialog ? 300 : 40) && !state.found; ++i) {
         EnumThreadWindows(hostThread, &FindOwnedDialog, reinterpret_cast<LPARAM>(&state));
         if (!state.found)
             Sleep(50);
@@ -311,6 +312,7 @@ public:
     }
 
     host::Instance& Effect() { return *instance_; }
+    host::Plugin& PlugIn() { return *plugin_; }
     PF_ParamIndex Index(const char* name) { return instance_->IndexOfName(name); }
     const PF_ParamDef& Param(const char* name) { return instance_->Param(Index(name)); }
 
@@ -323,6 +325,10 @@ public:
         operate.join();
         const std::string at = std::string(c.name) + ": ";
         Check(err == PF_Err_NONE, at + "the dialog command answers 0");
+        if (!c.expectDialog) {
+            Check(!seen.found, at + "no dialog opened");
+            return;
+        }
         Check(seen.found, at + "the dialog opened, owned by the host's main window");
         if (!seen.found)
             return;
@@ -416,6 +422,19 @@ void RunCases(Driver& d) {
     d.Start(legacy, main);
     d.Open(legacy, main);
     Check(!fs::exists(d.Ini()), "legacy: no file");
+    d.Stop();
+    DestroyWindow(main);
+
+    // A host that names a plug-in file that is not loaded: there is no module to take the template from,
+    // and the host program's own dialog 201 (this driver has one) must not stand in for it.
+    const Case unloaded{"unloaded", host::kAfterEffects, {13, 28}, onScreen, Press::Store, true, false,
+                        false};
+    main = MakeMainWindow(unloaded.mainWindow);
+    d.Start(unloaded, main);
+    const fs::path loadedFile = d.PlugIn().File();
+    d.PlugIn().SetFile(loadedFile.parent_path() / "Elsewhere.aex");
+    d.Open(unloaded, main);
+    d.PlugIn().SetFile(loadedFile);
     d.Stop();
     DestroyWindow(main);
 

@@ -15,7 +15,7 @@
 //                         input; otherwise a file's path. A missing terminal or an unreadable file is an
 //                         immediate end of input, so a process without either never blocks.
 //   TOVRIN_DIALOG_OUTPUT  with scripted input: "-" or unset: standard output; otherwise a file's path
-//                         (rewritten for each dialog).
+//                         (rewritten for each dialog that is not opened from inside another).
 // Texts given through the ...Ansi functions are in the process's ANSI code page (932 under a Japanese
 // locale, see MultibyteCodePage); the stand-in writes every text as UTF-8.
 #include <cstdint>

@@ -247,6 +247,15 @@ BlurLineFunction<PF_PixelFloat> FastLineFor(const PF_PixelFloat*, BlurIsa isa, B
     return isa == BlurIsa::Avx2 ? Avx2BlurLineFloat(k, v) : Sse41BlurLineFloat(k, v);
 }
 
+BlurStripFunction<PF_Pixel16> FastStripFor(const PF_Pixel16*, BlurIsa isa, BlurKernel k, BlurVariant v) {
+    return isa == BlurIsa::Avx2 ? Avx2BlurStrip16(k, v) : Sse41BlurStrip16(k, v);
+}
+
+BlurStripFunction<PF_PixelFloat> FastStripFor(const PF_PixelFloat*, BlurIsa isa, BlurKernel k,
+                                              BlurVariant v) {
+    return isa == BlurIsa::Avx2 ? Avx2BlurStripFloat(k, v) : Sse41BlurStripFloat(k, v);
+}
+
 } // namespace
 
 std::size_t BlurFastScratchBytes(int32_t length) {
@@ -288,3 +297,19 @@ template BlurLineFunction<PF_Pixel16> SelectBlurLine<PF_Pixel16>(BlurKernel, Blu
                                                                  const BlurLineKernel&, int32_t);
 template BlurLineFunction<PF_PixelFloat> SelectBlurLine<PF_PixelFloat>(BlurKernel, BlurVariant, BlurIsa,
                                                                        const BlurLineKernel&, int32_t);
+
+template <class Pixel>
+BlurStripFunction<Pixel> SelectBlurStrip(BlurKernel kernel, BlurVariant variant, BlurIsa isa,
+                                         const BlurLineKernel& kernels, int32_t rows) {
+    const BlurIsa best = BestBlurIsa();
+    if (isa > best)
+        isa = best;
+    if (isa == BlurIsa::Plain || !FastFormApplies(kernel, kernels, rows))
+        return nullptr;
+    return FastStripFor(static_cast<const Pixel*>(nullptr), isa, kernel, variant);
+}
+
+template BlurStripFunction<PF_Pixel16> SelectBlurStrip<PF_Pixel16>(BlurKernel, BlurVariant, BlurIsa,
+                                                                   const BlurLineKernel&, int32_t);
+template BlurStripFunction<PF_PixelFloat> SelectBlurStrip<PF_PixelFloat>(BlurKernel, BlurVariant, BlurIsa,
+                                                                         const BlurLineKernel&, int32_t);

@@ -52,6 +52,32 @@ template <class Pixel>
 BlurLineFunction<Pixel> SelectBlurLine(BlurKernel kernel, BlurVariant variant, BlurIsa isa,
                                        const BlurLineKernel& kernels, int32_t length);
 
+// A strip of neighbouring columns in which every sample is selected and not transparent, filtered in
+// place in the worlds, a row of the strip at a time. Every pixel of the strip is written, as the line
+// function would write it.
+template <class Pixel>
+struct BlurStrip {
+    const unsigned char* source = nullptr; // pixel (0, 0) of the strip
+    std::ptrdiff_t sourceStride = 0;       // bytes between rows
+    unsigned char* destination = nullptr;
+    std::ptrdiff_t destinationStride = 0;
+    int32_t columns = 0; // even
+    int32_t rows = 0;    // the line length
+};
+
+template <class Pixel>
+using BlurStripFunction = void (*)(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel);
+
+// The strip function for these kernels, or null where no fast form applies (then filter line by line).
+template <class Pixel>
+BlurStripFunction<Pixel> SelectBlurStrip(BlurKernel kernel, BlurVariant variant, BlurIsa isa,
+                                         const BlurLineKernel& kernels, int32_t rows);
+
+extern template BlurStripFunction<PF_Pixel16> SelectBlurStrip<PF_Pixel16>(BlurKernel, BlurVariant, BlurIsa,
+                                                                          const BlurLineKernel&, int32_t);
+extern template BlurStripFunction<PF_PixelFloat>
+SelectBlurStrip<PF_PixelFloat>(BlurKernel, BlurVariant, BlurIsa, const BlurLineKernel&, int32_t);
+
 extern template BlurLineFunction<PF_Pixel16> SelectBlurLine<PF_Pixel16>(BlurKernel, BlurVariant, BlurIsa,
                                                                         const BlurLineKernel&, int32_t);
 extern template BlurLineFunction<PF_PixelFloat>

@@ -17,3 +17,11 @@ BlurLineFunction<PF_Pixel16> Avx2BlurLine16(BlurKernel kernel, BlurVariant varia
 BlurLineFunction<PF_PixelFloat> Avx2BlurLineFloat(BlurKernel kernel, BlurVariant variant) {
     return FastLineFor<PF_PixelFloat>(kernel, variant);
 }
+
+BlurStripFunction<PF_Pixel16> Avx2BlurStrip16(BlurKernel kernel, BlurVariant variant) {
+    return FastStripFor<PF_Pixel16>(kernel, variant);
+}
+
+BlurStripFunction<PF_PixelFloat> Avx2BlurStripFloat(BlurKernel kernel, BlurVariant variant) {
+    return FastStripFor<PF_PixelFloat>(kernel, variant);
+}

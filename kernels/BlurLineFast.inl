@@ -672,3 +672,330 @@ BlurLineFunction<Pixel> FastLineFor(BlurKernel k, BlurVariant v) {
     return v == BlurVariant::Spanning ? FastLine<Pixel, BlurKernel::Box, BlurVariant::Spanning>
                                       : FastLine<Pixel, BlurKernel::Box, BlurVariant::Confined>;
 }
+
+// ---- Strips of columns, every sample selected and opaque -------------------------------------------
+//
+// A column's window then holds every sample of its reach, so all columns of a strip share the window
+// positions, counts and table weights, and a row of the strip is one step for all of them. Each lane
+// still sees its own column's additions, removals and table terms in the plain form's order.
+
+#if BLUR_WIDE_PIXELS == 2
+WideI LoadPixels(const PF_Pixel16* p) {
+    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+WideF LoadPixels(const PF_PixelFloat* p) {
+    return _mm256_loadu_ps(reinterpret_cast<const float*>(p));
+}
+void StorePixels(PF_Pixel16* p, WideI v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                     _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
+}
+void StorePixels(PF_PixelFloat* p, WideF v) {
+    _mm256_storeu_ps(reinterpret_cast<float*>(p), v);
+}
+WideI Widen(__m128i m) {
+    return _mm256_set_m128i(m, m);
+}
+WideI SubWI(WideI a, WideI b) {
+    return _mm256_sub_epi32(a, b);
+}
+WideF SubWF(WideF a, WideF b) {
+    return _mm256_sub_ps(a, b);
+}
+WideF DivWF(WideF a, WideF b) {
+    return _mm256_div_ps(a, b);
+}
+WideI BlendWI(WideI a, WideI b, WideI m) {
+    return _mm256_blendv_epi8(a, b, m);
+}
+WideF BlendWF(WideF a, WideF b, WideI m) {
+    return _mm256_blendv_ps(a, b, _mm256_castsi256_ps(m));
+}
+WideI ShiftRightWI(WideI a, int n) {
+    return _mm256_srli_epi32(a, n);
+}
+// floor(n / d) for one divisor d in every lane, `inverse` = 1.0 / d (see Divider).
+WideI DivFloorWI(WideI n, double inverse) {
+    const __m256d inv = _mm256_set1_pd(inverse);
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m128i lo = _mm256_cvttpd_epi32(
+        _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(n)), half), inv));
+    const __m128i hi = _mm256_cvttpd_epi32(
+        _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(n, 1)), half), inv));
+    return _mm256_set_m128i(hi, lo);
+}
+#else
+WideI LoadPixels(const PF_Pixel16* p) {
+    return Lanes16::Load(p);
+}
+WideF LoadPixels(const PF_PixelFloat* p) {
+    return LanesFloat::Load(p);
+}
+void StorePixels(PF_Pixel16* p, WideI v) {
+    Lanes16::StoreAll(reinterpret_cast<unsigned char*>(p), v);
+}
+void StorePixels(PF_PixelFloat* p, WideF v) {
+    LanesFloat::StoreAll(reinterpret_cast<unsigned char*>(p), v);
+}
+WideI Widen(__m128i m) {
+    return m;
+}
+WideI SubWI(WideI a, WideI b) {
+    return _mm_sub_epi32(a, b);
+}
+WideF SubWF(WideF a, WideF b) {
+    return _mm_sub_ps(a, b);
+}
+WideF DivWF(WideF a, WideF b) {
+    return _mm_div_ps(a, b);
+}
+WideI BlendWI(WideI a, WideI b, WideI m) {
+    return _mm_blendv_epi8(a, b, m);
+}
+WideF BlendWF(WideF a, WideF b, WideI m) {
+    return _mm_blendv_ps(a, b, _mm_castsi128_ps(m));
+}
+WideI ShiftRightWI(WideI a, int n) {
+    return _mm_srli_epi32(a, n);
+}
+WideI DivFloorWI(WideI n, double inverse) {
+    const __m128d inv = _mm_set1_pd(inverse);
+    const __m128d half = _mm_set1_pd(0.5);
+    const __m128i lo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(n), half), inv));
+    const __m128i hi =
+        _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), half), inv));
+    return _mm_unpacklo_epi64(lo, hi);
+}
+#endif
+
+template <class Pixel>
+struct WideOf;
+template <>
+struct WideOf<PF_Pixel16> {
+    using V = WideI;
+    static V Zero() { return SetWI(0); }
+    static V Add(V a, V b) { return AddWI(a, b); }
+    static V Sub(V a, V b) { return SubWI(a, b); }
+    static V Blend(V a, V b, WideI m) { return BlendWI(a, b, m); }
+};
+template <>
+struct WideOf<PF_PixelFloat> {
+    using V = WideF;
+    static V Zero() { return SetWF(0.0f); }
+    static V Add(V a, V b) { return AddWF(a, b); }
+    static V Sub(V a, V b) { return SubWF(a, b); }
+    static V Blend(V a, V b, WideI m) { return BlendWF(a, b, m); }
+};
+
+template <class Pixel, BlurKernel K, BlurVariant V>
+class StripFilter {
+    using W = WideOf<Pixel>;
+    using Vec = typename W::V;
+    static constexpr bool kFloatDepth = std::is_same_v<Pixel, PF_PixelFloat>;
+
+public:
+    StripFilter(const BlurStrip<Pixel>& s, const ChannelGroup& g) : s_(s), g_(g) {
+        lanes_ = Widen(g.lanes);
+        allLanes_ = _mm_movemask_ps(_mm_castsi128_ps(g.lanes)) == 0xF;
+    }
+
+    void Run() {
+        for (int32_t c0 = 0; c0 < s_.columns; c0 += kBlockPixels) {
+            const int32_t n = s_.columns - c0 < kBlockPixels ? s_.columns - c0 : kBlockPixels;
+            ForBlockVectors(n / kWide, [&]<int NV>() { Columns<NV>(c0); });
+        }
+    }
+
+private:
+    const Pixel* Src(int32_t row, int32_t column) const {
+        return reinterpret_cast<const Pixel*>(s_.source + row * s_.sourceStride) + column;
+    }
+    Pixel* Dst(int32_t row, int32_t column) const {
+        return reinterpret_cast<Pixel*>(s_.destination + row * s_.destinationStride) + column;
+    }
+
+    void Store(int32_t row, int32_t column, Vec v) const {
+        Pixel* d = Dst(row, column);
+        if (!allLanes_)
+            v = W::Blend(LoadPixels(d), v, lanes_);
+        StorePixels(d, v);
+    }
+
+    template <int NV>
+    void AddRow(Vec* sum, int32_t row, int32_t c0) const {
+        for (int a = 0; a < NV; ++a)
+            sum[a] = W::Add(sum[a], LoadPixels(Src(row, c0 + kWide * a)));
+    }
+    template <int NV>
+    void RemoveRow(Vec* sum, int32_t row, int32_t c0) const {
+        for (int a = 0; a < NV; ++a)
+            sum[a] = W::Sub(sum[a], LoadPixels(Src(row, c0 + kWide * a)));
+    }
+
+    template <int NV>
+    void MoveWindow(Vec* sum, int32_t y, int32_t c0) const {
+        const int32_t h = g_.h, n = s_.rows;
+        if constexpr (V == BlurVariant::Spanning) {
+            if (y + h < n)
+                AddRow<NV>(sum, y + h, c0);
+            if (y - h - 1 >= 0)
+                RemoveRow<NV>(sum, y - h - 1, c0);
+        } else {
+            if (y - h - 1 >= 0)
+                RemoveRow<NV>(sum, y - h - 1, c0);
+            if (y + h < n)
+                AddRow<NV>(sum, y + h, c0);
+        }
+    }
+
+    template <int NV>
+    void StartWindow(Vec* sum, int32_t c0) const {
+        for (int a = 0; a < NV; ++a)
+            sum[a] = W::Zero();
+        const int32_t last = s_.rows - 1 < g_.h ? s_.rows - 1 : g_.h;
+        for (int32_t k = 0; k <= last; ++k)
+            AddRow<NV>(sum, k, c0);
+    }
+
+    int32_t WindowCount(int32_t y) const {
+        const int32_t lo = y - g_.h > 0 ? y - g_.h : 0;
+        const int32_t hi = y + g_.h < s_.rows - 1 ? y + g_.h : s_.rows - 1;
+        return hi - lo + 1;
+    }
+
+    template <int NV>
+    void Columns(int32_t c0) {
+        Vec sum[NV];
+        const bool flat = K == BlurKernel::Box || g_.flatTotal != 0;
+        if (flat)
+            StartWindow<NV>(sum, c0);
+        for (int32_t y = 0; y < s_.rows; ++y) {
+            if (flat && y > 0)
+                MoveWindow<NV>(sum, y, c0);
+            const int32_t count = WindowCount(y);
+            if constexpr (K == BlurKernel::Box) {
+                for (int a = 0; a < NV; ++a) {
+                    Vec v;
+                    if constexpr (kFloatDepth)
+                        v = DivWF(sum[a], SetWF(static_cast<float>(count)));
+                    else
+                        v = DivFloorWI(AddWI(sum[a], SetWI(count >> 1)), 1.0 / count);
+                    Store(y, c0 + kWide * a, v);
+                }
+            } else {
+                GaussRow<NV>(sum, y, c0, count);
+            }
+        }
+    }
+
+    template <int NV>
+    void GaussRow(const Vec* sum, int32_t y, int32_t c0, int32_t count) {
+        const int32_t n = s_.rows, pad = g_.pad;
+        Vec acc[NV];
+        int32_t weight = 0;
+        if constexpr (kFloatDepth) {
+            for (int a = 0; a < NV; ++a)
+                acc[a] = SetWF(0.0f);
+            for (int32_t j = 1; j <= pad && y - j >= 0; ++j) {
+                const WideF w = SetWF(g_.weightFloat[j]);
+                for (int a = 0; a < NV; ++a)
+                    acc[a] = AddWF(acc[a], MulWF(w, LoadPixels(Src(y - j, c0 + kWide * a))));
+                weight += g_.weightInt[j];
+            }
+            for (int32_t j = 0; j <= pad && y + j < n; ++j) {
+                const WideF w = SetWF(g_.weightFloat[j]);
+                for (int a = 0; a < NV; ++a)
+                    acc[a] = AddWF(acc[a], MulWF(w, LoadPixels(Src(y + j, c0 + kWide * a))));
+                weight += g_.weightInt[j];
+            }
+        } else {
+            const WideI w0 = SetWI(g_.weightInt[0]);
+            for (int a = 0; a < NV; ++a)
+                acc[a] = MulWI(w0, LoadPixels(Src(y, c0 + kWide * a)));
+            weight = g_.weightInt[0];
+            for (int32_t j = 1; j <= pad; ++j) {
+                const bool up = y - j >= 0, down = y + j < n;
+                if (!up && !down)
+                    break;
+                const WideI w = SetWI(g_.weightInt[j]);
+                for (int a = 0; a < NV; ++a) {
+                    WideI pair;
+                    if (up && down)
+                        pair = AddWI(LoadPixels(Src(y - j, c0 + kWide * a)),
+                                     LoadPixels(Src(y + j, c0 + kWide * a)));
+                    else
+                        pair = LoadPixels(Src(up ? y - j : y + j, c0 + kWide * a));
+                    acc[a] = AddWI(acc[a], MulWI(w, pair));
+                }
+                weight += (up + down) * g_.weightInt[j];
+            }
+        }
+        const bool flat = g_.flatTotal != 0;
+        for (int a = 0; a < NV; ++a) {
+            const int32_t column = c0 + kWide * a;
+            Vec v;
+            if constexpr (kFloatDepth) {
+                const WideF share = SetWF(static_cast<float>(g_.flatTotal) * 0x1p-15f);
+                if (flat) {
+                    const WideF mean = DivWF(sum[a], SetWF(static_cast<float>(count)));
+                    if (weight == 0)
+                        v = mean;
+                    else
+                        v = AddWF(MulWF(mean, share),
+                                  MulWF(MulWF(SetWF(32768.0f / static_cast<float>(weight)), acc[a]),
+                                        SubWF(SetWF(1.0f), share)));
+                } else {
+                    v = weight == 0 ? LoadPixels(Src(y, column))
+                                    : MulWF(SetWF(32768.0f / static_cast<float>(weight)), acc[a]);
+                }
+            } else {
+                if (flat) {
+                    const WideI mean = DivFloorWI(sum[a], 1.0 / count);
+                    if (weight == 0) {
+                        v = mean;
+                    } else {
+                        const WideI gauss = DivFloorWI(acc[a], 1.0 / weight);
+                        const WideI b = SetWI(g_.flatTotal);
+                        const WideI mix = AddWI(
+                            AddWI(MulWI(mean, b), MulWI(gauss, SetWI(32768 - g_.flatTotal))), SetWI(16384));
+                        v = ShiftRightWI(mix, 15);
+                    }
+                } else {
+                    v = weight == 0 ? LoadPixels(Src(y, column))
+                                    : DivFloorWI(AddWI(acc[a], SetWI(weight >> 1)), 1.0 / weight);
+                }
+            }
+            Store(y, column, v);
+        }
+    }
+
+    const BlurStrip<Pixel>& s_;
+    const ChannelGroup& g_;
+    WideI lanes_;
+    bool allLanes_;
+};
+
+template <class Pixel, BlurKernel K, BlurVariant V>
+void FastStrip(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel) {
+    bool done[4] = {false, false, false, false};
+    for (int c = 0; c < 4; ++c) {
+        if (done[c])
+            continue;
+        bool lanes[4] = {false, false, false, false};
+        for (int o = c; o < 4; ++o)
+            if (!done[o] && SameKernel(K, kernel, c, o))
+                lanes[o] = done[o] = true;
+        ChannelGroup g;
+        FillGroup(g, K, kernel, c, lanes);
+        StripFilter<Pixel, K, V>(strip, g).Run();
+    }
+}
+
+template <class Pixel>
+BlurStripFunction<Pixel> FastStripFor(BlurKernel k, BlurVariant v) {
+    if (k == BlurKernel::Gauss)
+        return v == BlurVariant::Spanning ? FastStrip<Pixel, BlurKernel::Gauss, BlurVariant::Spanning>
+                                          : FastStrip<Pixel, BlurKernel::Gauss, BlurVariant::Confined>;
+    return v == BlurVariant::Spanning ? FastStrip<Pixel, BlurKernel::Box, BlurVariant::Spanning>
+                                      : FastStrip<Pixel, BlurKernel::Box, BlurVariant::Confined>;
+}

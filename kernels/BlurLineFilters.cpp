@@ -90,6 +90,24 @@ PF_Err FilterRows(const PassContext& ctx, int32_t width, int32_t height, A_long 
     return PF_Err_NONE;
 }
 
+// True when every sample of columns [x0, x0 + n) is selected and not transparent.
+template <class Pixel>
+bool StripFullyEligible(const PassContext& ctx, int32_t x0, int32_t n, int32_t height) {
+    const SelectionPlane& plane = ctx.plane;
+    if (plane.columnFlags)
+        for (int32_t c = 0; c < n; ++c)
+            if (!plane.columnFlags[x0 + c])
+                return false;
+    for (int32_t y = 0; y < height; ++y) {
+        const Pixel* row = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + x0;
+        const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride + x0;
+        for (int32_t c = 0; c < n; ++c)
+            if (!selRow[c] || row[c].alpha == 0)
+                return false;
+    }
+    return true;
+}
+
 template <class Pixel, BlurKernel K, BlurVariant V>
 PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_long i, A_long calls) {
     const Block block = SplitBlock(width, i, calls);
@@ -98,6 +116,7 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
     LinePlan<Pixel, K, V> plan;
     if (!plan.Prepare(ctx, height))
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    const BlurStripFunction<Pixel> strip = SelectBlurStrip<Pixel>(K, V, BestBlurIsa(), plan.kernel, height);
     const SelectionPlane& plane = ctx.plane;
     const std::size_t rows = RoundUp64(height);
     // Per column of the strip: its source pixels, its destination pixels, its selection bytes.
@@ -114,17 +133,36 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
         sel[c] = reinterpret_cast<uint8_t*>(dst[c] + rows);
     }
     for (int32_t x0 = block.first; x0 < end; x0 += kStripColumns) {
-        const int32_t n = end - x0 < kStripColumns ? end - x0 : kStripColumns;
+        const int32_t strip0 = end - x0 < kStripColumns ? end - x0 : kStripColumns;
+        // Columns selected and opaque throughout are filtered in place, a row of the strip at a time.
+        const int32_t even = strip0 & ~1;
+        int32_t direct = 0;
+        if (strip && even > 0 && StripFullyEligible<Pixel>(ctx, x0, even, height)) {
+            BlurStrip<Pixel> s;
+            s.source = reinterpret_cast<const unsigned char*>(WorldRow<Pixel>(*ctx.source, ctx.rect.top) +
+                                                              ctx.rect.left + x0);
+            s.sourceStride = ctx.source->rowbytes;
+            s.destination = reinterpret_cast<unsigned char*>(WorldRow<Pixel>(*ctx.destination, ctx.rect.top) +
+                                                             ctx.rect.left + x0);
+            s.destinationStride = ctx.destination->rowbytes;
+            s.columns = even;
+            s.rows = height;
+            strip(s, plan.kernel);
+            direct = even;
+        }
+        // The rest is gathered, filtered line by line and written back.
+        const int32_t g0 = x0 + direct;
+        const int32_t n = strip0 - direct;
         bool any = false;
         for (int32_t c = 0; c < n; ++c)
-            any = any || !plane.columnFlags || plane.columnFlags[x0 + c];
+            any = any || !plane.columnFlags || plane.columnFlags[g0 + c];
         if (!any)
             continue;
-        // The strip is read and written a row at a time: one visit per row instead of one per column.
+        // Read and written a row at a time: one visit per row instead of one per column.
         for (int32_t y = 0; y < height; ++y) {
-            const Pixel* from = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + x0;
-            const Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + x0;
-            const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride + x0;
+            const Pixel* from = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + g0;
+            const Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
+            const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride + g0;
             for (int32_t c = 0; c < n; ++c) {
                 src[c][y] = from[c];
                 dst[c][y] = to[c];
@@ -132,7 +170,7 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
             }
         }
         for (int32_t c = 0; c < n; ++c) {
-            if (plane.columnFlags && !plane.columnFlags[x0 + c])
+            if (plane.columnFlags && !plane.columnFlags[g0 + c])
                 continue;
             BlurLine<Pixel> line;
             line.source = src[c];
@@ -144,7 +182,7 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
         }
         // Pixels the filter left alone go back unchanged; no other call writes this strip.
         for (int32_t y = 0; y < height; ++y) {
-            Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + x0;
+            Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
             for (int32_t c = 0; c < n; ++c)
                 to[c] = dst[c][y];
         }

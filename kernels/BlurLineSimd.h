@@ -15,3 +15,8 @@ BlurLineFunction<PF_Pixel16> Sse41BlurLine16(BlurKernel kernel, BlurVariant vari
 BlurLineFunction<PF_PixelFloat> Sse41BlurLineFloat(BlurKernel kernel, BlurVariant variant);
 BlurLineFunction<PF_Pixel16> Avx2BlurLine16(BlurKernel kernel, BlurVariant variant);
 BlurLineFunction<PF_PixelFloat> Avx2BlurLineFloat(BlurKernel kernel, BlurVariant variant);
+
+BlurStripFunction<PF_Pixel16> Sse41BlurStrip16(BlurKernel kernel, BlurVariant variant);
+BlurStripFunction<PF_PixelFloat> Sse41BlurStripFloat(BlurKernel kernel, BlurVariant variant);
+BlurStripFunction<PF_Pixel16> Avx2BlurStrip16(BlurKernel kernel, BlurVariant variant);
+BlurStripFunction<PF_PixelFloat> Avx2BlurStripFloat(BlurKernel kernel, BlurVariant variant);

@@ -17,3 +17,11 @@ BlurLineFunction<PF_Pixel16> Sse41BlurLine16(BlurKernel kernel, BlurVariant vari
 BlurLineFunction<PF_PixelFloat> Sse41BlurLineFloat(BlurKernel kernel, BlurVariant variant) {
     return FastLineFor<PF_PixelFloat>(kernel, variant);
 }
+
+BlurStripFunction<PF_Pixel16> Sse41BlurStrip16(BlurKernel kernel, BlurVariant variant) {
+    return FastStripFor<PF_Pixel16>(kernel, variant);
+}
+
+BlurStripFunction<PF_PixelFloat> Sse41BlurStripFloat(BlurKernel kernel, BlurVariant variant) {
+    return FastStripFor<PF_PixelFloat>(kernel, variant);
+}

@@ -57,8 +57,10 @@ protected:
     static constexpr PF_Rect kRect{3, 2, 3 + 37, 2 + 26};
     static constexpr int kRectWidth = 37, kRectHeight = 26;
 
+    // Content: 0 a random selection; 1 everything selected and opaque; 2 the same but for one
+    // transparent pixel.
     template <class Pixel>
-    void Check(const PassCase& pc, int threads, uint32_t seed);
+    void Check(const PassCase& pc, int threads, uint32_t seed, int content = 0);
 };
 
 template <class Pixel>
@@ -67,7 +69,7 @@ Pixel& At(host::World& w, int x, int y) {
 }
 
 template <class Pixel>
-void BlurPasses::Check(const PassCase& pc, int threads, uint32_t seed) {
+void BlurPasses::Check(const PassCase& pc, int threads, uint32_t seed, int content) {
     std::mt19937 rng(seed);
     const PF_PixelFormat format = pc.isFloat ? PF_PixelFormat_ARGB128 : PF_PixelFormat_ARGB64;
     host::World source = MakeWorld(kWidth, kHeight, format);
@@ -80,10 +82,19 @@ void BlurPasses::Check(const PassCase& pc, int threads, uint32_t seed) {
     TestPlane plane(kRectWidth, kRectHeight);
     for (int y = 0; y < kRectHeight; ++y)
         for (int x = 0; x < kRectWidth; ++x)
-            if (rng() % 5 != 0 && (x + y) % 11 != 0)
+            if (content != 0 || (rng() % 5 != 0 && (x + y) % 11 != 0))
                 plane.Select(x, y);
-    // A line whose flag is 0 is skipped even though bytes of it are selected.
-    plane.RowFlag(4) = 0;
+    if (content == 0) {
+        // A line whose flag is 0 is skipped even though bytes of it are selected.
+        plane.RowFlag(4) = 0;
+    } else {
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if (At<Pixel>(source, x, y).alpha == 0)
+                    At<Pixel>(source, x, y).alpha = 1;
+        if (content == 2)
+            At<Pixel>(source, kRect.left + 20, kRect.top + 11).alpha = 0;
+    }
 
     PassContext ctx;
     ctx.destination = destination.get();
@@ -145,6 +156,19 @@ TEST_F(BlurPasses, EachLineAsThePlainFilterMakesIt) {
             else
                 Check<PF_Pixel16>(pc, threads, seed++);
         }
+}
+
+// Fully selected, opaque content takes the vertical passes' in-place strips.
+TEST_F(BlurPasses, OpaqueContentAsThePlainFilterMakesIt) {
+    uint32_t seed = 100;
+    for (const PassCase& pc : kPasses)
+        for (int content : {1, 2})
+            for (int threads : {1, 3}) {
+                if (pc.isFloat)
+                    Check<PF_PixelFloat>(pc, threads, seed++, content);
+                else
+                    Check<PF_Pixel16>(pc, threads, seed++, content);
+            }
 }
 
 TEST_F(BlurPasses, RefusedLineBufferEndsThePassWithOutOfMemory) {

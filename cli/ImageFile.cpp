@@ -307,7 +307,9 @@ bool WriteImageFile(const std::filesystem::path& path, const HostImage& rendered
     bool associated = false;
     switch (request.alpha) {
     case AlphaConvention::FromFile:
-        associated = format == "openexr";
+        // OpenEXR is premultiplied by convention; a TIFF keeps the convention of a TIFF input.
+        associated =
+            format == "openexr" || (format == "tiff" && source.formatName == "tiff" && source.associated);
         break;
     case AlphaConvention::Straight:
         associated = false;

@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     renderCmd->add_option("input", render.input, "Input image; a sequence with # or %04d in its name");
     renderCmd->add_option("-o,--output", render.output,
                           "Output image; a sequence with # or %04d in its name");
-    renderCmd->add_option("-s,--set", render.sets, "Set a control: \"NAME=VALUE\" (repeatable)")->allow_extra_args(false);
+    renderCmd->add_option("-s,--set", render.sets, "Set a control: \"NAME=VALUE\" (repeatable)")
+        ->allow_extra_args(false);
     renderCmd->add_option("--preset", render.preset, "Load control values from a preset file");
     renderCmd->add_option("--save-preset", render.savePreset, "Save the control values to a preset file");
     renderCmd->add_option("--depth", render.depth, "Render depth 8, 16 or 32 (default: the input file's)")

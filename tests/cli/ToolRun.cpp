@@ -152,13 +152,13 @@ Image ReadImage(const std::filesystem::path& path) {
 }
 
 void WriteImage(const std::filesystem::path& path, const Image& image,
-                const std::vector<std::pair<std::string, std::string>>& attributes) {
+                const std::vector<std::pair<std::string, std::string>>& attributes, bool premultiplied) {
     auto out = OIIO::ImageOutput::create(path.string());
     ASSERT_TRUE(out) << OIIO::geterror();
     OIIO::ImageSpec spec(image.width, image.height, image.channels, image.type);
     if (image.channels == 4 || image.channels == 2) {
         spec.alpha_channel = image.channels - 1;
-        if (std::string(out->format_name()) != "openexr")
+        if (!premultiplied && std::string(out->format_name()) != "openexr")
             spec.attribute("oiio:UnassociatedAlpha", 1);
     }
     for (const auto& [name, value] : attributes)

@@ -54,9 +54,11 @@ struct Image {
 
 Image MakeImage(int width, int height, int channels, OIIO::TypeDesc type);
 Image ReadImage(const std::filesystem::path& path);
-// Straight files are stored as given; `attributes` are added to the file's metadata.
+// Stored as given, straight unless `premultiplied` (OpenEXR always premultiplied); `attributes` are added to
+// the file's metadata.
 void WriteImage(const std::filesystem::path& path, const Image& image,
-                const std::vector<std::pair<std::string, std::string>>& attributes = {});
+                const std::vector<std::pair<std::string, std::string>>& attributes = {},
+                bool premultiplied = false);
 
 // An 8-bit RGBA frame with flat regions, hard edges, partial alpha and colour under zero alpha.
 Image CelFrame8(int width, int height, int seed = 0);

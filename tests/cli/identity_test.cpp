@@ -60,6 +60,20 @@ TEST_F(Identity, StraightTiffAndGreyFilesComeBackUnchanged) {
     ASSERT_EQ(NoWork("in.tif", "out.tif").exitCode, 0);
     EXPECT_EQ(ReadImage(Path("out.tif")).bytes, cel.bytes);
 
+    // A TIFF with associated alpha is un-associated and re-associated, exactly for premultiplied data, and
+    // stays associated.
+    Image pre = MakeImage(256, 1, 4, OIIO::TypeDesc::UINT8);
+    for (int x = 0; x < 256; ++x) {
+        std::uint8_t* p = pre.Data<std::uint8_t>() + x * 4;
+        p[0] = std::uint8_t(x / 2), p[1] = std::uint8_t(x), p[2] = std::uint8_t(x * 3 / 4),
+        p[3] = std::uint8_t(x);
+    }
+    WriteImage(Path("pre.tif"), pre, {}, true);
+    ASSERT_EQ(NoWork("pre.tif", "pre_out.tif").exitCode, 0);
+    const Image preOut = ReadImage(Path("pre_out.tif"));
+    EXPECT_EQ(preOut.bytes, pre.bytes);
+    EXPECT_EQ(preOut.spec.get_int_attribute("oiio:UnassociatedAlpha", 0), 0);
+
     // Grey with alpha becomes R = G = B and keeps its alpha.
     Image grey = MakeImage(16, 4, 2, OIIO::TypeDesc::UINT8);
     for (std::size_t i = 0; i < grey.bytes.size(); ++i)

@@ -2,6 +2,10 @@
 // instances or restores the built-in ones (valid from the next start of a host).
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include <unistd.h>
 
 #include "cli/Commands.h"
 #include "cli/ControlSettings.h"
@@ -13,24 +17,50 @@
 namespace cli {
 namespace {
 
-// The name under which the dialog's stand-in outside Windows finds an answer given in advance.
-constexpr const char* kDialogAnswer = "TOVRIN_OPTION_DIALOG_ANSWER";
+// The dialog's buttons, by control id: a scripted answer presses one whatever the numbering of the choices.
+constexpr const char* kStoreAnswer = "#2001\n";
+constexpr const char* kRestoreAnswer = "#2002\n";
 
-class ScopedAnswer {
+// Answers the dialog without asking: outside Windows the dialog reads its answers from the file named by
+// TOVRIN_DIALOG_INPUT and writes its text to TOVRIN_DIALOG_OUTPUT. The answer comes through a pipe.
+class ScriptedDialog {
 public:
-    explicit ScopedAnswer(const char* answer) : set_(answer != nullptr) {
-        if (set_)
-            ::setenv(kDialogAnswer, answer, 1);
+    explicit ScriptedDialog(const char* answer) {
+        if (!answer)
+            return;
+        int fds[2];
+        if (::pipe(fds) != 0)
+            throw EffectError("cannot answer the option dialog: no pipe");
+        readEnd_ = fds[0];
+        const std::size_t length = std::strlen(answer);
+        const bool written = ::write(fds[1], answer, length) == ssize_t(length);
+        ::close(fds[1]);
+        if (!written)
+            throw EffectError("cannot answer the option dialog: the pipe refused the answer");
+        Set("TOVRIN_DIALOG_INPUT", "/proc/self/fd/" + std::to_string(readEnd_));
+        Set("TOVRIN_DIALOG_OUTPUT", "/dev/null");
     }
-    ~ScopedAnswer() {
-        if (set_)
-            ::unsetenv(kDialogAnswer);
+    ~ScriptedDialog() {
+        for (const auto& [name, previous] : saved_) {
+            if (previous)
+                ::setenv(name.c_str(), previous->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
+        if (readEnd_ >= 0)
+            ::close(readEnd_);
     }
-    ScopedAnswer(const ScopedAnswer&) = delete;
-    ScopedAnswer& operator=(const ScopedAnswer&) = delete;
+    ScriptedDialog(const ScriptedDialog&) = delete;
+    ScriptedDialog& operator=(const ScriptedDialog&) = delete;
 
 private:
-    bool set_;
+    void Set(const std::string& name, const std::string& value) {
+        const char* previous = std::getenv(name.c_str());
+        saved_.emplace_back(name, previous ? std::optional<std::string>(previous) : std::nullopt);
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    int readEnd_ = -1;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 } // namespace
@@ -50,7 +80,7 @@ int RunOptionDialog(const OptionDialogOptions& o) {
 
     PF_Err err;
     {
-        ScopedAnswer answer(o.store ? "store" : o.restore ? "restore" : nullptr);
+        ScriptedDialog answer(o.store ? kStoreAnswer : o.restore ? kRestoreAnswer : nullptr);
         err = session.Instance().DoDialog();
     }
     if (err != PF_Err_NONE)
@@ -58,8 +88,16 @@ int RunOptionDialog(const OptionDialogOptions& o) {
     std::filesystem::path stored = settings.plugin;
     stored.replace_extension(".ini");
     std::error_code ec;
+    const bool present = std::filesystem::exists(stored, ec);
+    if (o.store && !present)
+        throw EffectError(
+            "the option dialog did not store the defaults (its store button may be disabled on this "
+            "host); nothing was written to \"" +
+            stored.string() + "\"");
+    if (o.restore && present)
+        throw EffectError("the option dialog did not remove \"" + stored.string() + "\"");
     std::printf("stored defaults: %s (%s; used from the next start of a host)\n", stored.string().c_str(),
-                std::filesystem::exists(stored, ec) ? "present" : "none, built-in defaults");
+                present ? "present" : "none, built-in defaults");
     return 0;
 }
 

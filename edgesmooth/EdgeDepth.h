@@ -1,10 +1,10 @@
 #pragma once
 // The three depths of the engine: pixel and weight types, the conversion of a job's 8-bit-unit values,
 // the fixed weights, and the pixel difference test. The integer engines weigh with 65536 = 1.0.
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "edgesmooth/EdgeSmooth.h"
@@ -116,15 +116,11 @@ EdgeScale<Depth> ScaleJob(const EdgeSmoothJob& job) noexcept {
 
 // ---- Pixel difference test --------------------------------------------------------------------------
 
+// Identical pixels never differ: the 32-bit (8-bit), 64-bit (16-bit) or bitwise (float) pixels are equal.
 template <class Pixel>
 bool PixelsIdentical(const Pixel& p, const Pixel& q) noexcept {
-    return p.alpha == q.alpha && p.red == q.red && p.green == q.green && p.blue == q.blue;
-}
-inline bool PixelsIdentical(const PF_PixelFloat& p, const PF_PixelFloat& q) noexcept {
-    return std::bit_cast<uint32_t>(p.alpha) == std::bit_cast<uint32_t>(q.alpha) &&
-           std::bit_cast<uint32_t>(p.red) == std::bit_cast<uint32_t>(q.red) &&
-           std::bit_cast<uint32_t>(p.green) == std::bit_cast<uint32_t>(q.green) &&
-           std::bit_cast<uint32_t>(p.blue) == std::bit_cast<uint32_t>(q.blue);
+    static_assert(sizeof(Pixel) == 4 * sizeof(p.alpha), "no padding inside a pixel");
+    return std::memcmp(&p, &q, sizeof(Pixel)) == 0;
 }
 
 inline int32_t ChannelDistance(int32_t a, int32_t b) noexcept {

@@ -25,8 +25,16 @@ void DetectEdges(const EdgeFlagMap& map, const EdgeImage<const typename Depth::P
     const int32_t grouped = (w - 1) / 4 * 4;
     for (int32_t y = 0; y + 1 < h; ++y) {
         uint8_t* row = map.Row(y);
+        const typename Depth::Pixel* above = image.Row(y);
+        const typename Depth::Pixel* below = image.Row(y + 1);
         int32_t x = 0;
         for (; x < grouped; x += 4) {
+            // A flat patch (the five pixels of both rows the group compares all identical) has no edge.
+            bool flat = PixelsIdentical(above[x], below[x]);
+            for (int k = 1; flat && k <= 4; ++k)
+                flat = PixelsIdentical(above[x + k], above[x]) && PixelsIdentical(below[x + k], above[x]);
+            if (flat)
+                continue;
             uint8_t bytes[4];
             for (int k = 0; k < 4; ++k)
                 bytes[k] = static_cast<uint8_t>((differ(x + k, y, x + k + 1, y) ? kEdgeRight : 0) |

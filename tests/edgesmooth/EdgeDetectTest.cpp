@@ -100,4 +100,69 @@ TEST(EdgeDetect, LastColumnAndRowCarryNoOutwardBits) {
     }
 }
 
+// The map as the rules state it: all four tests for every pixel, then, in the grouped columns, the
+// diagonal bits of pixel k < 3 of a group kept only when bits of the group's earlier pixels, or the right
+// or below bits of pixels k and k + 1, are set. Detection must match it exactly, flat patches included.
+template <class Depth>
+std::vector<std::string> ReferenceMapRows(const TestImage<typename Depth::Pixel>& image) {
+    const int32_t w = image.width, h = image.height;
+    const auto t = Depth::ScaleLevel(10);
+    auto differ = [&](int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+        return x2 < w && y2 < h && PixelsDiffer(image.At(x1, y1), image.At(x2, y2), t);
+    };
+    std::vector<std::vector<int>> m(size_t(h), std::vector<int>(size_t(w), 0));
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            m[y][x] = (differ(x, y, x + 1, y) ? 1 : 0) | (differ(x, y, x, y + 1) ? 2 : 0);
+            if (x + 1 < w && y + 1 < h)
+                m[y][x] |= (differ(x, y, x + 1, y + 1) ? 4 : 0) | (differ(x + 1, y, x, y + 1) ? 8 : 0);
+        }
+    for (int32_t y = 0; y + 1 < h; ++y)
+        for (int32_t g = 0; g + 4 <= (w - 1) / 4 * 4; g += 4) {
+            int before = 0;
+            for (int k = 0; k < 3; ++k) {
+                if (!(before || (m[y][g + k] & 3) || (m[y][g + k + 1] & 3)))
+                    m[y][g + k] &= 3;
+                before |= m[y][g + k];
+            }
+        }
+    std::vector<std::string> rows;
+    for (auto& r : m) {
+        rows.emplace_back();
+        for (int b : r)
+            rows.back() += "0123456789abcdef"[b];
+    }
+    return rows;
+}
+
+template <class Depth>
+void CompareWithReference(unsigned seed) {
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 60; ++round) {
+        const int32_t w = 1 + int32_t(rng() % 23), h = 1 + int32_t(rng() % 7);
+        TestImage<typename Depth::Pixel> image(w, h);
+        // Mostly flat rows with a few changes, some only slightly different, some transparent.
+        const int unit =
+            std::is_same_v<typename Depth::Pixel, PF_Pixel16> ? 600 : 6; // 1 or 2 over the threshold
+        typename Depth::Pixel p{};
+        for (auto& q : image.pixels) {
+            if (rng() % 4 == 0) {
+                const int v = int(rng() % 4);
+                if constexpr (std::is_same_v<typename Depth::Pixel, PF_PixelFloat>)
+                    p = {rng() % 6 ? 1.0f : 0.0f, 0.02f * float(v), 0.5f, 0.25f};
+                else
+                    p = {decltype(p.alpha)(rng() % 6 ? 200 : 0), decltype(p.alpha)(v * unit), 9, 9};
+            }
+            q = p;
+        }
+        EXPECT_EQ(MapRows(MapOf<Depth>(image)->map), ReferenceMapRows<Depth>(image)) << w << "x" << h;
+    }
+}
+
+TEST(EdgeDetect, MatchesTheRulesPixelByPixel) {
+    CompareWithReference<EdgeDepth8>(21);
+    CompareWithReference<EdgeDepth16>(22);
+    CompareWithReference<EdgeDepthFloat>(23);
+}
+
 } // namespace

@@ -298,6 +298,31 @@ TYPED_TEST(SmoothingExamples, ThinLineEndIsNeitherAveragedNorRestored) {
     this->ExpectSame(expected, SmoothInMemory<TypeParam>(image));
 }
 
+// A 2×2 block of A in the corner, its diagonal neighbour also A. The inner corner (1, 1) takes ramps of
+// runs of 1 to the left and upwards, then is restored by 49151 towards its own colour; the other steps
+// ramp along their runs, so several pixels take two blends.
+TYPED_TEST(SmoothingExamples, InnerCornerIsRestored) {
+    const auto source = this->Image({"AAB", "AAB", "BBA"});
+    auto expected = source;
+    const auto A = this->C('A'), B = this->C('B');
+    const auto run1 = LongRamp<TypeParam>(1);
+    const auto restore = TypeParam::Weights::kCornerRestore;
+    // (1, 1): left ramp (1, 1), (0, 1) and right ramp (2, 1); up ramp (1, 1), (1, 0) and down ramp (1, 2);
+    // then the corner restoration of (1, 1)
+    expected.At(1, 1) = this->Bl(this->Bl(this->Bl(A, B, run1[0]), B, run1[0]), A, restore);
+    expected.At(0, 1) = this->Bl(A, B, run1[1]);
+    expected.At(1, 0) = this->Bl(A, B, run1[1]);
+    // (2, 1): after the ramp from (1, 1), its own upward run of 1 towards the A below it
+    expected.At(2, 1) = this->Bl(this->Bl(B, A, run1[0]), A, run1[0]);
+    expected.At(2, 0) = this->Bl(B, A, run1[1]);
+    // (1, 2): after the ramp from (1, 1), its own run of 1 to the left, towards the A to its right
+    expected.At(1, 2) = this->Bl(this->Bl(B, A, run1[0]), A, run1[0]);
+    expected.At(0, 2) = this->Bl(B, A, run1[1]);
+    // (2, 2): the downward ramp of (2, 1), then the rightward ramp of (1, 2)
+    expected.At(2, 2) = this->Bl(this->Bl(A, B, run1[0]), B, run1[0]);
+    this->ExpectSame(expected, SmoothInMemory<TypeParam>(source));
+}
+
 TYPED_TEST(SmoothingExamples, FlatTransparentAndGentleImagesAreUnchanged) {
     using Pixel = typename TypeParam::Pixel;
     TestImage<Pixel> flat(9, 7, this->C('A'));
@@ -316,6 +341,17 @@ TYPED_TEST(SmoothingExamples, FlatTransparentAndGentleImagesAreUnchanged) {
         for (int32_t x = 0; x < 9; ++x)
             cut.At(x, y) = ((x + y) % 2 == 0) ? this->C('A') : clear.At(x, y);
     this->ExpectSame(cut, SmoothInMemory<TypeParam>(cut));
+    // A gradient whose neighbours, diagonal ones included, differ by no more than the threshold.
+    TestImage<Pixel> gentle(9, 7, this->C('A'));
+    for (int32_t y = 0; y < 7; ++y)
+        for (int32_t x = 0; x < 9; ++x) {
+            if constexpr (std::is_same_v<Pixel, PF_PixelFloat>)
+                gentle.At(x, y).red = 0.004f * float(x + y);
+            else
+                gentle.At(x, y).red =
+                    decltype(Pixel{}.red)((std::is_same_v<Pixel, PF_Pixel8> ? 2 : 300) * (x + y));
+        }
+    this->ExpectSame(gentle, SmoothInMemory<TypeParam>(gentle));
 }
 
 } // namespace

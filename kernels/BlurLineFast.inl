@@ -866,6 +866,8 @@ private:
     template <int NV>
     void Columns(int32_t c0) {
         Vec sum[NV];
+        for (int a = 0; a < NV; ++a)
+            sum[a] = W::Zero();
         const bool flat = K == BlurKernel::Box || g_.flatTotal != 0;
         if (flat)
             StartWindow<NV>(sum, c0);

@@ -20,7 +20,6 @@ struct IntegerWeights {
     static constexpr Weight kNotchRestore = 32767;
     static constexpr Weight kCornerRestore = 49151;
     static constexpr Weight kJogSoften = 10922;
-    static constexpr Weight kLonePixelOwn = 65535;
 };
 
 struct FloatWeights {
@@ -32,7 +31,6 @@ struct FloatWeights {
     static constexpr Weight kNotchRestore = 0.5f;
     static constexpr Weight kCornerRestore = 0.75f;
     static constexpr Weight kJogSoften = 0.16666667f;
-    static constexpr Weight kLonePixelOwn = 1.0f;
 };
 
 struct EdgeDepth8 {

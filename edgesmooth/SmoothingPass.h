@@ -200,6 +200,34 @@ void RestoreIf(EdgePass<Depth>& p, const std::optional<EdgePoint>& q, Weight<Dep
         Restore(p, *q, w);
 }
 
+// The notch restorations: at most one pixel each, by one half.
+template <class Depth>
+void FixNotchRight(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+    RestoreIf(p, NotchRightTarget(p.map, x, y), Weights<Depth>::kNotchRestore);
+}
+template <class Depth>
+void FixNotchBelow(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+    RestoreIf(p, NotchBelowTarget(p.map, x, y), Weights<Depth>::kNotchRestore);
+}
+template <class Depth>
+void FixNotchCorner(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+    RestoreIf(p, NotchCornerTarget(p.map, x, y), Weights<Depth>::kNotchRestore);
+}
+
+// The corner of a small feature, restored by three quarters.
+template <class Depth>
+void RestoreCorner(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+    RestoreIf(p, CornerRestoreTarget(p.map, x, y), Weights<Depth>::kCornerRestore);
+}
+
+// One-pixel jogs, softened by one sixth towards the colour across them.
+template <class Depth>
+void SoftenJogs(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+    const JogMoves jogs = SoftenJogMoves(p.map, x, y);
+    for (int i = 0; i < jogs.count; ++i)
+        BlendAt(p, jogs.moves[i].target, jogs.moves[i].colour, Weights<Depth>::kJogSoften);
+}
+
 template <class Depth>
 void AverageLonePixelAt(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
     using Pixel = typename Depth::Pixel;
@@ -232,27 +260,26 @@ void SmoothPixel(EdgePass<Depth>& p, int32_t x, int32_t y, uint8_t bits) noexcep
             if (!leftDone)
                 BlendAt(p, EdgePoint{x, y}, EdgePoint{x + 1, y}, p.lightWeight);
         }
-        RestoreIf(p, NotchRightTarget(m, x, y), Weights<Depth>::kNotchRestore);
+        FixNotchRight(p, x, y);
     }
     if (bits & kEdgeBelow) {
         RampOneSide(p, kRampUp, x, y, thin);
         RampOneSide(p, kRampDown, x, y, thin);
         TraceDiagonalsAcrossColumn(p, x, y);
-        RestoreIf(p, NotchBelowTarget(m, x, y), Weights<Depth>::kNotchRestore);
+        FixNotchBelow(p, x, y);
         if (bits & kEdgeRight)
-            RestoreIf(p, NotchCornerTarget(m, x, y), Weights<Depth>::kNotchRestore);
+            FixNotchCorner(p, x, y);
     }
     if (!(bits & (kEdgeRight | kEdgeBelow)))
         return;
+    // A pixel with a thin-line ramp is neither averaged nor corner-restored.
     if (!thin) {
         if (IsLonePixel(m, x, y))
             AverageLonePixelAt(p, x, y);
         else
-            RestoreIf(p, CornerRestoreTarget(m, x, y), Weights<Depth>::kCornerRestore);
+            RestoreCorner(p, x, y);
     }
-    const JogMoves jogs = SoftenJogMoves(m, x, y);
-    for (int i = 0; i < jogs.count; ++i)
-        BlendAt(p, jogs.moves[i].target, jogs.moves[i].colour, Weights<Depth>::kJogSoften);
+    SoftenJogs(p, x, y);
 }
 
 } // namespace edgesmooth_detail

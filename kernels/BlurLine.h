@@ -52,21 +52,24 @@ template <class Pixel>
 BlurLineFunction<Pixel> SelectBlurLine(BlurKernel kernel, BlurVariant variant, BlurIsa isa,
                                        const BlurLineKernel& kernels, int32_t length);
 
-// A strip of neighbouring columns in which every sample is selected and not transparent, filtered in
-// place in the worlds, a row of the strip at a time. Every pixel of the strip is written, as the line
-// function would write it.
+// A strip of up to 64 neighbouring columns filtered in place in the worlds, a row of the strip at a time,
+// for columns in which every sample is selected and not transparent. The function checks that as it
+// goes and returns false at the first sample that is not; the rows it finished by then hold what the
+// line function would write there, and the strip must be filtered line by line.
 template <class Pixel>
 struct BlurStrip {
     const unsigned char* source = nullptr; // pixel (0, 0) of the strip
     std::ptrdiff_t sourceStride = 0;       // bytes between rows
+    const uint8_t* selection = nullptr;    // selection byte of pixel (0, 0)
+    std::ptrdiff_t selectionStride = 0;
     unsigned char* destination = nullptr;
     std::ptrdiff_t destinationStride = 0;
-    int32_t columns = 0; // even
+    int32_t columns = 0; // even, at most 64
     int32_t rows = 0;    // the line length
 };
 
 template <class Pixel>
-using BlurStripFunction = void (*)(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel);
+using BlurStripFunction = bool (*)(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel);
 
 // The strip function for these kernels, or null where no fast form applies (then filter line by line).
 template <class Pixel>

@@ -85,19 +85,27 @@ struct Divider {
 #endif
 
     __m128i Floor(__m128i n, __m128i d) {
+        if (!AllEqual(d, divisor))
+            Prime(d);
+        return FloorPrimed(n);
+    }
+
+    void Prime(__m128i d) {
+        divisor = d;
 #if BLUR_WIDE_PIXELS == 2
-        if (!AllEqual(d, divisor)) {
-            divisor = d;
-            inverse = _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_cvtepi32_pd(d));
-        }
+        inverse = _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_cvtepi32_pd(d));
+#else
+        inverseLo = _mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(d));
+        inverseHi = _mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(_mm_unpackhi_epi64(d, d)));
+#endif
+    }
+
+    // With the divisor given to Prime.
+    __m128i FloorPrimed(__m128i n) const {
+#if BLUR_WIDE_PIXELS == 2
         const __m256d q = _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(n), _mm256_set1_pd(0.5)), inverse);
         return _mm256_cvttpd_epi32(q);
 #else
-        if (!AllEqual(d, divisor)) {
-            divisor = d;
-            inverseLo = _mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(d));
-            inverseHi = _mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(_mm_unpackhi_epi64(d, d)));
-        }
         const __m128d half = _mm_set1_pd(0.5);
         const __m128i lo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(n), half), inverseLo));
         const __m128i hi = _mm_cvttpd_epi32(
@@ -388,6 +396,46 @@ private:
         return true;
     }
 
+    // One step of an opaque run's box: the window of x from the window of x - 1, then the output.
+    template <bool Interior>
+    void BoxStepFull(Vec& sum, int32_t x, bool allLanes) {
+        const int32_t h = g_.h;
+        const bool in = Interior || (x > 0 && x + h < n_);
+        const bool out = Interior || (x > 0 && x - h - 1 >= 0);
+        if constexpr (V == BlurVariant::Spanning) {
+            if (in)
+                sum = L::Add(sum, L::Load(src_ + x + h));
+            if (out)
+                sum = L::Sub(sum, L::Load(src_ + x - h - 1));
+        } else {
+            if (out)
+                sum = L::Sub(sum, L::Load(src_ + x - h - 1));
+            if (in)
+                sum = L::Add(sum, L::Load(src_ + x + h));
+        }
+        Vec v;
+        if constexpr (Interior) {
+            // The divisor 2h + 1 was primed before the interior.
+            if constexpr (kFloatDepth)
+                v = _mm_div_ps(sum, interiorCount_);
+            else
+                v = divA_.FloorPrimed(_mm_add_epi32(sum, interiorHalf_));
+        } else {
+            const int32_t lo = x - h > 0 ? x - h : 0;
+            const int32_t hi = x + h < n_ - 1 ? x + h : n_ - 1;
+            const __m128i count = _mm_set1_epi32(hi - lo + 1);
+            if constexpr (kFloatDepth)
+                v = _mm_div_ps(sum, _mm_cvtepi32_ps(count));
+            else
+                v = divA_.Floor(_mm_add_epi32(sum, _mm_srli_epi32(count, 1)), count);
+        }
+        unsigned char* d = dst_ + x * line_.destinationStep;
+        if (allLanes)
+            L::StoreAll(d, v);
+        else
+            L::Store(d, v, g_.lanes);
+    }
+
     void BoxRunFull() {
         const int32_t h = g_.h;
         const bool allLanes = _mm_movemask_ps(_mm_castsi128_ps(g_.lanes)) == 0xF;
@@ -395,36 +443,22 @@ private:
         const int32_t first = n_ - 1 < h ? n_ - 1 : h;
         for (int32_t k = 0; k <= first; ++k)
             sum = L::Add(sum, L::Load(src_ + k));
-        for (int32_t x = 0; x < n_; ++x) {
-            if (x > 0) {
-                const bool in = x + h < n_;
-                const bool out = x - h - 1 >= 0;
-                if constexpr (V == BlurVariant::Spanning) {
-                    if (in)
-                        sum = L::Add(sum, L::Load(src_ + x + h));
-                    if (out)
-                        sum = L::Sub(sum, L::Load(src_ + x - h - 1));
-                } else {
-                    if (out)
-                        sum = L::Sub(sum, L::Load(src_ + x - h - 1));
-                    if (in)
-                        sum = L::Add(sum, L::Load(src_ + x + h));
-                }
-            }
-            const int32_t lo = x - h > 0 ? x - h : 0;
-            const int32_t hi = x + h < n_ - 1 ? x + h : n_ - 1;
-            const __m128i count = _mm_set1_epi32(hi - lo + 1);
-            Vec v;
-            if constexpr (kFloatDepth)
-                v = _mm_div_ps(sum, _mm_cvtepi32_ps(count));
-            else
-                v = divA_.Floor(_mm_add_epi32(sum, _mm_srli_epi32(count, 1)), count);
-            unsigned char* d = dst_ + x * line_.destinationStep;
-            if (allLanes)
-                L::StoreAll(d, v);
-            else
-                L::Store(d, v, g_.lanes);
+        // x in [h + 1, n - h) adds and removes a sample and sees 2h + 1 samples.
+        const int32_t begin = h + 1 < n_ ? h + 1 : n_;
+        const int32_t end = n_ - h > begin ? n_ - h : begin;
+        int32_t x = 0;
+        for (; x < begin; ++x)
+            BoxStepFull<false>(sum, x, allLanes);
+        if (x < end) {
+            const __m128i count = _mm_set1_epi32(2 * h + 1);
+            interiorCount_ = _mm_cvtepi32_ps(count);
+            interiorHalf_ = _mm_set1_epi32(h);
+            divA_.Prime(count);
+            for (; x < end; ++x)
+                BoxStepFull<true>(sum, x, allLanes);
         }
+        for (; x < n_; ++x)
+            BoxStepFull<false>(sum, x, allLanes);
     }
 
     void BoxRun() {
@@ -450,6 +484,9 @@ private:
         }
     }
 
+    // The run's samples, zero where not eligible and for `pad` positions either side. With Full every
+    // sample is eligible and only the samples are written.
+    template <bool Full>
     void FillMasked() {
         using Sample = typename Scratch<Pixel>::Sample;
         const int32_t pad = g_.pad;
@@ -464,30 +501,61 @@ private:
             __m128i mask = _mm_setzero_si128();
             Vec v = L::Zero();
             if (k >= 0 && k < n_) {
-                mask = Eligibility(k);
-                v = L::Masked(L::Load(src_ + k), mask);
+                if constexpr (Full) {
+                    v = L::Load(src_ + k);
+                } else {
+                    mask = Eligibility(k);
+                    v = L::Masked(L::Load(src_ + k), mask);
+                }
             }
             if constexpr (kFloatDepth)
                 _mm_storeu_ps(m + 4 * i, v);
             else
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(m + 4 * i), v);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(e + 4 * i), mask);
-            const int full = _mm_movemask_ps(_mm_castsi128_ps(mask)) & laneBits;
-            inc[i + 1] = inc[i] + (full != laneBits ? 1 : 0);
+            if constexpr (!Full) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(e + 4 * i), mask);
+                const int full = _mm_movemask_ps(_mm_castsi128_ps(mask)) & laneBits;
+                inc[i + 1] = inc[i] + (full != laneBits ? 1 : 0);
+            }
         }
     }
 
     void GaussRun() {
-        FillMasked();
+        if (FullyEligible())
+            GaussRunOf<true>();
+        else
+            GaussRunOf<false>();
+    }
+
+    // The table weights within the run for an output at x when every sample is eligible.
+    int32_t FullWeightAt(int32_t x) const {
+        int32_t w = g_.fullWeight;
+        for (int32_t j = x + 1; j <= g_.pad; ++j)
+            w -= g_.weightInt[j];
+        for (int32_t j = n_ - x; j <= g_.pad; ++j)
+            w -= g_.weightInt[j];
+        return w;
+    }
+
+    template <bool Full>
+    void GaussRunOf() {
+        FillMasked<Full>();
         const int32_t pad = g_.pad;
         alignas(32) typename Scratch<Pixel>::Sample tablePart[4 * kBlockPixels];
         alignas(32) int32_t weights[4 * kBlockPixels];
         const bool flat = g_.flatTotal != 0;
+        const bool allLanes = _mm_movemask_ps(_mm_castsi128_ps(g_.lanes)) == 0xF;
         sum_ = L::Zero();
         count_ = _mm_setzero_si128();
         if (flat) {
-            StartWindow();
-        } else {
+            if constexpr (Full) {
+                const int32_t last = n_ - 1 < g_.h ? n_ - 1 : g_.h;
+                for (int32_t k = 0; k <= last; ++k)
+                    sum_ = L::Add(sum_, L::Load(src_ + k));
+            } else {
+                StartWindow();
+            }
+        } else if constexpr (!Full) {
             // Only the count matters without a flat part.
             const int32_t last = n_ - 1 < g_.h ? n_ - 1 : g_.h;
             for (int32_t k = 0; k <= last; ++k)
@@ -495,7 +563,7 @@ private:
         }
         for (int32_t x0 = 0; x0 < n_; x0 += kBlockPixels) {
             const int32_t n = n_ - x0 < kBlockPixels ? n_ - x0 : kBlockPixels;
-            bool any = false;
+            bool any = Full;
             for (int32_t k = 0; k < n && !any; ++k)
                 any = sel_[x0 + k] != 0;
             if (any) {
@@ -507,8 +575,16 @@ private:
                     else
                         TablePartInt<NV>(s_.masked + at, g_.weightInt, pad, tablePart);
                 });
-                // Every sample in reach eligible: the weights are the whole table.
-                if (s_.incomplete[x0 + n + 2 * pad] == s_.incomplete[x0]) {
+                if constexpr (Full) {
+                    // Whole table inside the run, or the part of it that is.
+                    const bool inside = x0 - pad >= 0 && x0 + n - 1 + pad < n_;
+                    for (int32_t k = 0; k < n; ++k) {
+                        const int32_t w = inside ? g_.fullWeight : FullWeightAt(x0 + k);
+                        for (int l = 0; l < 4; ++l)
+                            weights[4 * k + l] = w;
+                    }
+                } else if (s_.incomplete[x0 + n + 2 * pad] == s_.incomplete[x0]) {
+                    // Every sample in reach eligible: the weights are the whole table.
                     for (int32_t k = 0; k < 4 * n; ++k)
                         weights[k] = g_.fullWeight;
                 } else {
@@ -519,20 +595,40 @@ private:
             }
             for (int32_t k = 0; k < n; ++k) {
                 const int32_t x = x0 + k;
-                if (x > 0) {
-                    if (flat) {
-                        MoveWindow(x);
-                    } else {
-                        if (x + g_.h < n_)
-                            count_ = _mm_sub_epi32(count_, Eligibility(x + g_.h));
-                        if (x - g_.h - 1 >= 0)
-                            count_ = _mm_add_epi32(count_, Eligibility(x - g_.h - 1));
+                if constexpr (Full) {
+                    if (flat && x > 0) {
+                        const int32_t h = g_.h;
+                        if constexpr (V == BlurVariant::Spanning) {
+                            if (x + h < n_)
+                                sum_ = L::Add(sum_, L::Load(src_ + x + h));
+                            if (x - h - 1 >= 0)
+                                sum_ = L::Sub(sum_, L::Load(src_ + x - h - 1));
+                        } else {
+                            if (x - h - 1 >= 0)
+                                sum_ = L::Sub(sum_, L::Load(src_ + x - h - 1));
+                            if (x + h < n_)
+                                sum_ = L::Add(sum_, L::Load(src_ + x + h));
+                        }
                     }
+                    const int32_t lo = x - g_.h > 0 ? x - g_.h : 0;
+                    const int32_t hi = x + g_.h < n_ - 1 ? x + g_.h : n_ - 1;
+                    count_ = _mm_set1_epi32(hi - lo + 1);
+                } else {
+                    if (x > 0) {
+                        if (flat) {
+                            MoveWindow(x);
+                        } else {
+                            if (x + g_.h < n_)
+                                count_ = _mm_sub_epi32(count_, Eligibility(x + g_.h));
+                            if (x - g_.h - 1 >= 0)
+                                count_ = _mm_add_epi32(count_, Eligibility(x - g_.h - 1));
+                        }
+                    }
+                    if (!sel_[x])
+                        continue;
                 }
-                if (!sel_[x])
-                    continue;
-                const __m128i mask = OutputLanes();
-                if (_mm_testz_si128(mask, mask))
+                const __m128i mask = Full ? g_.lanes : OutputLanes();
+                if (!Full && _mm_testz_si128(mask, mask))
                     continue;
                 const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 4 * k));
                 const __m128i noWeight = _mm_cmpeq_epi32(w, _mm_setzero_si128());
@@ -565,7 +661,11 @@ private:
                         v = L::Select(v, L::Load(src_ + x), noWeight);
                     }
                 }
-                L::Store(dst_ + x * line_.destinationStep, v, mask);
+                unsigned char* d = dst_ + x * line_.destinationStep;
+                if (Full && allLanes)
+                    L::StoreAll(d, v);
+                else
+                    L::Store(d, v, mask);
             }
         }
     }
@@ -582,6 +682,8 @@ private:
     Divider divA_;
     Divider divG_;
     FloatScale scale_;
+    __m128 interiorCount_ = _mm_setzero_ps();
+    __m128i interiorHalf_ = _mm_setzero_si128();
 };
 
 bool SameKernel(BlurKernel k, const BlurLineKernel& kernel, int a, int b) {
@@ -787,6 +889,8 @@ struct WideOf<PF_PixelFloat> {
     static V Blend(V a, V b, WideI m) { return BlendWF(a, b, m); }
 };
 
+constexpr int kStripVectors = 64 / kWide; // a strip holds up to 64 columns
+
 template <class Pixel, BlurKernel K, BlurVariant V>
 class StripFilter {
     using W = WideOf<Pixel>;
@@ -799,14 +903,97 @@ public:
         allLanes_ = _mm_movemask_ps(_mm_castsi128_ps(g.lanes)) == 0xF;
     }
 
-    void Run() {
-        for (int32_t c0 = 0; c0 < s_.columns; c0 += kBlockPixels) {
-            const int32_t n = s_.columns - c0 < kBlockPixels ? s_.columns - c0 : kBlockPixels;
-            ForBlockVectors(n / kWide, [&]<int NV>() { Columns<NV>(c0); });
+    // False when a sample turns out unselected or transparent; the rows before it are then done.
+    bool Run() {
+        const int nv = s_.columns / kWide;
+        const int32_t n = s_.rows, h = g_.h;
+        Vec sum[kStripVectors];
+        for (int a = 0; a < kStripVectors; ++a)
+            sum[a] = W::Zero();
+        const bool flat = K == BlurKernel::Box || g_.flatTotal != 0;
+        const int32_t first = n - 1 < h ? n - 1 : h;
+        if (!Check(first))
+            return false;
+        if (flat)
+            for (int32_t k = 0; k <= first; ++k)
+                AddRow(sum, nv, k);
+        // Rows outermost: each row of the worlds is visited once per step for all columns.
+        for (int32_t y = 0; y < n; ++y) {
+            if (!Check(y + h < n - 1 ? y + h : n - 1))
+                return false;
+            if (flat && y > 0)
+                MoveWindow(sum, nv, y);
+            const int32_t count = WindowCount(y);
+            if constexpr (K == BlurKernel::Box) {
+                const float countF = static_cast<float>(count);
+                const double inverse = 1.0 / count;
+                for (int a = 0; a < nv; ++a) {
+                    Vec v;
+                    if constexpr (kFloatDepth)
+                        v = DivWF(sum[a], SetWF(countF));
+                    else
+                        v = DivFloorWI(AddWI(sum[a], SetWI(count >> 1)), inverse);
+                    Store(y, kWide * a, v);
+                }
+            } else {
+                for (int a0 = 0; a0 < nv; a0 += kBlockVectors) {
+                    const int m = nv - a0 < kBlockVectors ? nv - a0 : kBlockVectors;
+                    ForBlockVectors(m, [&]<int NV>() { GaussRow<NV>(sum + a0, y, kWide * a0, count); });
+                }
+            }
         }
+        return true;
     }
 
 private:
+    // Rows up to `last` are selected and opaque in every column of the strip. This is the first visit
+    // of each row, a world's stride from the last: rows further on are fetched ahead.
+    bool Check(int32_t last) {
+        constexpr int32_t kAhead = 16;
+        const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(s_.columns) * sizeof(Pixel);
+        for (; checked_ < last; ++checked_) {
+            const int32_t row = checked_ + 1;
+            if (row + kAhead < s_.rows) {
+                const char* ahead = reinterpret_cast<const char*>(Src(row + kAhead, 0));
+                for (std::ptrdiff_t b = 0; b < rowBytes; b += 64)
+                    _mm_prefetch(ahead + b, _MM_HINT_T0);
+                _mm_prefetch(
+                    reinterpret_cast<const char*>(s_.selection + (row + kAhead) * s_.selectionStride),
+                    _MM_HINT_T0);
+            }
+            if (!RowEligible(row))
+                return false;
+        }
+        return true;
+    }
+
+    bool RowEligible(int32_t row) const {
+        const uint8_t* sel = s_.selection + row * s_.selectionStride;
+        const Pixel* p = Src(row, 0);
+        int32_t c = 0;
+        for (; c + 16 <= s_.columns; c += 16)
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sel + c)),
+                                                 _mm_setzero_si128())))
+                return false;
+        for (; c < s_.columns; ++c)
+            if (!sel[c])
+                return false;
+        if constexpr (kFloatDepth) {
+            for (c = 0; c < s_.columns; ++c)
+                if (_mm_movemask_ps(
+                        _mm_cmpeq_ps(_mm_loadu_ps(reinterpret_cast<const float*>(p + c)), _mm_setzero_ps())) &
+                    1)
+                    return false;
+        } else {
+            for (c = 0; c < s_.columns; c += 2) // two pixels per vector; alpha in words 0 and 4
+                if (_mm_movemask_epi8(_mm_cmpeq_epi16(
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c)), _mm_setzero_si128())) &
+                    0x0303)
+                    return false;
+        }
+        return true;
+    }
+
     const Pixel* Src(int32_t row, int32_t column) const {
         return reinterpret_cast<const Pixel*>(s_.source + row * s_.sourceStride) + column;
     }
@@ -821,40 +1008,30 @@ private:
         StorePixels(d, v);
     }
 
-    template <int NV>
-    void AddRow(Vec* sum, int32_t row, int32_t c0) const {
-        for (int a = 0; a < NV; ++a)
-            sum[a] = W::Add(sum[a], LoadPixels(Src(row, c0 + kWide * a)));
+    void AddRow(Vec* sum, int nv, int32_t row) const {
+        const Pixel* p = Src(row, 0);
+        for (int a = 0; a < nv; ++a)
+            sum[a] = W::Add(sum[a], LoadPixels(p + kWide * a));
     }
-    template <int NV>
-    void RemoveRow(Vec* sum, int32_t row, int32_t c0) const {
-        for (int a = 0; a < NV; ++a)
-            sum[a] = W::Sub(sum[a], LoadPixels(Src(row, c0 + kWide * a)));
+    void RemoveRow(Vec* sum, int nv, int32_t row) const {
+        const Pixel* p = Src(row, 0);
+        for (int a = 0; a < nv; ++a)
+            sum[a] = W::Sub(sum[a], LoadPixels(p + kWide * a));
     }
 
-    template <int NV>
-    void MoveWindow(Vec* sum, int32_t y, int32_t c0) const {
+    void MoveWindow(Vec* sum, int nv, int32_t y) const {
         const int32_t h = g_.h, n = s_.rows;
         if constexpr (V == BlurVariant::Spanning) {
             if (y + h < n)
-                AddRow<NV>(sum, y + h, c0);
+                AddRow(sum, nv, y + h);
             if (y - h - 1 >= 0)
-                RemoveRow<NV>(sum, y - h - 1, c0);
+                RemoveRow(sum, nv, y - h - 1);
         } else {
             if (y - h - 1 >= 0)
-                RemoveRow<NV>(sum, y - h - 1, c0);
+                RemoveRow(sum, nv, y - h - 1);
             if (y + h < n)
-                AddRow<NV>(sum, y + h, c0);
+                AddRow(sum, nv, y + h);
         }
-    }
-
-    template <int NV>
-    void StartWindow(Vec* sum, int32_t c0) const {
-        for (int a = 0; a < NV; ++a)
-            sum[a] = W::Zero();
-        const int32_t last = s_.rows - 1 < g_.h ? s_.rows - 1 : g_.h;
-        for (int32_t k = 0; k <= last; ++k)
-            AddRow<NV>(sum, k, c0);
     }
 
     int32_t WindowCount(int32_t y) const {
@@ -863,33 +1040,7 @@ private:
         return hi - lo + 1;
     }
 
-    template <int NV>
-    void Columns(int32_t c0) {
-        Vec sum[NV];
-        for (int a = 0; a < NV; ++a)
-            sum[a] = W::Zero();
-        const bool flat = K == BlurKernel::Box || g_.flatTotal != 0;
-        if (flat)
-            StartWindow<NV>(sum, c0);
-        for (int32_t y = 0; y < s_.rows; ++y) {
-            if (flat && y > 0)
-                MoveWindow<NV>(sum, y, c0);
-            const int32_t count = WindowCount(y);
-            if constexpr (K == BlurKernel::Box) {
-                for (int a = 0; a < NV; ++a) {
-                    Vec v;
-                    if constexpr (kFloatDepth)
-                        v = DivWF(sum[a], SetWF(static_cast<float>(count)));
-                    else
-                        v = DivFloorWI(AddWI(sum[a], SetWI(count >> 1)), 1.0 / count);
-                    Store(y, c0 + kWide * a, v);
-                }
-            } else {
-                GaussRow<NV>(sum, y, c0, count);
-            }
-        }
-    }
-
+    // Outputs of row y for NV vectors from column c0; `sum` holds their box sums.
     template <int NV>
     void GaussRow(const Vec* sum, int32_t y, int32_t c0, int32_t count) {
         const int32_t n = s_.rows, pad = g_.pad;
@@ -900,34 +1051,39 @@ private:
                 acc[a] = SetWF(0.0f);
             for (int32_t j = 1; j <= pad && y - j >= 0; ++j) {
                 const WideF w = SetWF(g_.weightFloat[j]);
+                const Pixel* p = Src(y - j, c0);
                 for (int a = 0; a < NV; ++a)
-                    acc[a] = AddWF(acc[a], MulWF(w, LoadPixels(Src(y - j, c0 + kWide * a))));
+                    acc[a] = AddWF(acc[a], MulWF(w, LoadPixels(p + kWide * a)));
                 weight += g_.weightInt[j];
             }
             for (int32_t j = 0; j <= pad && y + j < n; ++j) {
                 const WideF w = SetWF(g_.weightFloat[j]);
+                const Pixel* p = Src(y + j, c0);
                 for (int a = 0; a < NV; ++a)
-                    acc[a] = AddWF(acc[a], MulWF(w, LoadPixels(Src(y + j, c0 + kWide * a))));
+                    acc[a] = AddWF(acc[a], MulWF(w, LoadPixels(p + kWide * a)));
                 weight += g_.weightInt[j];
             }
         } else {
             const WideI w0 = SetWI(g_.weightInt[0]);
+            const Pixel* centre = Src(y, c0);
             for (int a = 0; a < NV; ++a)
-                acc[a] = MulWI(w0, LoadPixels(Src(y, c0 + kWide * a)));
+                acc[a] = MulWI(w0, LoadPixels(centre + kWide * a));
             weight = g_.weightInt[0];
             for (int32_t j = 1; j <= pad; ++j) {
                 const bool up = y - j >= 0, down = y + j < n;
                 if (!up && !down)
                     break;
                 const WideI w = SetWI(g_.weightInt[j]);
-                for (int a = 0; a < NV; ++a) {
-                    WideI pair;
-                    if (up && down)
-                        pair = AddWI(LoadPixels(Src(y - j, c0 + kWide * a)),
-                                     LoadPixels(Src(y + j, c0 + kWide * a)));
-                    else
-                        pair = LoadPixels(Src(up ? y - j : y + j, c0 + kWide * a));
-                    acc[a] = AddWI(acc[a], MulWI(w, pair));
+                if (up && down) {
+                    const Pixel* p = Src(y - j, c0);
+                    const Pixel* q = Src(y + j, c0);
+                    for (int a = 0; a < NV; ++a)
+                        acc[a] = AddWI(acc[a],
+                                       MulWI(w, AddWI(LoadPixels(p + kWide * a), LoadPixels(q + kWide * a))));
+                } else {
+                    const Pixel* p = Src(up ? y - j : y + j, c0);
+                    for (int a = 0; a < NV; ++a)
+                        acc[a] = AddWI(acc[a], MulWI(w, LoadPixels(p + kWide * a)));
                 }
                 weight += (up + down) * g_.weightInt[j];
             }
@@ -975,10 +1131,13 @@ private:
     const ChannelGroup& g_;
     WideI lanes_;
     bool allLanes_;
+    int32_t checked_ = -1;
 };
 
 template <class Pixel, BlurKernel K, BlurVariant V>
-void FastStrip(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel) {
+bool FastStrip(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel) {
+    if (strip.columns <= 0 || strip.columns > 64 || strip.columns % 2 != 0)
+        return false;
     bool done[4] = {false, false, false, false};
     for (int c = 0; c < 4; ++c) {
         if (done[c])
@@ -989,8 +1148,10 @@ void FastStrip(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel) {
                 lanes[o] = done[o] = true;
         ChannelGroup g;
         FillGroup(g, K, kernel, c, lanes);
-        StripFilter<Pixel, K, V>(strip, g).Run();
+        if (!StripFilter<Pixel, K, V>(strip, g).Run())
+            return false;
     }
+    return true;
 }
 
 template <class Pixel>

@@ -13,7 +13,8 @@
 
 namespace {
 
-constexpr int32_t kStripColumns = 16; // two cache lines of 16-bit pixels, four of float
+constexpr int32_t kStripColumns = 16;  // gathered together: two cache lines of 16-bit pixels, four of float
+constexpr int32_t kDirectColumns = 64; // filtered in place together
 
 std::size_t RoundUp64(int32_t n) {
     return (static_cast<std::size_t>(n) + 63) / 64 * 64;
@@ -90,22 +91,45 @@ PF_Err FilterRows(const PassContext& ctx, int32_t width, int32_t height, A_long 
     return PF_Err_NONE;
 }
 
-// True when every sample of columns [x0, x0 + n) is selected and not transparent.
+// Columns [g0, g0 + n) gathered into the strip buffers, filtered line by line and written back.
 template <class Pixel>
-bool StripFullyEligible(const PassContext& ctx, int32_t x0, int32_t n, int32_t height) {
+void FilterGathered(const PassContext& ctx, BlurLineFunction<Pixel> filter, const BlurLineKernel& kernel,
+                    void* scratch, Pixel* const* src, Pixel* const* dst, uint8_t* const* sel, int32_t g0,
+                    int32_t n, int32_t height) {
     const SelectionPlane& plane = ctx.plane;
-    if (plane.columnFlags)
-        for (int32_t c = 0; c < n; ++c)
-            if (!plane.columnFlags[x0 + c])
-                return false;
+    bool any = false;
+    for (int32_t c = 0; c < n; ++c)
+        any = any || !plane.columnFlags || plane.columnFlags[g0 + c];
+    if (!any)
+        return;
+    // Read and written a row at a time: one visit per row instead of one per column.
     for (int32_t y = 0; y < height; ++y) {
-        const Pixel* row = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + x0;
-        const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride + x0;
-        for (int32_t c = 0; c < n; ++c)
-            if (!selRow[c] || row[c].alpha == 0)
-                return false;
+        const Pixel* from = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + g0;
+        const Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
+        const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride + g0;
+        for (int32_t c = 0; c < n; ++c) {
+            src[c][y] = from[c];
+            dst[c][y] = to[c];
+            sel[c][y] = selRow[c];
+        }
     }
-    return true;
+    for (int32_t c = 0; c < n; ++c) {
+        if (plane.columnFlags && !plane.columnFlags[g0 + c])
+            continue;
+        BlurLine<Pixel> line;
+        line.source = src[c];
+        line.selection = sel[c];
+        line.length = height;
+        line.destination = reinterpret_cast<unsigned char*>(dst[c]);
+        line.destinationStep = sizeof(Pixel);
+        filter(line, kernel, scratch);
+    }
+    // Pixels the filter left alone go back unchanged; no other call writes these columns.
+    for (int32_t y = 0; y < height; ++y) {
+        Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
+        for (int32_t c = 0; c < n; ++c)
+            to[c] = dst[c][y];
+    }
 }
 
 template <class Pixel, BlurKernel K, BlurVariant V>
@@ -132,59 +156,35 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
         dst[c] = src[c] + rows;
         sel[c] = reinterpret_cast<uint8_t*>(dst[c] + rows);
     }
-    for (int32_t x0 = block.first; x0 < end; x0 += kStripColumns) {
-        const int32_t strip0 = end - x0 < kStripColumns ? end - x0 : kStripColumns;
-        // Columns selected and opaque throughout are filtered in place, a row of the strip at a time.
-        const int32_t even = strip0 & ~1;
-        int32_t direct = 0;
-        if (strip && even > 0 && StripFullyEligible<Pixel>(ctx, x0, even, height)) {
+    for (int32_t x0 = block.first; x0 < end; x0 += kDirectColumns) {
+        const int32_t chunk = end - x0 < kDirectColumns ? end - x0 : kDirectColumns;
+        // Columns selected and opaque throughout are filtered in place, a row of all of them at a time.
+        int32_t direct = chunk & ~1;
+        if (plane.columnFlags)
+            for (int32_t c = 0; c < direct; ++c)
+                if (!plane.columnFlags[x0 + c])
+                    direct = 0;
+        if (strip && direct > 0) {
             BlurStrip<Pixel> s;
             s.source = reinterpret_cast<const unsigned char*>(WorldRow<Pixel>(*ctx.source, ctx.rect.top) +
                                                               ctx.rect.left + x0);
             s.sourceStride = ctx.source->rowbytes;
+            s.selection = plane.bytes + x0;
+            s.selectionStride = plane.passStride;
             s.destination = reinterpret_cast<unsigned char*>(WorldRow<Pixel>(*ctx.destination, ctx.rect.top) +
                                                              ctx.rect.left + x0);
             s.destinationStride = ctx.destination->rowbytes;
-            s.columns = even;
+            s.columns = direct;
             s.rows = height;
-            strip(s, plan.kernel);
-            direct = even;
+            if (!strip(s, plan.kernel))
+                direct = 0;
+        } else {
+            direct = 0;
         }
-        // The rest is gathered, filtered line by line and written back.
-        const int32_t g0 = x0 + direct;
-        const int32_t n = strip0 - direct;
-        bool any = false;
-        for (int32_t c = 0; c < n; ++c)
-            any = any || !plane.columnFlags || plane.columnFlags[g0 + c];
-        if (!any)
-            continue;
-        // Read and written a row at a time: one visit per row instead of one per column.
-        for (int32_t y = 0; y < height; ++y) {
-            const Pixel* from = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + g0;
-            const Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
-            const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride + g0;
-            for (int32_t c = 0; c < n; ++c) {
-                src[c][y] = from[c];
-                dst[c][y] = to[c];
-                sel[c][y] = selRow[c];
-            }
-        }
-        for (int32_t c = 0; c < n; ++c) {
-            if (plane.columnFlags && !plane.columnFlags[g0 + c])
-                continue;
-            BlurLine<Pixel> line;
-            line.source = src[c];
-            line.selection = sel[c];
-            line.length = height;
-            line.destination = reinterpret_cast<unsigned char*>(dst[c]);
-            line.destinationStep = sizeof(Pixel);
-            plan.filter(line, plan.kernel, scratch.data);
-        }
-        // Pixels the filter left alone go back unchanged; no other call writes this strip.
-        for (int32_t y = 0; y < height; ++y) {
-            Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
-            for (int32_t c = 0; c < n; ++c)
-                to[c] = dst[c][y];
+        // The rest is gathered a few columns at a time, filtered line by line and written back.
+        for (int32_t g0 = x0 + direct; g0 < x0 + chunk; g0 += kStripColumns) {
+            const int32_t n = x0 + chunk - g0 < kStripColumns ? x0 + chunk - g0 : kStripColumns;
+            FilterGathered<Pixel>(ctx, plan.filter, plan.kernel, scratch.data, src, dst, sel, g0, n, height);
         }
     }
     return PF_Err_NONE;

@@ -297,6 +297,42 @@ void ForBlockVectors(int nv, Fn&& fn) {
     }
 }
 
+// Every one of n samples selected and not transparent, sixteen selection bytes and two or one pixels at
+// a time.
+inline bool AllSelectedAndOpaque(const PF_Pixel16* p, const uint8_t* sel, int32_t n) {
+    int32_t k = 0;
+    for (; k + 16 <= n; k += 16)
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sel + k)),
+                                             _mm_setzero_si128())))
+            return false;
+    for (; k < n; ++k)
+        if (!sel[k])
+            return false;
+    for (k = 0; k + 2 <= n; k += 2) // alpha in words 0 and 4
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)),
+                                              _mm_setzero_si128())) &
+            0x0303)
+            return false;
+    return k == n || p[k].alpha != 0;
+}
+
+inline bool AllSelectedAndOpaque(const PF_PixelFloat* p, const uint8_t* sel, int32_t n) {
+    int32_t k = 0;
+    for (; k + 16 <= n; k += 16)
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sel + k)),
+                                             _mm_setzero_si128())))
+            return false;
+    for (; k < n; ++k)
+        if (!sel[k])
+            return false;
+    for (k = 0; k < n; ++k)
+        if (_mm_movemask_ps(
+                _mm_cmpeq_ps(_mm_loadu_ps(reinterpret_cast<const float*>(p + k)), _mm_setzero_ps())) &
+            1)
+            return false;
+    return true;
+}
+
 // ---- One channel group over one run ------------------------------------------------------------------
 
 // Channels whose kernels agree, filtered in one go.
@@ -389,12 +425,7 @@ private:
     }
 
     // Every sample of the run selected and opaque: no masks, and the count is the window's size.
-    bool FullyEligible() const {
-        for (int32_t k = 0; k < n_; ++k)
-            if (!sel_[k] || !L::Opaque(src_[k]))
-                return false;
-        return true;
-    }
+    bool FullyEligible() const { return AllSelectedAndOpaque(src_, sel_, n_); }
 
     // One step of an opaque run's box: the window of x from the window of x - 1, then the output.
     template <bool Interior>

@@ -237,7 +237,7 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs)
             if (!r.error_occurred)
-                ms[r.benchmark_name()] = r.GetAdjustedRealTime();
+                ms[r.run_name.function_name] = r.GetAdjustedRealTime();
         ConsoleReporter::ReportRuns(runs);
     }
 };

@@ -14,15 +14,8 @@ using ChannelOf = std::remove_reference_t<decltype(Pixel::alpha)>;
 template <class Pixel>
 constexpr ChannelOf<Pixel> Pixel::*kChannel[4] = {&Pixel::alpha, &Pixel::red, &Pixel::green, &Pixel::blue};
 
-constexpr bool IsFloat(const PF_PixelFloat*) {
-    return true;
-}
-constexpr bool IsFloat(const PF_Pixel16*) {
-    return false;
-}
-
 template <class Pixel>
-constexpr bool kFloat = IsFloat(static_cast<const Pixel*>(nullptr));
+constexpr bool kFloat = std::is_same_v<Pixel, PF_PixelFloat>;
 
 // One channel of one line, read-only.
 template <class Pixel>

@@ -4,7 +4,7 @@
 set -euo pipefail
 aex=$1
 dump=$(x86_64-w64-mingw32-objdump -p "$aex")
-exports=$(echo "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{f=1;next} f&&/^\s*\[/{print $NF} f&&/^$/{f=0}')
+exports=$(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*//p')
 if [ "$exports" != "EntryPointFunc" ]; then
     echo "unexpected exports of $aex: $exports" >&2
     exit 1
@@ -20,3 +20,14 @@ for dll in $dlls; do
     esac
 done
 echo "$aex: exports EntryPointFunc only; imports: $(echo $dlls)"
+
+# The Linux stand-in: the entry point and the PiPL's data symbols, nothing else.
+so=${2:-}
+if [ -n "$so" ]; then
+    symbols=$(nm -D --defined-only "$so" | awk '{print $3}' | sort | tr '\n' ' ')
+    if [ "$symbols" != "EntryPointFunc PiPL_16000 PiPL_16000_size " ]; then
+        echo "unexpected exports of $so: $symbols" >&2
+        exit 1
+    fi
+    echo "$so: exports $symbols"
+fi

@@ -263,7 +263,9 @@ std::size_t BlurLineScratchBytes(int32_t length) {
     return BlurFastScratchBytes(length);
 }
 
-BlurIsa BestBlurIsa() {
+namespace {
+
+BlurIsa DetectBlurIsa() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2"))
@@ -272,6 +274,15 @@ BlurIsa BestBlurIsa() {
         return BlurIsa::Sse41;
 #endif
     return BlurIsa::Plain;
+}
+
+// Asked once while the library loads, on one thread, so that the passes' worker threads only read it.
+const BlurIsa kBestBlurIsa = DetectBlurIsa();
+
+} // namespace
+
+BlurIsa BestBlurIsa() {
+    return kBestBlurIsa;
 }
 
 template <class Pixel>

@@ -292,10 +292,13 @@ TEST_F(BlurSequences, SameBytesForAnyThreadCount) {
             // Unselected pixels of the output are never written: they keep the world's cleared bytes.
             const int size = output.PixelSize();
             for (int y = 0; y < H; ++y)
-                for (int x = 0; x < W; ++x)
-                    if (!plane.At(x, y))
-                        for (int b = 0; b < size; ++b)
-                            ASSERT_EQ(output.Row(y)[x * size + b], 0) << x << ", " << y;
+                for (int x = 0; x < W; ++x) {
+                    if (plane.At(x, y))
+                        continue;
+                    for (int b = 0; b < size; ++b) {
+                        ASSERT_EQ(output.Row(y)[x * size + b], 0) << x << ", " << y;
+                    }
+                }
         }
     }
 }

@@ -34,6 +34,31 @@ void UniteRects(PF_LRect& target, const PF_LRect& source) {
     target.bottom = std::max(target.bottom, source.bottom);
 }
 
+// Checks in what a getter checked out, also when a later step raises (a refused world, say).
+class CheckinOnExit {
+public:
+    explicit CheckinOnExit(GetParamByCheckout& getter) : getter_(getter) {}
+    ~CheckinOnExit() {
+        if (!done_) {
+            try {
+                (void)ReleaseAllParams(getter_);
+            } catch (...) {
+                // The raised failure is the one the host hears about.
+            }
+        }
+    }
+    CheckinOnExit(const CheckinOnExit&) = delete;
+    CheckinOnExit& operator=(const CheckinOnExit&) = delete;
+    PF_Err Release() {
+        done_ = true;
+        return ReleaseAllParams(getter_);
+    }
+
+private:
+    GetParamByCheckout& getter_;
+    bool done_ = false;
+};
+
 PF_Err QueryFormat(RenderParams& record) {
     PF_PixelFormat format = PF_PixelFormat_INVALID;
     const PF_Err err = AEUtil::QueryPixelFormat(record.input, &format);
@@ -58,17 +83,19 @@ PF_Err RenderClassic(BaseFilter& filter, PF_InData* in_data, PF_OutData* out_dat
 
     // The getter keeps the records it checked out, so the release walk goes through the same getter.
     GetParamByCheckout getter(in_data, params, 0);
+    CheckinOnExit checkin(getter);
     PF_Err err = QueryFormat(record);
     if (err == PF_Err_NONE)
         err = ReadAllParams(&record, getter);
     if (err == PF_Err_NONE)
         err = filter.RenderByDepth(&record);
 
-    const PF_Err released = ReleaseAllParams(getter);
+    const PF_Err released = checkin.Release();
     return err != PF_Err_NONE ? err : released;
 }
 
-PF_Err RenderSmartPre(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra, bool preserveRgbOfZeroAlpha) {
+PF_Err RenderSmartPre(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra,
+                      bool preserveRgbOfZeroAlpha) {
     PF_RenderRequest request = extra->input->output_request;
 
     RenderParams* record = nullptr;
@@ -81,8 +108,9 @@ PF_Err RenderSmartPre(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra,
     extra->output->delete_pre_render_data_func = ReleasePreRenderData;
 
     GetParamByCheckout getter(in_data, nullptr, 1);
+    CheckinOnExit checkin(getter);
     const PF_Err read = ReadAllParams(record, getter);
-    (void)ReleaseAllParams(getter);
+    (void)checkin.Release();
     if (read != PF_Err_NONE)
         return read;
 

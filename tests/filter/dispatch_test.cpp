@@ -2,7 +2,7 @@
 #include <set>
 
 #include "host/World.h"
-#include "tests/filter/PluginFixture.h"
+#include "tests/support/PluginFixture.h"
 
 using DispatchTest = PluginTest;
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "host/PiPL.h"
-#include "tests/filter/PluginFixture.h"
+#include "tests/support/PluginFixture.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -1,7 +1,7 @@
 // The effect's process-wide lifecycle as a host sees it through EntryPointFunc.
 #include <string>
 
-#include "tests/filter/PluginFixture.h"
+#include "tests/support/PluginFixture.h"
 
 using LifecycleTest = PluginTest;
 

@@ -46,3 +46,15 @@ TEST_F(LifecycleTest, ARefusedHandleDuringSetupIsReportedAndRetried) {
     hostPtr->Faults().Clear();
     EXPECT_EQ(instance->GlobalSetup(), PF_Err_NONE);
 }
+
+TEST_F(LifecycleTest, EveryAllocationIsAHostHandleAndTeardownReturnsThemAll) {
+    ASSERT_EQ(hostPtr->Handles().live, 0u);
+    ASSERT_EQ(instance->GlobalSetup(), PF_Err_NONE);
+    EXPECT_GT(hostPtr->Handles().live, 29u) << "the effect object and the 29 definitions";
+    ASSERT_EQ(instance->ParamsSetup(), PF_Err_NONE);
+    ASSERT_EQ(instance->SequenceSetup(), PF_Err_NONE);
+    ASSERT_EQ(instance->SequenceSetdown(), PF_Err_NONE);
+    ASSERT_EQ(instance->GlobalSetdown(), PF_Err_NONE);
+    EXPECT_EQ(hostPtr->Handles().live, 0u) << hostPtr->LeakReport();
+    EXPECT_EQ(hostPtr->SuitesHeld(), 0);
+}

@@ -54,8 +54,8 @@ BlurLineFunction<Pixel> SelectBlurLine(BlurKernel kernel, BlurVariant variant, B
 
 // A strip of up to 64 neighbouring columns filtered in place in the worlds, a row of the strip at a time,
 // for columns in which every sample is selected and not transparent. The function checks that as it
-// goes and returns false at the first sample that is not; the rows it finished by then hold what the
-// line function would write there, and the strip must be filtered line by line.
+// goes and returns false at the first sample that is not; whatever it wrote by then is what the line
+// function writes there, and the strip must be filtered line by line.
 template <class Pixel>
 struct BlurStrip {
     const unsigned char* source = nullptr; // pixel (0, 0) of the strip

@@ -1,7 +1,9 @@
 // The blur passes: the schedule around the line functions of BlurLine.h. A horizontal pass filters the
-// rows of its block in place in the worlds; a vertical pass gathers a strip of neighbouring columns
-// (source, destination and selection) into contiguous buffers, filters each column as a row, and writes
-// the strip back, visiting each row of the worlds twice per strip rather than twice per column.
+// rows of its block in place in the worlds. A vertical pass takes its columns 64 at a time: columns that
+// are selected and opaque throughout are filtered in place a row of all of them at a time (BlurStrip);
+// the others are gathered 16 at a time (source, destination and selection) into contiguous buffers,
+// filtered as rows and written back, visiting each row of the worlds twice per strip, not per column.
+// Every schedule gives the bytes of the plain line function on each line.
 #include "kernels/BlurLineFilters.h"
 
 #include <cstring>

@@ -574,6 +574,7 @@ private:
         const int32_t pad = g_.pad;
         alignas(32) typename Scratch<Pixel>::Sample tablePart[4 * kBlockPixels];
         alignas(32) int32_t weights[4 * kBlockPixels];
+        int32_t uniformWeights[kBlockPixels]; // Full: the same for the four lanes
         const bool flat = g_.flatTotal != 0;
         const bool allLanes = _mm_movemask_ps(_mm_castsi128_ps(g_.lanes)) == 0xF;
         sum_ = L::Zero();
@@ -609,11 +610,8 @@ private:
                 if constexpr (Full) {
                     // Whole table inside the run, or the part of it that is.
                     const bool inside = x0 - pad >= 0 && x0 + n - 1 + pad < n_;
-                    for (int32_t k = 0; k < n; ++k) {
-                        const int32_t w = inside ? g_.fullWeight : FullWeightAt(x0 + k);
-                        for (int l = 0; l < 4; ++l)
-                            weights[4 * k + l] = w;
-                    }
+                    for (int32_t k = 0; k < n; ++k)
+                        uniformWeights[k] = inside ? g_.fullWeight : FullWeightAt(x0 + k);
                 } else if (s_.incomplete[x0 + n + 2 * pad] == s_.incomplete[x0]) {
                     // Every sample in reach eligible: the weights are the whole table.
                     for (int32_t k = 0; k < 4 * n; ++k)
@@ -661,7 +659,8 @@ private:
                 const __m128i mask = Full ? g_.lanes : OutputLanes();
                 if (!Full && _mm_testz_si128(mask, mask))
                     continue;
-                const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 4 * k));
+                const __m128i w = Full ? _mm_set1_epi32(uniformWeights[k])
+                                       : _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 4 * k));
                 const __m128i noWeight = _mm_cmpeq_epi32(w, _mm_setzero_si128());
                 Vec v;
                 if constexpr (kFloatDepth) {

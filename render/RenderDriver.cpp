@@ -27,13 +27,15 @@ struct DriverTraits {
     BlurSequence gaussSpanning, gaussConfined, boxSpanning, boxConfined;
 };
 
-constexpr DriverTraits kTraits8{PF_PixelFormat_ARGB32, CopySelected8, ClearUnselectedAlpha8, true,
-                                GaussBlurSpanning16, GaussBlurConfined16, BoxBlurSpanning16, BoxBlurConfined16};
-constexpr DriverTraits kTraits16{PF_PixelFormat_ARGB64, CopySelected16, ClearUnselectedAlpha16, false,
-                                 GaussBlurSpanning16, GaussBlurConfined16, BoxBlurSpanning16, BoxBlurConfined16};
-constexpr DriverTraits kTraitsFloat{PF_PixelFormat_ARGB128,  CopySelectedFloat,      ClearUnselectedAlphaFloat,
-                                    false,                   GaussBlurSpanningFloat, GaussBlurConfinedFloat,
-                                    BoxBlurSpanningFloat,    BoxBlurConfinedFloat};
+constexpr DriverTraits kTraits8{
+    PF_PixelFormat_ARGB32, CopySelected8,       ClearUnselectedAlpha8, true,
+    GaussBlurSpanning16,   GaussBlurConfined16, BoxBlurSpanning16,     BoxBlurConfined16};
+constexpr DriverTraits kTraits16{
+    PF_PixelFormat_ARGB64, CopySelected16,      ClearUnselectedAlpha16, false,
+    GaussBlurSpanning16,   GaussBlurConfined16, BoxBlurSpanning16,      BoxBlurConfined16};
+constexpr DriverTraits kTraitsFloat{
+    PF_PixelFormat_ARGB128, CopySelectedFloat,      ClearUnselectedAlphaFloat, false,
+    GaussBlurSpanningFloat, GaussBlurConfinedFloat, BoxBlurSpanningFloat,      BoxBlurConfinedFloat};
 
 // Layers wider or taller than this lie outside the driver's 16-bit sizes.
 constexpr A_long kLargestSide = 32767;
@@ -96,8 +98,10 @@ PF_Err RenderAtDepth(const RenderParams* original, const DriverTraits& traits) {
         ranges[k] = p.keys[k].range / 100.0;
 
     // 3, 4. Lengths in the pixels of this render.
-    const double sx = static_cast<double>(in_data->downsample_x.num) / static_cast<double>(in_data->downsample_x.den);
-    const double sy = static_cast<double>(in_data->downsample_y.num) / static_cast<double>(in_data->downsample_y.den);
+    const double sx =
+        static_cast<double>(in_data->downsample_x.num) / static_cast<double>(in_data->downsample_x.den);
+    const double sy =
+        static_cast<double>(in_data->downsample_y.num) / static_cast<double>(in_data->downsample_y.den);
     const double scale = std::min(sx, sy);
     p.blurAmount = RoundedLength(p.blurAmount, scale);
     p.a = RoundedLength(p.a, scale);
@@ -120,7 +124,8 @@ PF_Err RenderAtDepth(const RenderParams* original, const DriverTraits& traits) {
         p.a = std::max(std::max(p.r, p.g), p.b);
     const BlurExtents extents{p.a + 1 + p.blurAmount, p.r + 1 + p.blurAmount, p.g + 1 + p.blurAmount,
                               p.b + 1 + p.blurAmount};
-    const double minimumExtent = std::min(std::min(extents.alpha, extents.red), std::min(extents.green, extents.blue));
+    const double minimumExtent =
+        std::min(std::min(extents.alpha, extents.red), std::min(extents.green, extents.blue));
 
     // 8, 9. Nothing to do but a copy.
     const bool work = extents.alpha > 1.0 || extents.red > 1.0 || extents.green > 1.0 || extents.blue > 1.0 ||
@@ -131,8 +136,10 @@ PF_Err RenderAtDepth(const RenderParams* original, const DriverTraits& traits) {
     // 10. Working worlds.
     const A_long outWidth = p.output->width;
     const A_long outHeight = p.output->height;
-    AEUtil::EffectWorldPtr w1 = AEUtil::WorldSuite::newWorld(in_data->effect_ref, outWidth, outHeight, 0, traits.format);
-    AEUtil::EffectWorldPtr w2 = AEUtil::WorldSuite::newWorld(in_data->effect_ref, outWidth, outHeight, 0, traits.format);
+    AEUtil::EffectWorldPtr w1 =
+        AEUtil::WorldSuite::newWorld(in_data->effect_ref, outWidth, outHeight, 0, traits.format);
+    AEUtil::EffectWorldPtr w2 =
+        AEUtil::WorldSuite::newWorld(in_data->effect_ref, outWidth, outHeight, 0, traits.format);
     AEUtil::EffectWorldPtr x1, x2, x3;
     if (traits.blursInSixteen) {
         x1 = AEUtil::WorldSuite::newWorld(in_data->effect_ref, outWidth, outHeight, 0, PF_PixelFormat_ARGB64);
@@ -235,8 +242,8 @@ PF_Err RenderAtDepth(const RenderParams* original, const DriverTraits& traits) {
         const BlurSequence blur = gauss ? (p.keepDivision ? traits.gaussConfined : traits.gaussSpanning)
                                         : (p.keepDivision ? traits.boxConfined : traits.boxSpanning);
         const double lengths[4] = {extents.alpha, extents.red, extents.green, extents.blue};
-        err = blur(final, in_data, PF_Iterations_ONCE_PER_PROCESSOR, current, spare, &p.area, &plane, p.blurAspect,
-                   lengths, p.repeat, 0, &progress);
+        err = blur(final, in_data, PF_Iterations_ONCE_PER_PROCESSOR, current, spare, &p.area, &plane,
+                   p.blurAspect, lengths, p.repeat, 0, &progress);
     }
 
     // 19. Back to 8 bits.

@@ -1,7 +1,8 @@
 #pragma once
 // EffectEnv with the effect framework's process-wide suite holder installed over the host's basic suite,
-// so that the framework allocator works, and the pending-error list, as the first-call setup makes them. Header-only: the support library stays independent of the
-// effect's code, and only tests that link the framework include this.
+// so that the framework allocator works, and the pending-error list, as the first-call setup makes them.
+// Header-only: the support library stays independent of the effect's code, and only tests that link the
+// framework include this.
 #include <memory>
 
 #include "share/AEUtil/PendingErrors.h"

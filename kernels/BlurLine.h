@@ -52,9 +52,12 @@ template <class Pixel>
 BlurLineFunction<Pixel> SelectBlurLine(BlurKernel kernel, BlurVariant variant, BlurIsa isa,
                                        const BlurLineKernel& kernels, int32_t length);
 
-// A strip of up to 64 neighbouring columns filtered in place in the worlds, a row of the strip at a time,
-// for columns in which every sample is selected and not transparent. The function checks that as it
-// goes and returns false at the first sample that is not; whatever it wrote by then is what the line
+// The most columns a strip function takes at once.
+constexpr int32_t kLongestBlurStrip = 512;
+
+// A strip of up to kLongestBlurStrip neighbouring columns filtered in place in the worlds, a row of the strip
+// at a time, for columns in which every sample is selected and not transparent. The function checks that as
+// it goes and returns false at the first sample that is not; whatever it wrote by then is what the line
 // function writes there, and the strip must be filtered line by line.
 template <class Pixel>
 struct BlurStrip {
@@ -64,7 +67,7 @@ struct BlurStrip {
     std::ptrdiff_t selectionStride = 0;
     unsigned char* destination = nullptr;
     std::ptrdiff_t destinationStride = 0;
-    int32_t columns = 0; // even, at most 64
+    int32_t columns = 0; // even, at most kLongestBlurStrip
     int32_t rows = 0;    // the line length
 };
 

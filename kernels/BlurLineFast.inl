@@ -919,7 +919,7 @@ struct WideOf<PF_PixelFloat> {
     static V Blend(V a, V b, WideI m) { return BlendWF(a, b, m); }
 };
 
-constexpr int kStripVectors = 64 / kWide; // a strip holds up to 64 columns
+constexpr int kStripVectors = kLongestBlurStrip / kWide;
 
 template <class Pixel, BlurKernel K, BlurVariant V>
 class StripFilter {
@@ -1166,7 +1166,7 @@ private:
 
 template <class Pixel, BlurKernel K, BlurVariant V>
 bool FastStrip(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel) {
-    if (strip.columns <= 0 || strip.columns > 64 || strip.columns % 2 != 0)
+    if (strip.columns <= 0 || strip.columns > kLongestBlurStrip || strip.columns % 2 != 0)
         return false;
     bool done[4] = {false, false, false, false};
     for (int c = 0; c < 4; ++c) {

@@ -1,8 +1,9 @@
 // The blur passes: the schedule around the line functions of BlurLine.h. A horizontal pass filters the
-// rows of its block in place in the worlds. A vertical pass takes its columns 64 at a time: columns that
-// are selected and opaque throughout are filtered in place a row of all of them at a time (BlurStrip);
-// the others are gathered 16 at a time (source, destination and selection) into contiguous buffers,
-// filtered as rows and written back, visiting each row of the worlds twice per strip, not per column.
+// rows of its block in place in the worlds. A vertical pass takes its columns a page of pixels at a time:
+// columns that are selected and opaque throughout are filtered in place a row of all of them at a time
+// (BlurStrip); the others are gathered 16 at a time (source, destination and selection) into contiguous
+// buffers, filtered as rows and written back, visiting each row of the worlds twice per strip, not per
+// column.
 // Every schedule gives the bytes of the plain line function on each line.
 #include "kernels/BlurLineFilters.h"
 
@@ -15,8 +16,7 @@
 
 namespace {
 
-constexpr int32_t kStripColumns = 16;  // gathered together: two cache lines of 16-bit pixels, four of float
-constexpr int32_t kDirectColumns = 64; // filtered in place together
+constexpr int32_t kStripColumns = 16; // gathered together: two cache lines of 16-bit pixels, four of float
 
 std::size_t RoundUp64(int32_t n) {
     return (static_cast<std::size_t>(n) + 63) / 64 * 64;
@@ -35,6 +35,13 @@ struct AlignedBuffer {
         data = block.get() + ((64 - at % 64) % 64);
     }
 };
+
+// Columns filtered in place together: a strip row is a page of pixels, so that each row of the worlds
+// costs one page visit per strip and the running sums still sit in the first-level cache.
+template <class Pixel>
+constexpr int32_t kDirectColumns = 4096 / static_cast<int32_t>(sizeof(Pixel)) < kLongestBlurStrip
+                                       ? 4096 / static_cast<int32_t>(sizeof(Pixel))
+                                       : kLongestBlurStrip;
 
 template <BlurKernel K>
 bool KernelOf(const PassContext& ctx, BlurLineKernel& k) {
@@ -158,8 +165,9 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
         dst[c] = src[c] + rows;
         sel[c] = reinterpret_cast<uint8_t*>(dst[c] + rows);
     }
-    for (int32_t x0 = block.first; x0 < end; x0 += kDirectColumns) {
-        const int32_t chunk = end - x0 < kDirectColumns ? end - x0 : kDirectColumns;
+    constexpr int32_t kDirect = kDirectColumns<Pixel>;
+    for (int32_t x0 = block.first; x0 < end; x0 += kDirect) {
+        const int32_t chunk = end - x0 < kDirect ? end - x0 : kDirect;
         // Columns selected and opaque throughout are filtered in place, a row of all of them at a time.
         int32_t direct = chunk & ~1;
         if (plane.columnFlags)

@@ -57,10 +57,18 @@ protected:
     static constexpr PF_Rect kRect{3, 2, 3 + 37, 2 + 26};
     static constexpr int kRectWidth = 37, kRectHeight = 26;
 
+    struct Geometry {
+        A_long width, height; // the worlds
+        PF_Rect rect;
+    };
+    static constexpr Geometry kSmall{kWidth, kHeight, kRect};
+    // Wider than several in-place strips of the vertical passes at either depth, and not a multiple of one.
+    static constexpr Geometry kWide{1109, 14, PF_Rect{3, 2, 3 + 1101, 2 + 11}};
+
     // Content: 0 a random selection; 1 everything selected and opaque; 2 the same but for one
     // transparent pixel.
     template <class Pixel>
-    void Check(const PassCase& pc, int threads, uint32_t seed, int content = 0);
+    void Check(const PassCase& pc, int threads, uint32_t seed, int content = 0, const Geometry& g = kSmall);
 };
 
 template <class Pixel>
@@ -69,7 +77,10 @@ Pixel& At(host::World& w, int x, int y) {
 }
 
 template <class Pixel>
-void BlurPasses::Check(const PassCase& pc, int threads, uint32_t seed, int content) {
+void BlurPasses::Check(const PassCase& pc, int threads, uint32_t seed, int content, const Geometry& g) {
+    const A_long kWidth = g.width, kHeight = g.height;
+    const PF_Rect kRect = g.rect;
+    const int kRectWidth = kRect.right - kRect.left, kRectHeight = kRect.bottom - kRect.top;
     std::mt19937 rng(seed);
     const PF_PixelFormat format = pc.isFloat ? PF_PixelFormat_ARGB128 : PF_PixelFormat_ARGB64;
     host::World source = MakeWorld(kWidth, kHeight, format);
@@ -93,7 +104,7 @@ void BlurPasses::Check(const PassCase& pc, int threads, uint32_t seed, int conte
                 if (At<Pixel>(source, x, y).alpha == 0)
                     At<Pixel>(source, x, y).alpha = 1;
         if (content == 2)
-            At<Pixel>(source, kRect.left + 20, kRect.top + 11).alpha = 0;
+            At<Pixel>(source, kRect.left + kRectWidth * 2 / 3, kRect.top + kRectHeight / 2).alpha = 0;
     }
 
     PassContext ctx;
@@ -169,6 +180,18 @@ TEST_F(BlurPasses, OpaqueContentAsThePlainFilterMakesIt) {
                 else
                     Check<PF_Pixel16>(pc, threads, seed++, content);
             }
+}
+
+// Several strips a block: each gives up or goes through on its own.
+TEST_F(BlurPasses, WideOpaqueContentAsThePlainFilterMakesIt) {
+    uint32_t seed = 200;
+    for (const PassCase& pc : kPasses)
+        for (int content : {1, 2}) {
+            if (pc.isFloat)
+                Check<PF_PixelFloat>(pc, 2, seed++, content, kWide);
+            else
+                Check<PF_Pixel16>(pc, 2, seed++, content, kWide);
+        }
 }
 
 TEST_F(BlurPasses, RefusedLineBufferEndsThePassWithOutOfMemory) {

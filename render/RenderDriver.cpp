@@ -157,9 +157,9 @@ PF_Err RenderAtDepth(const RenderParams* original, const DriverTraits& traits) {
 
     // 12. Selection plane.
     SelectionPlane plane;
-    InitSelectionPlane(plane, width, height);
     PF_Err err = PF_Err_NONE;
     if (noKey) {
+        InitSelectionPlane(plane, width, height);
         FillSelectionPlane(plane, 255);
     } else {
         KeyList keys;

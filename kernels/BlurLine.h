@@ -33,6 +33,9 @@ struct BlurLine {
     // samples whose channel window holds an eligible sample are written.
     unsigned char* destination = nullptr;
     std::ptrdiff_t destinationStep = 0;
+    // The line the caller filters next, of the same length, or null: a fast form fetches it while it
+    // works on this one, since its first visit would otherwise wait for memory.
+    const Pixel* nextSource = nullptr;
 };
 
 // A line function; `scratch` holds BlurLineScratchBytes(length) bytes aligned to 64.

@@ -371,6 +371,7 @@ public:
         sel_ = line_.selection + first;
         dst_ = line_.destination + first * line_.destinationStep;
         n_ = n;
+        next_ = reinterpret_cast<const char*>((line_.nextSource ? line_.nextSource : line_.source) + first);
         if constexpr (K == BlurKernel::Box)
             BoxRun();
         else
@@ -467,6 +468,18 @@ private:
             L::Store(d, v, g_.lanes);
     }
 
+    static constexpr int32_t kFetchPixels = 64 / static_cast<int32_t>(sizeof(Pixel)); // a cache line
+    static constexpr int32_t kFetchDistance = 8 * kFetchPixels;
+
+    // Once a cache line along an opaque run: the next line's samples at this position, and this line's
+    // destination a few cache lines on, so that neither the next line's first visit nor the writes wait.
+    void FetchAhead(int32_t x) const {
+        _mm_prefetch(next_ + x * static_cast<std::ptrdiff_t>(sizeof(Pixel)), _MM_HINT_T0);
+        if (x + kFetchDistance < n_)
+            _mm_prefetch(reinterpret_cast<const char*>(dst_ + (x + kFetchDistance) * line_.destinationStep),
+                         _MM_HINT_T0);
+    }
+
     void BoxRunFull() {
         const int32_t h = g_.h;
         const bool allLanes = _mm_movemask_ps(_mm_castsi128_ps(g_.lanes)) == 0xF;
@@ -485,8 +498,11 @@ private:
             interiorCount_ = _mm_cvtepi32_ps(count);
             interiorHalf_ = _mm_set1_epi32(h);
             divA_.Prime(count);
-            for (; x < end; ++x)
+            for (; x < end; ++x) {
+                if (x % kFetchPixels == 0)
+                    FetchAhead(x);
                 BoxStepFull<true>(sum, x, allLanes);
+            }
         }
         for (; x < n_; ++x)
             BoxStepFull<false>(sum, x, allLanes);
@@ -533,6 +549,8 @@ private:
             Vec v = L::Zero();
             if (k >= 0 && k < n_) {
                 if constexpr (Full) {
+                    if (k % kFetchPixels == 0)
+                        FetchAhead(k);
                     v = L::Load(src_ + k);
                 } else {
                     mask = Eligibility(k);
@@ -706,6 +724,7 @@ private:
     const Pixel* src_ = nullptr;
     const uint8_t* sel_ = nullptr;
     unsigned char* dst_ = nullptr;
+    const char* next_ = nullptr;
     int32_t n_ = 0;
     Vec sum_{};
     __m128i count_{};

@@ -95,6 +95,8 @@ PF_Err FilterRows(const PassContext& ctx, int32_t width, int32_t height, A_long 
         line.destination = reinterpret_cast<unsigned char*>(
             WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left);
         line.destinationStep = sizeof(Pixel);
+        if (y + 1 < block.first + block.count)
+            line.nextSource = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y + 1) + ctx.rect.left;
         plan.filter(line, plan.kernel, scratch.data);
     }
     return PF_Err_NONE;

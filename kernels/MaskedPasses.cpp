@@ -1,6 +1,5 @@
 #include "kernels/MaskedPasses.h"
 
-#include <limits>
 
 #include "kernels/PixelTraits.h"
 
@@ -21,26 +20,24 @@ PF_Err ForEachPixelOfBlock(void* refcon, A_long i, A_long calls, bool complete, 
     if (!context)
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     const PF_Rect& rect = context->rect;
-    const int64_t width = static_cast<int64_t>(rect.right) - rect.left;
-    const int64_t height = static_cast<int64_t>(rect.bottom) - rect.top;
-    if (width <= 0 || height <= 0)
-        return PF_Err_NONE;
-    if (height > std::numeric_limits<int32_t>::max())
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    const Block block = SplitBlock(static_cast<int32_t>(height), i, calls);
+    RectBlock split;
+    if (const PF_Err err = SplitRectRows(rect, i, calls, &split); err != PF_Err_NONE)
+        return err;
+    const Block block = split.rows;
     if (block.count == 0)
         return PF_Err_NONE;
+    const int32_t width = split.width;
+    const int32_t height = split.height;
 
     const PF_EffectWorld* destination = context->destination;
     const PF_EffectWorld* sourceWorld = source == Source::InPlace ? destination : context->source;
     const SelectionPlane& plane = context->plane;
     if (!complete || !WorldCoversRect(destination, rect, sizeof(DstPixel)) ||
-        !WorldCoversRect(sourceWorld, rect, sizeof(SrcPixel)) ||
-        !PlaneCovers(plane, static_cast<int32_t>(width), static_cast<int32_t>(height)) ||
+        !WorldCoversRect(sourceWorld, rect, sizeof(SrcPixel)) || !PlaneCovers(plane, width, height) ||
         (rows == Rows::Flagged && !plane.rowFlags))
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
 
-    const int32_t w = static_cast<int32_t>(width);
+    const int32_t w = width;
     for (int32_t row = block.first; row < block.first + block.count; ++row) {
         if constexpr (rows == Rows::Flagged) {
             if (!plane.rowFlags[row])

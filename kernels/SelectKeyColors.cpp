@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <limits>
 
 #include "kernels/MaskedPasses.h"
 #include "kernels/PixelTraits.h"
@@ -56,27 +55,25 @@ PF_Err SelectKeyColors(void* refcon, A_long i, A_long calls) noexcept {
     if (!context)
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     const PF_Rect& rect = context->rect;
-    const int64_t width = static_cast<int64_t>(rect.right) - rect.left;
-    const int64_t height = static_cast<int64_t>(rect.bottom) - rect.top;
-    if (width <= 0 || height <= 0)
-        return PF_Err_NONE;
-    if (height > std::numeric_limits<int32_t>::max())
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    const Block block = SplitBlock(static_cast<int32_t>(height), i, calls);
+    RectBlock split;
+    if (const PF_Err err = SplitRectRows(rect, i, calls, &split); err != PF_Err_NONE)
+        return err;
+    const Block block = split.rows;
     if (block.count == 0)
         return PF_Err_NONE;
+    const int32_t width = split.width;
+    const int32_t height = split.height;
 
     SelectionPlane& plane = context->plane;
     const PF_EffectWorld* source = context->source;
-    if (!WorldCoversRect(source, rect, sizeof(Pixel)) ||
-        !PlaneCovers(plane, static_cast<int32_t>(width), static_cast<int32_t>(height)) || !plane.rowFlags ||
-        !plane.columnFlags)
+    if (!WorldCoversRect(source, rect, sizeof(Pixel)) || !PlaneCovers(plane, width, height) ||
+        !plane.rowFlags || !plane.columnFlags)
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
 
     const KeyColorEntry* keys = context->keys.data();
     const std::size_t keyCount = context->keys.size();
     const uint8_t value = context->selectedValue;
-    const int32_t w = static_cast<int32_t>(width);
+    const int32_t w = width;
 
     Pixel previous = Altered(WorldRow<const Pixel>(*source, rect.top + block.first)[rect.left]);
     uint8_t previousResult = 0;

@@ -24,7 +24,7 @@ PF_Err ForEachPixelOfBlock(void* refcon, A_long i, A_long calls, bool complete, 
                WorldCoversRect(sourceOf(*context), context->rect, sizeof(SrcPixel)) &&
                PlaneCovers(plane, block.width, block.height) && (rows == Rows::All || plane.rowFlags);
     };
-    return ForEachRowOfBlock(context, i, calls, covered, [&](int32_t row) {
+    return ForEachRowOfBlock(context, i, calls, covered, [&](const LineBlock& block, int32_t row) {
         const SelectionPlane& plane = context->plane;
         if constexpr (rows == Rows::Flagged) {
             if (!plane.rowFlags[row])
@@ -35,8 +35,7 @@ PF_Err ForEachPixelOfBlock(void* refcon, A_long i, A_long calls, bool complete, 
         const uint8_t* selection = plane.bytes + static_cast<std::ptrdiff_t>(row) * plane.stride;
         DstPixel* dst = WorldRow<DstPixel>(*context->destination, y) + rect.left;
         const SrcPixel* src = WorldRow<const SrcPixel>(*sourceOf(*context), y) + rect.left;
-        const int32_t width = rect.right - rect.left;
-        for (int32_t x = 0; x < width; ++x)
+        for (int32_t x = 0; x < block.width; ++x)
             fn(selection[x], dst[x], src[x]);
     });
 }

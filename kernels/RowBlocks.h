@@ -53,14 +53,14 @@ PF_Err RunLineBlock(const Context* context, A_long i, A_long calls, Covered&& co
     }
 }
 
-// The same for a body that treats one row at a time: row(y) for each row y (0 = the rectangle's top) of
-// the call's block, top to bottom.
+// The same for a body that treats one row at a time: row(block, y) for each row y (0 = the rectangle's top)
+// of the call's block, top to bottom.
 template <class Context, class Covered, class Row>
 PF_Err ForEachRowOfBlock(const Context* context, A_long i, A_long calls, Covered&& covered,
                          Row&& row) noexcept {
     return RunLineBlock(context, i, calls, covered, [&row](const LineBlock& block) {
         for (int32_t y = block.lines.first; y < block.lines.first + block.lines.count; ++y)
-            row(y);
+            row(block, y);
         return PF_Err_NONE;
     });
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-
 #include <limits>
 
 #include "kernels/MaskedPasses.h"

@@ -42,7 +42,8 @@ TEST(RowBlocks, EachCallGetsItsBlockOfRowsOrColumns) {
 
     std::vector<int> each;
     ASSERT_EQ(ForEachRowOfBlock(
-                  &c, 1, 2, [](const LineBlock&) { return true; }, [&](int32_t y) { each.push_back(y); }),
+                  &c, 1, 2, [](const LineBlock&) { return true; },
+                  [&](const LineBlock&, int32_t y) { each.push_back(y); }),
               PF_Err_NONE);
     EXPECT_EQ(each, (std::vector<int>{3, 4}));
 }

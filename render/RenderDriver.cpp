@@ -125,6 +125,7 @@ PF_Err Blur(const RenderPlan& plan, const RenderParams& record, const PF_Rect& a
         if (err == PF_Err_NONE && plan.keyed)
             err = CopyWorld(in_data, record.input, record.output);
     }
+    // The passes ping-pong between the output and the scratch, which starts as the source's copy.
     if (err == PF_Err_NONE)
         err = CopyWorld(in_data, source, scratch);
     // The blur writes the selected pixels of its output; the rest must already be the image's. A keyed

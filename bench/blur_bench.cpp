@@ -43,30 +43,18 @@ struct Env {
 };
 Env* gEnv = nullptr;
 
-// A selection plane on the benchmark's own memory.
+// A selection plane on the benchmark's own memory, laid out by the plane's own layout.
 struct Plane {
-    std::vector<uint8_t> bytes, rows, columns;
+    std::vector<uint8_t> memory;
     SelectionPlane plane;
     void Init(int width, int height) {
-        bytes.assign(static_cast<std::size_t>(width) * height, 0);
-        rows.assign(height, 0);
-        columns.assign(width, 0);
-        plane.bytes = bytes.data();
-        plane.width = width;
-        plane.height = height;
-        plane.stride = plane.passStride = width;
-        plane.rowFlags = rows.data();
-        plane.columnFlags = columns.data();
-        plane.size = static_cast<uint32_t>(bytes.size());
+        memory.assign(static_cast<std::size_t>(SelectionPlaneBytes(width, height)), 0);
+        plane = LayOutSelectionPlane(memory.data(), width, height);
     }
-    void Flags() {
-        for (int y = 0; y < plane.height; ++y)
-            for (int x = 0; x < plane.width; ++x)
-                if (bytes[static_cast<std::size_t>(y) * plane.width + x]) {
-                    rows[y] = 1;
-                    columns[x] = 1;
-                }
-        plane.anythingSelected = 1;
+    void Select(int x, int y) {
+        plane.bytes[static_cast<std::size_t>(y) * plane.stride + x] = 255;
+        plane.rowFlags[y] = 1;
+        plane.columnFlags[x] = 1;
     }
 };
 
@@ -109,7 +97,7 @@ std::unique_ptr<Frame> MakeFrame(bool isFloat, bool keyed) {
             for (int x = 0; x < kWidth; ++x) {
                 SetPixel(*f->source, isFloat, x, y, 1.0, double(x) / kWidth * 0.9 + u(rng) * 0.1,
                          double(y) / kHeight * 0.9 + u(rng) * 0.1, 0.5 + u(rng) * 0.1);
-                f->plane.bytes[static_cast<std::size_t>(y) * kWidth + x] = 255;
+                f->plane.Select(x, y);
             }
     } else {
         for (int y = 0; y < kHeight; ++y)
@@ -124,12 +112,11 @@ std::unique_ptr<Frame> MakeFrame(bool isFloat, bool keyed) {
                     const double dx = double(x - cx) / rx, dy = double(y - cy) / ry;
                     if (dx * dx + dy * dy <= 1.0) {
                         SetPixel(*f->source, isFloat, x, y, a, r, g, b);
-                        f->plane.bytes[static_cast<std::size_t>(y) * kWidth + x] = 255;
+                        f->plane.Select(x, y);
                     }
                 }
         }
     }
-    f->plane.Flags();
     const int type = isFloat ? CV_32FC4 : CV_16UC4;
     f->cvSource = cv::Mat(kHeight, kWidth, type, f->source->get()->data, f->source->RowBytes());
     f->cvDestination = cv::Mat(kHeight, kWidth, type, f->output->get()->data, f->output->RowBytes());
@@ -147,14 +134,14 @@ Frame& FrameOf(bool isFloat, bool keyed) {
 
 struct Sequence {
     const char* name;
-    BlurSequenceFunction* run16;
-    BlurSequenceFunction* runFloat;
+    BlurKernel kernel;
+    BlurVariant variant;
 };
 const Sequence kSequences[] = {
-    {"GaussSpanning", GaussBlurSpanning16, GaussBlurSpanningFloat},
-    {"GaussConfined", GaussBlurConfined16, GaussBlurConfinedFloat},
-    {"BoxSpanning", BoxBlurSpanning16, BoxBlurSpanningFloat},
-    {"BoxConfined", BoxBlurConfined16, BoxBlurConfinedFloat},
+    {"GaussSpanning", BlurKernel::Gauss, BlurVariant::Spanning},
+    {"GaussConfined", BlurKernel::Gauss, BlurVariant::Confined},
+    {"BoxSpanning", BlurKernel::Box, BlurVariant::Spanning},
+    {"BoxConfined", BlurKernel::Box, BlurVariant::Confined},
 };
 
 const char* DepthName(bool isFloat) {
@@ -167,13 +154,17 @@ const char* ContentName(bool keyed) {
 void RunSequence(benchmark::State& state, const Sequence& seq, bool isFloat, bool keyed, int length,
                  int repeat) {
     Frame& f = FrameOf(isFloat, keyed);
-    const double lengths[4] = {double(length), double(length), double(length), double(length)};
+    BlurOptions options;
+    options.kernel = seq.kernel;
+    options.variant = seq.variant;
+    for (double& l : options.lengths)
+        l = length;
+    options.repeat = repeat;
     const PF_Rect rect{0, 0, kWidth, kHeight};
-    BlurSequenceFunction* run = isFloat ? seq.runFloat : seq.run16;
+    const auto run = isFloat ? BlurSequence<DepthFloat> : BlurSequence<Depth16>;
     for (auto _ : state) {
-        const PF_Err err =
-            run(f.output->get(), &gEnv->inData, PF_Iterations_ONCE_PER_PROCESSOR, f.source->get(),
-                f.scratch->get(), &rect, &f.plane.plane, 0.0, lengths, repeat, 0, nullptr);
+        const PF_Err err = run(f.output->get(), f.source->get(), f.scratch->get(), options, f.plane.plane,
+                               rect, &gEnv->inData, PF_Iterations_ONCE_PER_PROCESSOR, nullptr);
         if (err)
             state.SkipWithError("the sequence failed");
     }

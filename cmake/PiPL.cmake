@@ -68,6 +68,22 @@ function(_pipl_pstring text out)
     set(${out} "${count}${h}" PARENT_SCOPE)
 endfunction()
 
+# Reads the values an effect declares about itself from its header: each line
+# `constexpr <type> k<Key> = <"string" or number>;` sets <prefix>_<Key> (a string without its quotes). The
+# header becomes a dependency of the configuration, so that a changed value rebuilds the PiPL.
+function(tovrin_read_effect_info header prefix)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+    set(pattern "^constexpr [^=]* k([A-Za-z0-9]+) = (\"[^\"]*\"|0x[0-9A-Fa-f]+|[0-9]+)")
+    # The lines' closing semicolons split them as a CMake list: each element is one declaration.
+    file(STRINGS ${header} lines REGEX "${pattern};$")
+    foreach(line ${lines})
+        string(REGEX MATCH "${pattern}" ignored "${line}")
+        set(key ${CMAKE_MATCH_1})
+        string(REGEX REPLACE "^\"(.*)\"$" "\\1" value "${CMAKE_MATCH_2}")
+        set(${prefix}_${key} "${value}" PARENT_SCOPE)
+    endforeach()
+endfunction()
+
 # tovrin_pipl(<out-var> NAME .. CATEGORY .. ENTRY .. MATCH_NAME .. VERSION .. OUT_FLAGS .. OUT_FLAGS2 ..)
 function(tovrin_pipl out)
     cmake_parse_arguments(P "" "NAME;CATEGORY;ENTRY;MATCH_NAME;VERSION;OUT_FLAGS;OUT_FLAGS2" "" ${ARGN})

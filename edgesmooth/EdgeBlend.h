@@ -80,16 +80,14 @@ struct RampState {
     Weight peak{};    // the start value
     Weight current{}; // the value before the next step
     Weight step{};    // the decrement per pixel
-    int32_t shaping = 0;
 };
 
 template <class Weight>
-RampState<Weight> StartRamp(Weight start, Weight step, int32_t shaping) noexcept {
+RampState<Weight> StartRamp(Weight start, Weight step) noexcept {
     RampState<Weight> r;
     r.peak = start;
     r.current = start;
     r.step = step;
-    r.shaping = shaping;
     return r;
 }
 

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "edgesmooth/EdgeSmooth.h"
+#include "kernels/PixelTraits.h"
 #include "sdk/AE_Effect.h"
 
 // Fixed weights and ramp starts of the integer engines.
@@ -33,43 +34,45 @@ struct FloatWeights {
     static constexpr Weight kJogSoften = 0.16666667f;
 };
 
-struct EdgeDepth8 {
-    using Pixel = PF_Pixel8;
+// The engine's view of a depth: the depth's own traits (pixel, format) extended by its weights and levels.
+template <class Depth>
+struct EdgeTraits;
+
+template <>
+struct EdgeTraits<Depth8> : Depth8 {
     using Weights = IntegerWeights;
     using Weight = IntegerWeights::Weight;
     using LoneWeight = int64_t; // a neighbour's share in a lone pixel's average
-    using Level = int64_t;      // thresholds and reference channels
-    static constexpr PF_PixelFormat kFormat = PF_PixelFormat_ARGB32;
+    using Level = int64_t;      // thresholds
     static Level ScaleLevel(int32_t v) noexcept { return v; }
 };
 
-struct EdgeDepth16 {
-    using Pixel = PF_Pixel16;
+template <>
+struct EdgeTraits<Depth16> : Depth16 {
     using Weights = IntegerWeights;
     using Weight = IntegerWeights::Weight;
     using LoneWeight = int64_t;
     using Level = int64_t;
-    static constexpr PF_PixelFormat kFormat = PF_PixelFormat_ARGB64;
     static Level ScaleLevel(int32_t v) noexcept { return static_cast<int64_t>(v) * 32768 / 255; }
 };
 
-struct EdgeDepthFloat {
-    using Pixel = PF_PixelFloat;
+template <>
+struct EdgeTraits<DepthFloat> : DepthFloat {
     using Weights = FloatWeights;
     using Weight = FloatWeights::Weight;
     using LoneWeight = float;
     using Level = float;
-    static constexpr PF_PixelFormat kFormat = PF_PixelFormat_ARGB128;
     static Level ScaleLevel(int32_t v) noexcept { return static_cast<float>(v) / 255.0f; }
 };
 
-// The job's values at one depth. Reference colour and tolerance belong to the other modes; they are
-// converted with the rest and not read by this engine.
+using EdgeDepth8 = EdgeTraits<Depth8>;
+using EdgeDepth16 = EdgeTraits<Depth16>;
+using EdgeDepthFloat = EdgeTraits<DepthFloat>;
+
+// The job's values at one depth.
 template <class Depth>
 struct EdgeScale {
     typename Depth::Level threshold{};
-    typename Depth::Level colorTolerance{};
-    typename Depth::Level reference[3]{};
     typename Depth::Weight lightWeight{};    // the blend at a step without a run
     typename Depth::LoneWeight loneWeight{}; // each neighbour's weight when a lone pixel is averaged
 };
@@ -98,10 +101,6 @@ template <class Depth>
 EdgeScale<Depth> ScaleJob(const EdgeSmoothJob& job) noexcept {
     EdgeScale<Depth> s;
     s.threshold = Depth::ScaleLevel(job.threshold);
-    s.colorTolerance = Depth::ScaleLevel(job.colorTolerance);
-    s.reference[0] = Depth::ScaleLevel(job.referenceRed);
-    s.reference[1] = Depth::ScaleLevel(job.referenceGreen);
-    s.reference[2] = Depth::ScaleLevel(job.referenceBlue);
     if constexpr (std::is_same_v<typename Depth::Weight, float>) {
         s.lightWeight = LightWeightFloat(job.strength);
         s.loneWeight = LoneWeightFloat(job.strength);

@@ -5,20 +5,10 @@
 
 #include "sdk/AE_Effect.h"
 
-// The job a render driver hands to the engine, filled on the driver's stack. The defaults are the values
-// every driver uses; only the three pointers and the pixel format differ between calls.
+// The job a render driver hands to the engine. The defaults are the values every driver uses.
 struct EdgeSmoothJob {
-    int32_t threshold = 10;     // colour-difference threshold in 8-bit channel units
-    int32_t strength = 70;      // scales every blend weight; 0 makes the output a plain copy
-    int32_t rampShaping = 0;    // 0: linear ramps (the only shape this engine runs)
-    int32_t mode = 0;           // 0: the only engine path
-    int32_t referenceRed = 255; // reference colour, 0..255; read only by other modes
-    int32_t referenceGreen = 255;
-    int32_t referenceBlue = 255;
-    int32_t colorTolerance = 0; // in 8-bit channel units; read only by other modes
-    int32_t subMode = 0;        // refines a non-zero mode
-    int32_t reserved1 = 0;
-    int32_t reserved2 = 0;
+    int32_t threshold = 10;                // colour-difference threshold in 8-bit channel units
+    int32_t strength = 70;                 // scales every blend weight; 0 makes the output a plain copy
     const PF_InData* in_data = nullptr;    // effect reference and suite access
     PF_EffectWorld* source = nullptr;      // read only
     PF_EffectWorld* destination = nullptr; // written
@@ -26,7 +16,7 @@ struct EdgeSmoothJob {
 };
 
 // Runs one job at the depth its pixel format names: 514 for another format, 516 for worlds of different
-// sizes or a job this engine does not run (non-zero mode, sub-mode or ramp shaping, negative strength);
+// sizes or a negative strength;
 // host errors of the copy and of the flag map's world are returned unchanged. A suite the host cannot
 // supply raises the framework's suite failure.
 PF_Err SmoothEdges(const EdgeSmoothJob* job);

@@ -66,9 +66,8 @@ PF_Err SmoothEdgesAtDepth(const EdgeSmoothJob* job) {
     PF_EffectWorld& destination = *job->destination;
     if (source.width != destination.width || source.height != destination.height)
         return PF_Err_BAD_CALLBACK_PARAM;
-    // Only the linear mode-0 engine exists; other modes, and weights that would turn negative, are refused
-    // before anything is written.
-    if (job->mode != 0 || job->subMode != 0 || job->rampShaping != 0 || job->strength < 0)
+    // Weights that would turn negative are refused before anything is written.
+    if (job->strength < 0)
         return PF_Err_BAD_CALLBACK_PARAM;
     if (!WorldIsUsable<Pixel>(source) || !WorldIsUsable<Pixel>(destination) || source.width > kMaxSide ||
         source.height > kMaxSide)
@@ -94,7 +93,6 @@ PF_Err SmoothEdgesAtDepth(const EdgeSmoothJob* job) {
     pass.source = ImageOfWorld<const Pixel>(source);
     pass.target = ImageOfWorld<Pixel>(destination);
     pass.strength = job->strength;
-    pass.rampShaping = job->rampShaping;
     pass.lightWeight = scale.lightWeight;
     pass.loneWeight = scale.loneWeight;
     // The destination holds the copy now; edges are found there.
@@ -120,14 +118,6 @@ PF_Err SmoothEdgesFloat(const EdgeSmoothJob* job) {
 PF_Err SmoothEdges(const EdgeSmoothJob* job) {
     if (!job)
         return PF_Err_BAD_CALLBACK_PARAM;
-    switch (job->pixelFormat) {
-    case PF_PixelFormat_ARGB32:
-        return SmoothEdges8(job);
-    case PF_PixelFormat_ARGB64:
-        return SmoothEdges16(job);
-    case PF_PixelFormat_ARGB128:
-        return SmoothEdgesFloat(job);
-    default:
-        return PF_Err_UNRECOGNIZED_PARAM_TYPE;
-    }
+    return VisitDepth(job->pixelFormat,
+                      [job]<class D>(D) -> PF_Err { return SmoothEdgesAtDepth<EdgeTraits<D>>(job); });
 }

@@ -20,7 +20,6 @@ struct EdgePass {
     EdgeImage<const Pixel> source; // S
     EdgeImage<Pixel> target;       // T, the same size
     int64_t strength = 0;
-    int32_t rampShaping = 0;
     Weight lightWeight{};
     typename Depth::LoneWeight loneWeight{};
 };
@@ -117,8 +116,7 @@ bool RampOneSide(EdgePass<Depth>& p, RampDirection direction, int32_t x, int32_t
         int64_t strength = p.strength;
         if (hasOpposite && opposite > 0)
             strength = AdjustStrengthForShape(m, direction, run, opposite, p.strength, x, y);
-        auto ramp = StartRamp<Weight<Depth>>(Weights<Depth>::kLongRampStart, Decrement<Depth>(run, strength),
-                                             p.rampShaping);
+        auto ramp = StartRamp<Weight<Depth>>(Weights<Depth>::kLongRampStart, Decrement<Depth>(run, strength));
         ApplyRamp(p, direction, x, y, ramp);
         return true;
     }
@@ -140,8 +138,7 @@ bool RampOneSide(EdgePass<Depth>& p, RampDirection direction, int32_t x, int32_t
     if (n <= 0)
         return false;
     auto ramp = StartRamp<Weight<Depth>>(Weights<Depth>::kThinRampStart,
-                                         static_cast<Weight<Depth>>(2 * Decrement<Depth>(n, p.strength)),
-                                         p.rampShaping / 3);
+                                         static_cast<Weight<Depth>>(2 * Decrement<Depth>(n, p.strength)));
     ApplyRamp(p, direction, x, y, ramp);
     thin = true;
     return true;
@@ -155,8 +152,8 @@ bool RunTracer(EdgePass<Depth>& p, const TracerShape& s, int32_t n, int32_t x, i
     if (n < 1)
         return false;
     const Weight<Depth> d = Decrement<Depth>(n, p.strength);
-    auto first = StartRamp<Weight<Depth>>(Weights<Depth>::kTracerFirstStart, d, p.rampShaping);
-    auto second = StartRamp<Weight<Depth>>(Weights<Depth>::kTracerSecondStart, d, p.rampShaping);
+    auto first = StartRamp<Weight<Depth>>(Weights<Depth>::kTracerFirstStart, d);
+    auto second = StartRamp<Weight<Depth>>(Weights<Depth>::kTracerSecondStart, d);
     int32_t px = x + s.startX, py = y + s.startY;
     while (!first.done) {
         const EdgePoint target{px + s.targetX, py + s.targetY};

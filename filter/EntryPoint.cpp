@@ -1,12 +1,11 @@
-// The host's single entry: builds the effect's process-wide state on the first call, hands every command
-// to the effect object, turns every failure into a host error code and tears the state down after the
+// The host's single entry: builds the effect's process-wide state on the first call, decodes every command
+// and runs its handler, turns every failure into a host error code and tears the state down after the
 // host's global set-down.
-#include <new>
+#include "filter/EntryPoint.h"
 
-#include "filter/CustomFilter.h"
+#include "filter/Command.h"
 #include "filter/ErrorConversion.h"
-#include "filter/RoomHandlers.h"
-#include "share/AEUtil/Allocator.h"
+#include "params/ParamsCommands.h"
 #include "share/AEUtil/PendingErrors.h"
 #include "share/AEUtil/SuiteHolder.h"
 
@@ -14,7 +13,7 @@ namespace {
 
 // Written only by the first-call setup and the teardown, which the host sends before and after every
 // other command of the effect.
-BaseFilter* g_effect = nullptr;
+bool g_ready = false;
 
 // The suite holder cannot come from the allocator, which needs it: it lives in static storage.
 alignas(AEUtil::SuiteHolder) unsigned char g_suiteStorage[sizeof(AEUtil::SuiteHolder)];
@@ -24,19 +23,20 @@ PF_Err FirstCallSetup(PF_InData* in_data) {
         AEUtil::SetGlobalSuites(::new (g_suiteStorage) AEUtil::SuiteHolder(in_data->pica_basicP));
     if (!AEUtil::PendingErrorsExist())
         AEUtil::CreatePendingErrors();
-    BuildParamList(in_data);
-    try {
-        g_effect = AEUtil::New<CustomFilter>();
-    } catch (const std::bad_alloc&) {
-        g_effect = nullptr;
-    }
-    return g_effect ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
+    BeginParamsLifecycle(in_data);
+    // Every later command allocates through host handles: a host that cannot lend them is refused at its
+    // first command, and the next command tries the setup again.
+    AEUtil::SuiteHolder* suites = AEUtil::GlobalSuites();
+    if (!suites)
+        return PF_Err_OUT_OF_MEMORY;
+    (void)suites->HandleSuite();
+    g_ready = true;
+    return PF_Err_NONE;
 }
 
 void Teardown() noexcept {
-    AEUtil::Delete(g_effect);
-    g_effect = nullptr;
-    DestroyParamList();
+    g_ready = false;
+    EndParamsLifecycle();
     AEUtil::DestroyPendingErrors();
     if (AEUtil::SuiteHolder* holder = AEUtil::GlobalSuites()) {
         AEUtil::SetGlobalSuites(nullptr);
@@ -46,24 +46,23 @@ void Teardown() noexcept {
 
 PF_Err Run(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
            void* extra) {
-    PF_Err result = PF_Err_NONE;
-    if (!g_effect) {
-        result = FirstCallSetup(in_data);
-        if (result != PF_Err_NONE)
-            return result;
+    if (!g_ready) {
+        if (const PF_Err err = FirstCallSetup(in_data))
+            return err;
     }
     AEUtil::ClearPendingErrors();
-    if (cmd == PF_Cmd_GLOBAL_SETDOWN) {
+    const Command command = DecodeCommand(cmd, in_data, out_data, params, output, extra);
+    PF_Err result = PF_Err_NONE;
+    if (std::holds_alternative<command::GlobalSetdown>(command)) {
         try {
-            if (g_effect && result == PF_Err_NONE)
-                result = g_effect->Dispatch(cmd, in_data, out_data, params, output, extra);
+            result = RunCommand(command);
         } catch (...) {
             Teardown();
             throw;
         }
         Teardown();
-    } else if (g_effect && result == PF_Err_NONE) {
-        result = g_effect->Dispatch(cmd, in_data, out_data, params, output, extra);
+    } else {
+        result = RunCommand(command);
     }
     if (result != PF_Err_NONE)
         return result;

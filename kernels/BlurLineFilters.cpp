@@ -8,10 +8,11 @@
 #include "kernels/BlurLineFilters.h"
 
 #include <cstring>
-#include <new>
+#include <type_traits>
 
 #include "kernels/BlurLine.h"
 #include "kernels/PixelTraits.h"
+#include "kernels/RowBlocks.h"
 #include "share/AEUtil/Allocator.h"
 
 namespace {
@@ -76,10 +77,9 @@ struct LinePlan {
 };
 
 template <class Pixel, BlurKernel K, BlurVariant V>
-PF_Err FilterRows(const PassContext& ctx, int32_t width, int32_t height, A_long i, A_long calls) {
-    const Block block = SplitBlock(height, i, calls);
-    if (block.count <= 0)
-        return PF_Err_NONE;
+PF_Err FilterRows(const PassContext& ctx, const LineBlock& rows) {
+    const Block block = rows.lines;
+    const int32_t width = rows.width;
     LinePlan<Pixel, K, V> plan;
     if (!plan.Prepare(ctx, width))
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
@@ -90,7 +90,7 @@ PF_Err FilterRows(const PassContext& ctx, int32_t width, int32_t height, A_long 
             continue;
         BlurLine<Pixel> line;
         line.source = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left;
-        line.selection = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride;
+        line.selection = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.stride;
         line.length = width;
         line.destination = reinterpret_cast<unsigned char*>(
             WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left);
@@ -117,7 +117,7 @@ void FilterGathered(const PassContext& ctx, BlurLineFunction<Pixel> filter, cons
     for (int32_t y = 0; y < height; ++y) {
         const Pixel* from = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + g0;
         const Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
-        const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.passStride + g0;
+        const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.stride + g0;
         for (int32_t c = 0; c < n; ++c) {
             src[c][y] = from[c];
             dst[c][y] = to[c];
@@ -144,10 +144,9 @@ void FilterGathered(const PassContext& ctx, BlurLineFunction<Pixel> filter, cons
 }
 
 template <class Pixel, BlurKernel K, BlurVariant V>
-PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_long i, A_long calls) {
-    const Block block = SplitBlock(width, i, calls);
-    if (block.count <= 0)
-        return PF_Err_NONE;
+PF_Err FilterColumns(const PassContext& ctx, const LineBlock& columns) {
+    const Block block = columns.lines;
+    const int32_t height = columns.height;
     LinePlan<Pixel, K, V> plan;
     if (!plan.Prepare(ctx, height))
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
@@ -182,7 +181,7 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
                                                               ctx.rect.left + x0);
             s.sourceStride = ctx.source->rowbytes;
             s.selection = plane.bytes + x0;
-            s.selectionStride = plane.passStride;
+            s.selectionStride = plane.stride;
             s.destination = reinterpret_cast<unsigned char*>(WorldRow<Pixel>(*ctx.destination, ctx.rect.top) +
                                                              ctx.rect.left + x0);
             s.destinationStride = ctx.destination->rowbytes;
@@ -203,28 +202,21 @@ PF_Err FilterColumns(const PassContext& ctx, int32_t width, int32_t height, A_lo
 }
 
 template <class Pixel, BlurKernel K, BlurVariant V, bool Columns>
-PF_Err BlurPass(void* context, A_long i, A_long calls) noexcept {
-    if (!context)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    const PassContext& ctx = *static_cast<const PassContext*>(context);
-    const int32_t width = ctx.rect.right - ctx.rect.left;
-    const int32_t height = ctx.rect.bottom - ctx.rect.top;
-    if (width <= 0 || height <= 0)
-        return PF_Err_NONE;
-    if (!WorldCoversRect(ctx.source, ctx.rect, sizeof(Pixel)) ||
-        !WorldCoversRect(ctx.destination, ctx.rect, sizeof(Pixel)) || !PlaneCovers(ctx.plane, width, height))
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    // Nothing may leave a host worker thread as an exception; the buffers are all that can fail.
-    try {
-        if constexpr (Columns)
-            return FilterColumns<Pixel, K, V>(ctx, width, height, i, calls);
-        else
-            return FilterRows<Pixel, K, V>(ctx, width, height, i, calls);
-    } catch (const std::bad_alloc&) {
-        return PF_Err_OUT_OF_MEMORY;
-    } catch (...) {
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    }
+PF_Err BlurPass(void* refcon, A_long i, A_long calls) noexcept {
+    const auto* context = static_cast<const PassContext*>(refcon);
+    const auto covered = [context](const LineBlock& block) {
+        return WorldCoversRect(context->source, context->rect, sizeof(Pixel)) &&
+               WorldCoversRect(context->destination, context->rect, sizeof(Pixel)) &&
+               PlaneCovers(context->plane, block.width, block.height);
+    };
+    if constexpr (Columns)
+        return RunLineBlock<SplitLines::Columns>(
+            context, i, calls, covered,
+            [context](const LineBlock& block) { return FilterColumns<Pixel, K, V>(*context, block); });
+    else
+        return RunLineBlock(context, i, calls, covered, [context](const LineBlock& block) {
+            return FilterRows<Pixel, K, V>(*context, block);
+        });
 }
 
 constexpr BlurKernel kGauss = BlurKernel::Gauss;
@@ -282,3 +274,21 @@ PF_Err BoxConfinedRowsFloat(void* context, A_long, A_long i, A_long count) {
 PF_Err BoxConfinedColumnsFloat(void* context, A_long, A_long i, A_long count) {
     return BlurPass<PF_PixelFloat, kBox, kConfined, true>(context, i, count);
 }
+
+template <class Pixel>
+PassFunction BlurPassOf(BlurKernel kernel, BlurVariant variant, bool columns) {
+    constexpr bool k16 = std::is_same_v<Pixel, PF_Pixel16>;
+    // Index: kernel, variant, direction.
+    constexpr PassFunction passes[2][2][2] = {{{k16 ? GaussSpanningRows16 : GaussSpanningRowsFloat,
+                                                k16 ? GaussSpanningColumns16 : GaussSpanningColumnsFloat},
+                                               {k16 ? GaussConfinedRows16 : GaussConfinedRowsFloat,
+                                                k16 ? GaussConfinedColumns16 : GaussConfinedColumnsFloat}},
+                                              {{k16 ? BoxSpanningRows16 : BoxSpanningRowsFloat,
+                                                k16 ? BoxSpanningColumns16 : BoxSpanningColumnsFloat},
+                                               {k16 ? BoxConfinedRows16 : BoxConfinedRowsFloat,
+                                                k16 ? BoxConfinedColumns16 : BoxConfinedColumnsFloat}}};
+    return passes[kernel == BlurKernel::Box][variant == BlurVariant::Confined][columns];
+}
+
+template PassFunction BlurPassOf<PF_Pixel16>(BlurKernel, BlurVariant, bool);
+template PassFunction BlurPassOf<PF_PixelFloat>(BlurKernel, BlurVariant, bool);

@@ -19,13 +19,6 @@ double Clamped(double d) {
     return d > kLongestLength ? kLongestLength : d;
 }
 
-struct SequenceKind {
-    bool gauss;
-    PassFunction rows;
-    PassFunction columns;
-    PassFunction copy;
-};
-
 PF_Err ReportPass(const ProgressCounter* progress) {
     if (!progress || !progress->in_data)
         return PF_Err_NONE;
@@ -44,66 +37,6 @@ void SetGaussTables(PassContext& ctx, const BlurPass& pass) {
             ctx.gauss[c] = BuildGaussTable(pass.radius[c], pass.variance[c]);
     }
 }
-
-PF_Err RunSequence(const SequenceKind& kind, PF_EffectWorld* output, const PF_InData* in_data,
-                   A_long iterations, PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                   const SelectionPlane* plane, double aspect, const double* lengths, int32_t repeat,
-                   uint32_t centerWeight, ProgressCounter* progress) {
-    if (!output || !source || !scratch || !rect || !plane || !lengths)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    PassContext ctx;
-    ctx.rect = *rect;
-    ctx.plane = *plane;
-    ctx.clearUnselected = 0;
-    if (repeat <= 0) {
-        ctx.destination = output;
-        ctx.source = source;
-        return RunPass(in_data, iterations, &ctx, kind.copy);
-    }
-    // The last pass, n + 1, must write the output.
-    PF_EffectWorld* from = source;
-    PF_EffectWorld* to = repeat % 2 == 1 ? scratch : output;
-    BlurLengthPlan plan = StartBlurLengths(aspect, lengths, repeat);
-    for (int32_t p = 1; p <= repeat + 1; ++p) {
-        if (p == 2) {
-            from = to;
-            to = to == output ? scratch : output;
-        } else if (p > 2) {
-            PF_EffectWorld* t = from;
-            from = to;
-            to = t;
-        }
-        const BlurPass pass = NextBlurPass(plan);
-        ctx.source = from;
-        ctx.destination = to;
-        if (kind.gauss) {
-            SetGaussTables(ctx, pass);
-        } else {
-            for (int c = 0; c < 4; ++c)
-                ctx.boxRadius[c] = pass.radius[c];
-            ctx.boxCenterWeight = centerWeight;
-        }
-        PF_Err err = RunPass(in_data, iterations, &ctx, pass.horizontal ? kind.rows : kind.columns);
-        if (err == PF_Err_NONE)
-            err = ReportPass(progress);
-        if (err != PF_Err_NONE)
-            return err;
-    }
-    return PF_Err_NONE;
-}
-
-constexpr SequenceKind kGaussSpanning16{true, GaussSpanningRows16, GaussSpanningColumns16, CopySelected16};
-constexpr SequenceKind kGaussConfined16{true, GaussConfinedRows16, GaussConfinedColumns16, CopySelected16};
-constexpr SequenceKind kBoxSpanning16{false, BoxSpanningRows16, BoxSpanningColumns16, CopySelected16};
-constexpr SequenceKind kBoxConfined16{false, BoxConfinedRows16, BoxConfinedColumns16, CopySelected16};
-constexpr SequenceKind kGaussSpanningFloat{true, GaussSpanningRowsFloat, GaussSpanningColumnsFloat,
-                                           CopySelectedFloat};
-constexpr SequenceKind kGaussConfinedFloat{true, GaussConfinedRowsFloat, GaussConfinedColumnsFloat,
-                                           CopySelectedFloat};
-constexpr SequenceKind kBoxSpanningFloat{false, BoxSpanningRowsFloat, BoxSpanningColumnsFloat,
-                                         CopySelectedFloat};
-constexpr SequenceKind kBoxConfinedFloat{false, BoxConfinedRowsFloat, BoxConfinedColumnsFloat,
-                                         CopySelectedFloat};
 
 } // namespace
 
@@ -140,66 +73,61 @@ BlurPass NextBlurPass(BlurLengthPlan& plan) {
     return pass;
 }
 
-PF_Err GaussBlurSpanning16(PF_EffectWorld* output, const PF_InData* in_data, A_long iterations,
-                           PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                           const SelectionPlane* plane, double aspect, const double* lengths, int32_t repeat,
-                           uint32_t centerWeight, ProgressCounter* progress) {
-    return RunSequence(kGaussSpanning16, output, in_data, iterations, source, scratch, rect, plane, aspect,
-                       lengths, repeat, centerWeight, progress);
+template <class Depth>
+PF_Err BlurSequence(PF_EffectWorld* output, PF_EffectWorld* source, PF_EffectWorld* scratch,
+                    const BlurOptions& options, const SelectionPlane& plane, const PF_Rect& rect,
+                    const PF_InData* in_data, A_long iterations, ProgressCounter* progress) {
+    using Pixel = typename Depth::Pixel;
+    if (!output || !source || !scratch)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    PassContext ctx;
+    ctx.rect = rect;
+    ctx.plane = plane;
+    ctx.clearUnselected = 0;
+    const int32_t repeat = options.repeat;
+    if (repeat <= 0) {
+        ctx.destination = output;
+        ctx.source = source;
+        return RunPass(in_data, iterations, &ctx, CopySelected<Depth>);
+    }
+    const bool gauss = options.kernel == BlurKernel::Gauss;
+    const PassFunction rows = BlurPassOf<Pixel>(options.kernel, options.variant, false);
+    const PassFunction columns = BlurPassOf<Pixel>(options.kernel, options.variant, true);
+    // The last pass, n + 1, must write the output.
+    PF_EffectWorld* from = source;
+    PF_EffectWorld* to = repeat % 2 == 1 ? scratch : output;
+    BlurLengthPlan plan = StartBlurLengths(options.aspect, options.lengths, repeat);
+    for (int32_t p = 1; p <= repeat + 1; ++p) {
+        if (p == 2) {
+            from = to;
+            to = to == output ? scratch : output;
+        } else if (p > 2) {
+            PF_EffectWorld* t = from;
+            from = to;
+            to = t;
+        }
+        const BlurPass pass = NextBlurPass(plan);
+        ctx.source = from;
+        ctx.destination = to;
+        if (gauss) {
+            SetGaussTables(ctx, pass);
+        } else {
+            for (int c = 0; c < 4; ++c)
+                ctx.boxRadius[c] = pass.radius[c];
+            ctx.boxCenterWeight = options.centerWeight;
+        }
+        PF_Err err = RunPass(in_data, iterations, &ctx, pass.horizontal ? rows : columns);
+        if (err == PF_Err_NONE)
+            err = ReportPass(progress);
+        if (err != PF_Err_NONE)
+            return err;
+    }
+    return PF_Err_NONE;
 }
 
-PF_Err GaussBlurConfined16(PF_EffectWorld* output, const PF_InData* in_data, A_long iterations,
-                           PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                           const SelectionPlane* plane, double aspect, const double* lengths, int32_t repeat,
-                           uint32_t centerWeight, ProgressCounter* progress) {
-    return RunSequence(kGaussConfined16, output, in_data, iterations, source, scratch, rect, plane, aspect,
-                       lengths, repeat, centerWeight, progress);
-}
-
-PF_Err BoxBlurSpanning16(PF_EffectWorld* output, const PF_InData* in_data, A_long iterations,
-                         PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                         const SelectionPlane* plane, double aspect, const double* lengths, int32_t repeat,
-                         uint32_t centerWeight, ProgressCounter* progress) {
-    return RunSequence(kBoxSpanning16, output, in_data, iterations, source, scratch, rect, plane, aspect,
-                       lengths, repeat, centerWeight, progress);
-}
-
-PF_Err BoxBlurConfined16(PF_EffectWorld* output, const PF_InData* in_data, A_long iterations,
-                         PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                         const SelectionPlane* plane, double aspect, const double* lengths, int32_t repeat,
-                         uint32_t centerWeight, ProgressCounter* progress) {
-    return RunSequence(kBoxConfined16, output, in_data, iterations, source, scratch, rect, plane, aspect,
-                       lengths, repeat, centerWeight, progress);
-}
-
-PF_Err GaussBlurSpanningFloat(PF_EffectWorld* output, const PF_InData* in_data, A_long iterations,
-                              PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                              const SelectionPlane* plane, double aspect, const double* lengths,
-                              int32_t repeat, uint32_t centerWeight, ProgressCounter* progress) {
-    return RunSequence(kGaussSpanningFloat, output, in_data, iterations, source, scratch, rect, plane, aspect,
-                       lengths, repeat, centerWeight, progress);
-}
-
-PF_Err GaussBlurConfinedFloat(PF_EffectWorld* output, const PF_InData* in_data, A_long iterations,
-                              PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                              const SelectionPlane* plane, double aspect, const double* lengths,
-                              int32_t repeat, uint32_t centerWeight, ProgressCounter* progress) {
-    return RunSequence(kGaussConfinedFloat, output, in_data, iterations, source, scratch, rect, plane, aspect,
-                       lengths, repeat, centerWeight, progress);
-}
-
-PF_Err BoxBlurSpanningFloat(PF_EffectWorld* output, const PF_InData* in_data, A_long iterations,
-                            PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                            const SelectionPlane* plane, double aspect, const double* lengths, int32_t repeat,
-                            uint32_t centerWeight, ProgressCounter* progress) {
-    return RunSequence(kBoxSpanningFloat, output, in_data, iterations, source, scratch, rect, plane, aspect,
-                       lengths, repeat, centerWeight, progress);
-}
-
-PF_Err BoxBlurConfinedFloat(PF_EffectWorld* output, const PF_InData* in_data, A_long iterations,
-                            PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                            const SelectionPlane* plane, double aspect, const double* lengths, int32_t repeat,
-                            uint32_t centerWeight, ProgressCounter* progress) {
-    return RunSequence(kBoxConfinedFloat, output, in_data, iterations, source, scratch, rect, plane, aspect,
-                       lengths, repeat, centerWeight, progress);
-}
+template PF_Err BlurSequence<Depth16>(PF_EffectWorld*, PF_EffectWorld*, PF_EffectWorld*, const BlurOptions&,
+                                      const SelectionPlane&, const PF_Rect&, const PF_InData*, A_long,
+                                      ProgressCounter*);
+template PF_Err BlurSequence<DepthFloat>(PF_EffectWorld*, PF_EffectWorld*, PF_EffectWorld*,
+                                         const BlurOptions&, const SelectionPlane&, const PF_Rect&,
+                                         const PF_InData*, A_long, ProgressCounter*);

@@ -7,28 +7,36 @@
 // or of the progress callback; a table that cannot be allocated raises std::bad_alloc.
 #include <cstdint>
 
+#include "kernels/BlurLine.h"
+#include "kernels/PixelTraits.h"
 #include "kernels/ProgressCounter.h"
 #include "kernels/SelectionPlane.h"
 #include "sdk/AE_Effect.h"
 
-// Arguments: output world; host record (for iterate_generic); iteration count (-1: one call per
-// processor); source world; scratch world; rectangle; selection plane; aspect (> 0 stretches the
-// horizontal lengths by 1 + aspect, < 0 the vertical ones by 1 - aspect); four lengths alpha, red, green,
-// blue in pixels (below 1.0 taken as 1.0); repeat count n (below 0 taken as 0); the box passes' extra
-// weight of a pixel's own value (ignored by the Gaussian sequences); progress counter or null.
-using BlurSequenceFunction = PF_Err(PF_EffectWorld* output, const PF_InData* in_data, A_long iterations,
-                                    PF_EffectWorld* source, PF_EffectWorld* scratch, const PF_Rect* rect,
-                                    const SelectionPlane* plane, double aspect, const double* lengths,
-                                    int32_t repeat, uint32_t centerWeight, ProgressCounter* progress);
+struct BlurOptions {
+    BlurKernel kernel = BlurKernel::Gauss;
+    BlurVariant variant = BlurVariant::Spanning;
+    // > 0 stretches the horizontal lengths by 1 + aspect, < 0 the vertical ones by 1 - aspect.
+    double aspect = 0.0;
+    // Alpha, red, green, blue in pixels; below 1.0 taken as 1.0.
+    double lengths[4] = {1.0, 1.0, 1.0, 1.0};
+    int32_t repeat = 1;        // n; below 0 taken as 0
+    uint32_t centerWeight = 0; // box: the extra weight of a pixel's own value; ignored by the Gaussian
+};
 
-BlurSequenceFunction GaussBlurSpanning16;
-BlurSequenceFunction GaussBlurConfined16;
-BlurSequenceFunction BoxBlurSpanning16;
-BlurSequenceFunction BoxBlurConfined16;
-BlurSequenceFunction GaussBlurSpanningFloat;
-BlurSequenceFunction GaussBlurConfinedFloat;
-BlurSequenceFunction BoxBlurSpanningFloat;
-BlurSequenceFunction BoxBlurConfinedFloat;
+// The sequence into `output` (rect and plane as the passes take them); the passes run through the host's
+// iterate_generic with `iterations` calls (-1: one per processor). Output, source and scratch are
+// distinct worlds of the depth; a missing one is PF_Err_BAD_CALLBACK_PARAM.
+template <class Depth>
+PF_Err BlurSequence(PF_EffectWorld* output, PF_EffectWorld* source, PF_EffectWorld* scratch,
+                    const BlurOptions& options, const SelectionPlane& plane, const PF_Rect& rect,
+                    const PF_InData* in_data, A_long iterations, ProgressCounter* progress);
+extern template PF_Err BlurSequence<Depth16>(PF_EffectWorld*, PF_EffectWorld*, PF_EffectWorld*,
+                                             const BlurOptions&, const SelectionPlane&, const PF_Rect&,
+                                             const PF_InData*, A_long, ProgressCounter*);
+extern template PF_Err BlurSequence<DepthFloat>(PF_EffectWorld*, PF_EffectWorld*, PF_EffectWorld*,
+                                                const BlurOptions&, const SelectionPlane&, const PF_Rect&,
+                                                const PF_InData*, A_long, ProgressCounter*);
 
 // The lengths of a sequence's passes, one pass after the other.
 struct BlurLengthPlan {

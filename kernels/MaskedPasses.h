@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "kernels/PassContext.h"
+#include "kernels/PixelTraits.h"
 
 // 8-bit to 16-bit: 0 → 0, 128 → 16448, 255 → 32768.
 constexpr A_u_short ConvertChannel8To16(A_u_char c) noexcept {
@@ -36,23 +37,42 @@ constexpr int32_t Channel16TableIndex(A_u_short c) noexcept {
     return c > 32768u ? 32768 : c;
 }
 
+// The passes are one template each over the depth (PixelTraits.h); the per-depth names are the
+// instantiations callers look for.
+
 // Unselected pixels of the destination get alpha 0, in place; selected pixels are left alone.
-PF_Err ClearUnselectedAlpha8(void* context, A_long threadIndex, A_long i, A_long count);
-PF_Err ClearUnselectedAlpha16(void* context, A_long threadIndex, A_long i, A_long count);
-PF_Err ClearUnselectedAlphaFloat(void* context, A_long threadIndex, A_long i, A_long count);
+template <class Depth>
+PF_Err ClearUnselectedAlpha(void* context, A_long threadIndex, A_long i, A_long count);
 
 // Selected pixels are copied from the source; unselected ones are cleared when the context asks.
-PF_Err CopySelected8(void* context, A_long threadIndex, A_long i, A_long count);
-PF_Err CopySelected16(void* context, A_long threadIndex, A_long i, A_long count);
-PF_Err CopySelectedFloat(void* context, A_long threadIndex, A_long i, A_long count);
+template <class Depth>
+PF_Err CopySelected(void* context, A_long threadIndex, A_long i, A_long count);
+
+// Selected pixels of flagged rows: alpha copied, red, green and blue looked up in the context's table
+// (Depth::kTableEntries entries of the depth's channel type). Unselected pixels are cleared when asked;
+// rows whose flag is 0 are not touched.
+template <class Depth>
+PF_Err MapSelectedRgb(void* context, A_long threadIndex, A_long i, A_long count);
+
+#define TOVRIN_MASKED_PASSES(Depth)                                                                          \
+    extern template PF_Err ClearUnselectedAlpha<Depth>(void*, A_long, A_long, A_long);                       \
+    extern template PF_Err CopySelected<Depth>(void*, A_long, A_long, A_long);                               \
+    extern template PF_Err MapSelectedRgb<Depth>(void*, A_long, A_long, A_long);
+TOVRIN_MASKED_PASSES(Depth8)
+TOVRIN_MASKED_PASSES(Depth16)
+TOVRIN_MASKED_PASSES(DepthFloat)
+#undef TOVRIN_MASKED_PASSES
+
+inline constexpr PassFunction ClearUnselectedAlpha8 = ClearUnselectedAlpha<Depth8>;
+inline constexpr PassFunction ClearUnselectedAlpha16 = ClearUnselectedAlpha<Depth16>;
+inline constexpr PassFunction ClearUnselectedAlphaFloat = ClearUnselectedAlpha<DepthFloat>;
+inline constexpr PassFunction CopySelected8 = CopySelected<Depth8>;
+inline constexpr PassFunction CopySelected16 = CopySelected<Depth16>;
+inline constexpr PassFunction CopySelectedFloat = CopySelected<DepthFloat>;
+inline constexpr PassFunction MapSelectedRgb8 = MapSelectedRgb<Depth8>;
+inline constexpr PassFunction MapSelectedRgb16 = MapSelectedRgb<Depth16>;
+inline constexpr PassFunction MapSelectedRgbFloat = MapSelectedRgb<DepthFloat>;
 
 // Selected pixels are converted between 8-bit and 16-bit; unselected ones are cleared when asked.
 PF_Err ConvertSelected8To16(void* context, A_long threadIndex, A_long i, A_long count);
 PF_Err ConvertSelected16To8(void* context, A_long threadIndex, A_long i, A_long count);
-
-// Selected pixels of flagged rows: alpha copied, red, green and blue looked up in the context's table
-// (256 bytes; 32769 16-bit values; 32769 floats). Unselected pixels are cleared when asked; rows
-// whose flag is 0 are not touched.
-PF_Err MapSelectedRgb8(void* context, A_long threadIndex, A_long i, A_long count);
-PF_Err MapSelectedRgb16(void* context, A_long threadIndex, A_long i, A_long count);
-PF_Err MapSelectedRgbFloat(void* context, A_long threadIndex, A_long i, A_long count);

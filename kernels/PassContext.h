@@ -1,5 +1,6 @@
 #pragma once
-// The record handed to every per-pixel pass, and the split of a pass's lines among the host's calls.
+// The record handed to every per-pixel pass, the split of a pass's lines among the host's calls, and the
+// launch of a pass through the host's iterate_generic.
 #include <cstdint>
 
 #include "kernels/GaussTable.h"
@@ -29,16 +30,6 @@ struct Block {
 };
 Block SplitBlock(int32_t items, int32_t i, int32_t calls);
 
-// The rectangle's size and the rows that call i of T treats. `rows.count` is 0 when the call has nothing
-// to do; the result is PF_Err_INTERNAL_STRUCT_DAMAGED for a rectangle taller than 32-bit rows allow.
-struct RectBlock {
-    int32_t width = 0;
-    int32_t height = 0;
-    Block rows{0, 0};
-};
-PF_Err SplitRectRows(const PF_Rect& rect, A_long i, A_long calls, RectBlock* out);
-
-// Runs a pass through the host's iterate_generic; the host's result is the pass's result.
-PF_Err RunPass(const PF_InData* in_data, A_long iterations, PassContext* context, PassFunction pass);
-// The same for a pass whose context is a record of its own (the key selection passes).
-PF_Err RunPassOn(const PF_InData* in_data, A_long iterations, void* context, PassFunction pass);
+// Runs a pass through the host's iterate_generic with `iterations` calls (-1: one per processor); the
+// host's result is the pass's result. Without the host's iteration one call takes every line.
+PF_Err RunPass(const PF_InData* in_data, A_long iterations, void* context, PassFunction pass);

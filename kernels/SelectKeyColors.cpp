@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 
 #include "kernels/MaskedPasses.h"
-#include "kernels/PixelTraits.h"
+#include "kernels/RowBlocks.h"
 
 namespace {
 
 static_assert(std::atomic_ref<uint8_t>::is_always_lock_free);
 
-// Column flags and the anything-selected byte are shared by every call; each only ever stores 1.
+// Column flags are shared by every call; each only ever stores 1.
 inline void RaiseSharedFlag(uint8_t& flag) noexcept {
     std::atomic_ref<uint8_t> shared(flag);
     if (shared.load(std::memory_order_relaxed) == 0)
@@ -46,70 +47,6 @@ inline PF_Pixel16 Altered(PF_Pixel16 p) noexcept {
 inline PF_PixelFloat Altered(PF_PixelFloat p) noexcept {
     p.red = p.red == 1.0f ? 0.0f : 1.0f;
     return p;
-}
-
-template <class Depth>
-PF_Err SelectKeyColors(void* refcon, A_long i, A_long calls) noexcept {
-    using Pixel = typename Depth::Pixel;
-    auto* context = static_cast<KeySelectContext*>(refcon);
-    if (!context)
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    const PF_Rect& rect = context->rect;
-    RectBlock split;
-    if (const PF_Err err = SplitRectRows(rect, i, calls, &split); err != PF_Err_NONE)
-        return err;
-    const Block block = split.rows;
-    if (block.count == 0)
-        return PF_Err_NONE;
-    const int32_t width = split.width;
-    const int32_t height = split.height;
-
-    SelectionPlane& plane = context->plane;
-    const PF_EffectWorld* source = context->source;
-    if (!WorldCoversRect(source, rect, sizeof(Pixel)) || !PlaneCovers(plane, width, height) ||
-        !plane.rowFlags || !plane.columnFlags)
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-
-    const KeyColorEntry* keys = context->keys.data();
-    const std::size_t keyCount = context->keys.size();
-    const uint8_t value = context->selectedValue;
-    const int32_t w = width;
-
-    Pixel previous = Altered(WorldRow<const Pixel>(*source, rect.top + block.first)[rect.left]);
-    uint8_t previousResult = 0;
-    for (int32_t row = block.first; row < block.first + block.count; ++row) {
-        const Pixel* src = WorldRow<const Pixel>(*source, rect.top + row) + rect.left;
-        uint8_t* selection = plane.bytes + static_cast<std::ptrdiff_t>(row) * plane.passStride;
-        bool rowSelected = false;
-        for (int32_t x = 0; x < w; ++x) {
-            // Runs of identical pixels (alpha included, floats bit for bit) are tested once.
-            if (std::memcmp(&src[x], &previous, sizeof(Pixel)) == 0) {
-                selection[x] = previousResult;
-            } else {
-                std::memcpy(&previous, &src[x], sizeof(Pixel));
-                PF_Fixed hls[3] = {0, 0, 0};
-                ConvertRgbToHls(context->in_data, KeyColorOf(src[x]), hls);
-                uint8_t result = 0;
-                for (std::size_t k = 0; k < keyCount; ++k) {
-                    if (KeyDistance(hls, keys[k]) <= keys[k].range) {
-                        selection[x] = value;
-                        result = value;
-                        break;
-                    }
-                }
-                previousResult = result;
-            }
-            if (selection[x]) {
-                rowSelected = true;
-                RaiseSharedFlag(plane.columnFlags[x]);
-            }
-        }
-        if (rowSelected) {
-            plane.rowFlags[row] = 1;
-            RaiseSharedFlag(plane.anythingSelected);
-        }
-    }
-    return PF_Err_NONE;
 }
 
 } // namespace
@@ -161,12 +98,99 @@ PF_Pixel KeyColorOfFloat(const PF_PixelFloat& p) noexcept {
     return PF_Pixel{255, toByte(p.red), toByte(p.green), toByte(p.blue)};
 }
 
-PF_Err SelectKeyColors8(void* context, A_long, A_long i, A_long count) {
-    return SelectKeyColors<Depth8>(context, i, count);
+template <class Depth>
+PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
+    using Pixel = typename Depth::Pixel;
+    auto* context = static_cast<KeySelectContext*>(refcon);
+    const auto covered = [context](const LineBlock& block) {
+        const SelectionPlane& plane = context->plane;
+        return WorldCoversRect(context->source, context->rect, sizeof(Pixel)) &&
+               PlaneCovers(plane, block.width, block.height) && plane.rowFlags && plane.columnFlags;
+    };
+    return RunLineBlock(context, i, count, covered, [context](const LineBlock& block) {
+        const PF_Rect& rect = context->rect;
+        SelectionPlane& plane = context->plane;
+        const PF_EffectWorld& source = *context->source;
+        const KeyColorEntry* keys = context->keys.data();
+        const std::size_t keyCount = context->keys.size();
+        const uint8_t value = context->selectedValue;
+        const Block rows = block.lines;
+
+        Pixel previous = Altered(WorldRow<const Pixel>(source, rect.top + rows.first)[rect.left]);
+        uint8_t previousResult = 0;
+        for (int32_t row = rows.first; row < rows.first + rows.count; ++row) {
+            const Pixel* src = WorldRow<const Pixel>(source, rect.top + row) + rect.left;
+            uint8_t* selection = plane.bytes + static_cast<std::ptrdiff_t>(row) * plane.stride;
+            bool rowSelected = false;
+            for (int32_t x = 0; x < block.width; ++x) {
+                // Runs of identical pixels (alpha included, floats bit for bit) are tested once.
+                if (std::memcmp(&src[x], &previous, sizeof(Pixel)) == 0) {
+                    selection[x] = previousResult;
+                } else {
+                    std::memcpy(&previous, &src[x], sizeof(Pixel));
+                    PF_Fixed hls[3] = {0, 0, 0};
+                    ConvertRgbToHls(context->in_data, KeyColorOf(src[x]), hls);
+                    uint8_t result = 0;
+                    for (std::size_t k = 0; k < keyCount; ++k) {
+                        if (KeyDistance(hls, keys[k]) <= keys[k].range) {
+                            selection[x] = value;
+                            result = value;
+                            break;
+                        }
+                    }
+                    previousResult = result;
+                }
+                if (selection[x]) {
+                    rowSelected = true;
+                    RaiseSharedFlag(plane.columnFlags[x]);
+                }
+            }
+            if (rowSelected)
+                plane.rowFlags[row] = 1;
+        }
+        return PF_Err_NONE;
+    });
 }
-PF_Err SelectKeyColors16(void* context, A_long, A_long i, A_long count) {
-    return SelectKeyColors<Depth16>(context, i, count);
+
+template PF_Err SelectKeyColors<Depth8>(void*, A_long, A_long, A_long);
+template PF_Err SelectKeyColors<Depth16>(void*, A_long, A_long, A_long);
+template PF_Err SelectKeyColors<DepthFloat>(void*, A_long, A_long, A_long);
+
+int32_t KeyTolerance(double range) noexcept {
+    const double t = range * kKeyDistanceLimit;
+    if (!(t == t))
+        return 0;
+    if (t >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (t <= static_cast<double>(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(t);
 }
-PF_Err SelectKeyColorsFloat(void* context, A_long, A_long i, A_long count) {
-    return SelectKeyColors<DepthFloat>(context, i, count);
+
+void AppendKeyColor(KeyList& keys, const PF_Fixed hls[3], double range) {
+    keys.push_back(KeyColorEntry{hls[0], hls[1], hls[2], KeyTolerance(range)});
+}
+
+PF_Err BuildSelectionPlane(SelectionPlane& plane, const PF_InData* in_data, A_long iterations,
+                           PF_EffectWorld* source, PF_PixelFormat format, const PF_Rect& area,
+                           const KeyList& keys, uint8_t value) {
+    return VisitDepth(format, [&]<class D>(D) -> PF_Err {
+        const int64_t width = static_cast<int64_t>(area.right) - area.left;
+        const int64_t height = static_cast<int64_t>(area.bottom) - area.top;
+        // Checked before the plane is sized by it, so a damaged area cannot ask for a huge allocation.
+        const bool empty = width <= 0 || height <= 0;
+        if (!empty && !WorldCoversRect(source, area, sizeof(typename D::Pixel)))
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        KeySelectContext context;
+        context.source = source;
+        context.rect = area;
+        context.in_data = in_data;
+        context.keys = keys;
+        context.selectedValue = value;
+        context.plane = MakeSelectionPlane(empty ? 0 : static_cast<int32_t>(width),
+                                           empty ? 0 : static_cast<int32_t>(height));
+        const PF_Err err = RunPass(in_data, iterations, &context, SelectKeyColors<D>);
+        plane = context.plane;
+        return err;
+    });
 }

@@ -1,10 +1,10 @@
 #pragma once
-// The key-colour selection passes: a pixel is selected when its colour lies within the range of one of
-// the key colours. They write the selection plane of the rectangle with its row flags, column flags and
-// anything-selected byte.
+// The key-colour selection: a pixel is selected when its colour lies within the range of one of the key
+// colours. The pass writes the selection plane of the rectangle with its row and column flags.
 #include <cstdint>
 
 #include "kernels/PassContext.h"
+#include "kernels/PixelTraits.h"
 #include "kernels/SelectionPlane.h"
 #include "sdk/AE_Effect.h"
 #include "share/AEUtil/Allocator.h"
@@ -22,7 +22,7 @@ static_assert(sizeof(KeyColorEntry) == 16);
 using KeyList = AEUtil::Vector<KeyColorEntry>;
 
 // The record every call of a key selection pass reads; the calls write disjoint rows of the plane and
-// share its column flags and anything-selected byte.
+// share its column flags.
 struct KeySelectContext {
     PF_EffectWorld* source = nullptr;
     PF_Rect rect{};
@@ -62,9 +62,33 @@ void StandInRgbToHls(const PF_Pixel& rgb, PF_Fixed hls[3]) noexcept;
 // trunc(c × 255 + 0.5) with the product in single precision; alpha 255.
 PF_Pixel KeyColorOfFloat(const PF_PixelFloat& p) noexcept;
 
-// Passes over a KeySelectContext for 8-bit, 16-bit and float source worlds. Each returns 0, or
+// The largest distance the key test can produce; a colour range of 100% reaches every colour.
+constexpr int32_t kKeyDistanceLimit = 27904;
+
+// The tolerance of a key colour for a range given as a fraction: trunc(range × 27904). NaN counts as 0.
+int32_t KeyTolerance(double range) noexcept;
+
+// Appends an enabled key colour, given as the host's HLS of its colour and its range as a fraction.
+// Raises std::bad_alloc when the host refuses memory.
+void AppendKeyColor(KeyList& keys, const PF_Fixed hls[3], double range);
+
+// The pass over a KeySelectContext, one template over the depth. Returns 0, or
 // PF_Err_INTERNAL_STRUCT_DAMAGED when the context does not describe a world and plane that hold the
 // rectangle.
-PF_Err SelectKeyColors8(void* context, A_long threadIndex, A_long i, A_long count);
-PF_Err SelectKeyColors16(void* context, A_long threadIndex, A_long i, A_long count);
-PF_Err SelectKeyColorsFloat(void* context, A_long threadIndex, A_long i, A_long count);
+template <class Depth>
+PF_Err SelectKeyColors(void* context, A_long threadIndex, A_long i, A_long count);
+extern template PF_Err SelectKeyColors<Depth8>(void*, A_long, A_long, A_long);
+extern template PF_Err SelectKeyColors<Depth16>(void*, A_long, A_long, A_long);
+extern template PF_Err SelectKeyColors<DepthFloat>(void*, A_long, A_long, A_long);
+inline constexpr PassFunction SelectKeyColors8 = SelectKeyColors<Depth8>;
+inline constexpr PassFunction SelectKeyColors16 = SelectKeyColors<Depth16>;
+inline constexpr PassFunction SelectKeyColorsFloat = SelectKeyColors<DepthFloat>;
+
+// Runs the key selection pass of the source's format over area with iterate_generic and replaces the
+// plane with the result; pixels matching a key get value. Returns the host's result, or
+// PF_Err_UNRECOGNIZED_PARAM_TYPE (plane unchanged) for a format other than 8-bit, 16-bit and float, or
+// PF_Err_INTERNAL_STRUCT_DAMAGED (plane unchanged) for a source that does not hold the area. Raises
+// std::bad_alloc when the host refuses memory.
+PF_Err BuildSelectionPlane(SelectionPlane& plane, const PF_InData* in_data, A_long iterations,
+                           PF_EffectWorld* source, PF_PixelFormat format, const PF_Rect& area,
+                           const KeyList& keys, uint8_t value);

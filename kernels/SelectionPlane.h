@@ -1,24 +1,37 @@
 #pragma once
 // One byte per pixel of the processing rectangle saying whether the pixel takes part, with a flag per
-// row and per column so that passes can skip empty lines. Copies share the one allocation.
+// row and per column so that passes can skip empty lines. These run on the render thread; the key
+// selection pass that fills a plane from the key colours is in SelectKeyColors.h.
+#include <cstddef>
 #include <cstdint>
 
 #include "share/AEUtil/SharedArray.h"
 
 struct SelectionPlane {
-    uint8_t* bytes = nullptr; // pixel (x, y) at (y - top) * stride + (x - left); non-zero = selected
-    AEUtil::SharedArray<uint8_t> storage;
-    uint32_t size = 0; // bytes in the allocation
+    uint8_t* bytes = nullptr; // pixel (x, y) of the rectangle at y * stride + x; non-zero = selected
+    AEUtil::SharedArray<uint8_t> storage; // copies share it; empty for a plane over the caller's memory
     int32_t width = 0;
     int32_t height = 0;
-    int32_t stride = 0;
-    int32_t passStride = 0; // the same value; the copy that passes read
-    int32_t boundsLeft = 0;
-    int32_t boundsTop = 0;
-    int32_t boundsRight = 0;
-    int32_t boundsBottom = 0;
-    uint8_t fresh = 0;
-    uint8_t anythingSelected = 0;
-    uint8_t* rowFlags = nullptr;    // one byte per plane row
-    uint8_t* columnFlags = nullptr; // one byte per plane column
+    int32_t stride = 0;             // width rounded up to a multiple of 4
+    uint8_t* rowFlags = nullptr;    // one byte per plane row: 1 when the row holds a selected pixel
+    uint8_t* columnFlags = nullptr; // one byte per plane column, likewise
 };
+
+// The bytes of a plane of width × height pixels: stride × (height + 1) + H4, holding the plane, the row
+// flags (H4 bytes) and the column flags (stride bytes), with stride and H4 the width and height rounded up
+// to multiples of 4. 0 for an empty size.
+int64_t SelectionPlaneBytes(int32_t width, int32_t height) noexcept;
+
+// A plane laid out over `bytes`, which hold SelectionPlaneBytes(width, height) bytes; the empty plane for
+// an empty size. The caller keeps the memory alive and its content as it is.
+SelectionPlane LayOutSelectionPlane(uint8_t* bytes, int32_t width, int32_t height) noexcept;
+
+// A plane of fresh storage, every byte 0. Raises std::bad_alloc when the host refuses memory (or the size
+// lies beyond 32-bit byte counts).
+SelectionPlane MakeSelectionPlane(int32_t width, int32_t height);
+
+// Sets every plane byte to value; a non-zero value flags every row and column, zero clears them.
+void FillSelectionPlane(SelectionPlane& plane, uint8_t value);
+
+// Selected bytes become 0 and unselected ones value; the flags then mark the newly selected pixels.
+void InvertSelectionPlane(SelectionPlane& plane, uint8_t value);

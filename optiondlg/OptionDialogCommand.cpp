@@ -1,11 +1,10 @@
 // PF_Cmd_DO_DIALOG: the option dialog, and what its answer does to the stored defaults.
-#include <cstring>
+#include "optiondlg/OptionDialogCommand.h"
 
-#include "filter/RoomHandlers.h"
-#include "filter/UiLanguage.h"
 #include "optiondlg/AEFxOptionDialog.h"
 #include "optiondlg/OptionDialogIds.h"
-#include "params/ParamList.h"
+#include "optiondlg/StoreDefaults.h"
+#include "optiondlg/UiLanguage.h"
 #include "params/StoredDefaults.h"
 #include "platform/Dialog.h"
 

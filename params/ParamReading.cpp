@@ -1,28 +1,53 @@
 #include "params/ParamReading.h"
 
 #include <cstring>
+#include <type_traits>
 
-#include "params/BaseParam.h"
-#include "params/ParamList.h"
+namespace {
 
-ParamGetter::~ParamGetter() = default;
+// Popups, sliders and checkboxes all keep their 32-bit value first in their part of the host record.
+A_long IntegerValue(const PF_ParamDef& value) {
+    A_long v;
+    std::memcpy(&v, &value.u, sizeof v);
+    return v;
+}
 
-ParamGetter::Copy* ParamGetter::CopyFor(PF_ParamIndex index) {
-    if (!copies_) {
-        const A_long count = ParamIndexCounter();
-        if (count <= 1)
-            return nullptr;
-        copies_ = AEUtil::MakeArray<Copy>(static_cast<std::size_t>(count));
-        std::memset(static_cast<void*>(copies_.get()), 0, sizeof(Copy) * static_cast<std::size_t>(count));
-        count_ = count;
-    }
-    if (index < 1 || index >= count_)
-        return nullptr;
-    return &copies_[static_cast<std::size_t>(index)];
+// The value of the host's record in the type of the record field it goes into.
+template <class T>
+T ValueAs(const PF_ParamDef& value) {
+    if constexpr (std::is_same_v<T, double>)
+        return value.u.fs_d.value;
+    else if constexpr (std::is_same_v<T, PF_Pixel>)
+        return value.u.cd.value;
+    else
+        return static_cast<T>(IntegerValue(value)); // a checkbox's byte is the low byte of its value
+}
+
+} // namespace
+
+PF_Err ParamGetter::Fetch(PF_ParamIndex index) {
+    if (index < 1 || index >= kParamCount)
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    // The earlier value goes back whatever the host answers; the new fetch decides the result.
+    (void)Release(index);
+    Copy& copy = copies_[static_cast<std::size_t>(index)];
+    const PF_Err err = Get(index, &copy.def);
+    copy.fetched = err == PF_Err_NONE;
+    return err;
+}
+
+PF_Err ParamGetter::Release(PF_ParamIndex index) {
+    if (index < 1 || index >= kParamCount)
+        return PF_Err_NONE;
+    Copy& copy = copies_[static_cast<std::size_t>(index)];
+    if (!copy.fetched)
+        return PF_Err_NONE;
+    copy.fetched = false;
+    return Put(&copy.def);
 }
 
 const PF_ParamDef* ParamGetter::Fetched(PF_ParamIndex index) const noexcept {
-    if (!copies_ || index < 1 || index >= count_)
+    if (index < 1 || index >= kParamCount)
         return nullptr;
     const Copy& copy = copies_[static_cast<std::size_t>(index)];
     return copy.fetched ? &copy.def : nullptr;
@@ -35,14 +60,8 @@ PF_Err GetParamFromArray::Get(PF_ParamIndex index, PF_ParamDef* def) {
     return PF_Err_NONE;
 }
 
-PF_Err GetParamFromArray::Release(PF_ParamDef*) {
+PF_Err GetParamFromArray::Put(PF_ParamDef*) {
     return PF_Err_NONE;
-}
-
-int GetParamFromArray::IsEnabled(PF_ParamIndex index) const {
-    if (!params_ || !params_[index])
-        return 1;
-    return (params_[index]->ui_flags & PF_PUI_DISABLED) ? 0 : 1;
 }
 
 PF_Err GetParamByCheckout::Get(PF_ParamIndex index, PF_ParamDef* def) {
@@ -53,48 +72,39 @@ PF_Err GetParamByCheckout::Get(PF_ParamIndex index, PF_ParamDef* def) {
     return err;
 }
 
-PF_Err GetParamByCheckout::Release(PF_ParamDef* def) {
+PF_Err GetParamByCheckout::Put(PF_ParamDef* def) {
     return in_data_->inter.checkin_param(in_data_->effect_ref, def);
 }
 
-int GetParamByCheckout::IsEnabled(PF_ParamIndex index) const {
-    if (!params_ || !params_[index])
-        return 1;
-    return (params_[index]->ui_flags & PF_PUI_DISABLED) ? 0 : 1;
-}
-
 PF_Err ReadAllParams(RenderParams* record, ParamGetter& getter) {
-    for (A_long p = 1; p <= kParamSlots; ++p) {
-        BaseParam* param = ParamAtPosition(p);
-        if (!param)
-            break;
-        if (const PF_Err err = param->ReadValue(record, getter))
+    for (PF_ParamIndex index = 1; index < kParamCount; ++index) {
+        const ControlDef& control = ControlAt(index);
+        if (std::holds_alternative<std::monostate>(control.value))
+            continue; // topics hold no value
+        if (const PF_Err err = getter.Fetch(index))
             return err;
+        if (record) {
+            const PF_ParamDef& value = *getter.Fetched(index);
+            std::visit(
+                [&](const auto& field) {
+                    using Field = std::decay_t<decltype(field)>;
+                    if constexpr (!std::is_same_v<Field, std::monostate>) {
+                        using T = std::decay_t<decltype(field.In(*record))>;
+                        field.In(*record) = ValueAs<T>(value);
+                    }
+                },
+                control.value);
+        }
     }
     return PF_Err_NONE;
 }
 
 PF_Err ReleaseAllParams(ParamGetter& getter) {
     PF_Err first = PF_Err_NONE;
-    for (A_long p = 1; p <= kParamSlots; ++p) {
-        BaseParam* param = ParamAtPosition(p);
-        if (!param)
-            break;
-        const PF_Err err = param->ReleaseValue(getter);
+    for (PF_ParamIndex index = 1; index < kParamCount; ++index) {
+        const PF_Err err = getter.Release(index);
         if (first == PF_Err_NONE)
             first = err;
     }
     return first;
-}
-
-void SaveAllDefaults(const char* path, const ParamGetter& getter) {
-    if (!path)
-        return;
-    for (A_long p = 1; p <= kParamSlots; ++p) {
-        const BaseParam* param = ParamAtPosition(p);
-        if (!param)
-            break;
-        const PF_ParamDef* fetched = getter.Fetched(param->index);
-        param->SaveDefault(path, fetched ? *fetched : param->def);
-    }
 }

@@ -1,9 +1,9 @@
 // Greys out the controls that have no effect under the current settings.
+#include "params/ParamsCommands.h"
+
 #include <cstring>
 
-#include "filter/RoomHandlers.h"
-#include "params/EffectParams.h"
-#include "params/ParamList.h"
+#include "params/Controls.h"
 #include "share/AEUtil/SuiteHolder.h"
 
 namespace {
@@ -13,12 +13,12 @@ public:
     ParamUI(PF_InData* in_data, PF_ParamDef* params[])
         : in_data_(in_data), params_(params), suites_(in_data->pica_basicP) {
         // The array holds in_data->num_params records; never reach past them.
-        count_ = in_data->num_params > 0 ? in_data->num_params : ParamIndexCounter();
+        count_ = in_data->num_params > 0 ? in_data->num_params : kParamCount;
     }
 
     // The 32-bit value of the control in slot `id`; 0 when the command did not bring it.
     A_long Value(A_long id) const {
-        const PF_ParamDef* def = Record(ParamIndexOf(id));
+        const PF_ParamDef* def = Record(IndexOfControl(id));
         if (!def)
             return 0;
         A_long value; // slider, checkbox and popup all keep their 32-bit value first
@@ -39,7 +39,7 @@ public:
             copy.ui_flags &= ~PF_PUI_DISABLED;
         suites_.ParamUtilsSuite()->PF_UpdateParamUI(in_data_->effect_ref, index, &copy);
     }
-    void UpdateId(A_long id, bool disabled) { Update(ParamIndexOf(id), disabled); }
+    void UpdateId(A_long id, bool disabled) { Update(IndexOfControl(id), disabled); }
 
 private:
     const PF_ParamDef* Record(PF_ParamIndex index) const {
@@ -56,7 +56,7 @@ private:
 
 } // namespace
 
-PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef*) {
+PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]) {
     ParamUI ui(in_data, params);
     if (AEUtil::IsRenderEngine(in_data)) {
         for (PF_ParamIndex i = 1; i < out_data->num_params; ++i)

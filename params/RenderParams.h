@@ -1,6 +1,7 @@
 #pragma once
 // The flat record of every parameter value plus the host records, worlds, pixel format and area of one
-// render. Definitions copy their values into it by offset; the render drivers read it.
+// render. The reading of the controls fills it through the fields the control table names (Controls.h);
+// the render driver reads it.
 #include <cstdint>
 
 #include "sdk/AE_Effect.h"

@@ -1,8 +1,8 @@
-#include "params/SequenceData.h"
+#include "params/ParamsCommands.h"
 
 #include <cstring>
 
-#include "filter/RoomHandlers.h"
+#include "params/SequenceData.h"
 #include "share/AEUtil/AEException.h"
 #include "share/AEUtil/SuiteHolder.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <limits>
 
-#include "params/ParamReading.h"
 #include "platform/Profile.h"
+#include "share/AEUtil/HostApplication.h"
 
 namespace {
 
@@ -16,6 +16,19 @@ constexpr int kSettingsMinor = 0;
 
 // Filled by the parameter setup; stays for the life of the library.
 char g_section[128] = {};
+
+// The key of one colour channel: the control's name and ".r", ".g", ".b" or ".a".
+struct ChannelKey {
+    char text[PF_MAX_EFFECT_PARAM_NAME_LEN + 8];
+    ChannelKey(const char* name, char channel) { std::snprintf(text, sizeof text, "%s.%c", name, channel); }
+};
+
+// Popups, sliders and checkboxes all keep their 32-bit value first in their part of the host record.
+A_long IntegerValue(const PF_ParamDef& value) {
+    A_long v;
+    std::memcpy(&v, &value.u, sizeof v);
+    return v;
+}
 
 } // namespace
 
@@ -96,11 +109,43 @@ void WriteStoredFloat(const char* path, const char* key, double value) {
     platform::WriteProfileEntry(g_section, key, text, path);
 }
 
-void StoreCurrentDefaults(PF_InData* in_data, PF_ParamDef* params[]) {
-    char path[kStoredDefaultsPathSize];
-    if (!StoredDefaultsPath(in_data, path))
-        return;
-    GetParamFromArray getter(params);
-    (void)ReadAllParams(nullptr, getter);
-    SaveAllDefaults(path, getter);
+PF_Pixel ReadStoredColor(const char* path, const char* name, PF_Pixel fallback) {
+    auto channel = [&](char c, A_u_char dflt) {
+        return static_cast<A_u_char>(ReadStoredInt(path, ChannelKey(name, c).text, dflt) & 0xFF);
+    };
+    PF_Pixel color = fallback;
+    color.red = channel('r', fallback.red);
+    color.green = channel('g', fallback.green);
+    color.blue = channel('b', fallback.blue);
+    return color;
+}
+
+void WriteStoredDefault(const char* path, const ControlDef& control, const PF_ParamDef& value) {
+    switch (control.kind) {
+    case ControlKind::Popup:
+    case ControlKind::Slider:
+    case ControlKind::Checkbox:
+        WriteStoredInt(path, control.name, IntegerValue(value));
+        break;
+    case ControlKind::FloatSlider:
+        WriteStoredFloat(path, control.name, value.u.fs_d.value);
+        break;
+    case ControlKind::Color: {
+        const PF_Pixel& c = value.u.cd.value;
+        WriteStoredInt(path, ChannelKey(control.name, 'r').text, c.red);
+        WriteStoredInt(path, ChannelKey(control.name, 'g').text, c.green);
+        WriteStoredInt(path, ChannelKey(control.name, 'b').text, c.blue);
+        WriteStoredInt(path, ChannelKey(control.name, 'a').text, c.alpha);
+        break;
+    }
+    case ControlKind::TopicStart:
+    case ControlKind::TopicEnd:
+        break;
+    }
+}
+
+bool IsLegacyHost(const PF_InData* in_data) noexcept {
+    if (in_data->appl_id != AEUtil::kAfterEffects)
+        return false;
+    return in_data->version.major < 12 || (in_data->version.major == 12 && in_data->version.minor <= 11);
 }

@@ -3,6 +3,7 @@
 // "Version=1.0", one key per parameter (colours: one per channel) holding the value as printf text.
 #include <cstddef>
 
+#include "params/Controls.h"
 #include "sdk/AE_Effect.h"
 
 constexpr std::size_t kStoredDefaultsPathSize = AEFX_MAX_PATH;
@@ -27,10 +28,18 @@ A_long ReadStoredInt(const char* path, const char* key, A_long fallback);
 // text is converted under the runtime's locale. A text that gives no finite float gives the fallback.
 float ReadStoredFloat(const char* path, const char* key, float fallback);
 
+// The red, green and blue of a colour control, each under the control's name and ".r", ".g" or ".b";
+// alpha is the fallback's.
+PF_Pixel ReadStoredColor(const char* path, const char* name, PF_Pixel fallback);
+
 // Writes under the current section; nothing when the section is empty. Failures are ignored.
 void WriteStoredInt(const char* path, const char* key, A_long value);
 void WriteStoredFloat(const char* path, const char* key, double value);
 
-// The option dialog's store: reads every parameter's current value from the command's parameter array
-// (stopping at the first error) and writes them all, each parameter not read with its registered default.
-void StoreCurrentDefaults(PF_InData* in_data, PF_ParamDef* params[]);
+// Writes `value` (a record of the control as the host holds it) as the control's stored default: whole
+// numbers for popups, sliders and checkboxes, "%f" text for float sliders, one key per channel (".r",
+// ".g", ".b", ".a") for colours; nothing for topics or when `path` is null.
+void WriteStoredDefault(const char* path, const ControlDef& control, const PF_ParamDef& value);
+
+// After Effects before effect API 12.12 never reads stored defaults.
+bool IsLegacyHost(const PF_InData* in_data) noexcept;

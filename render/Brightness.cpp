@@ -37,31 +37,25 @@ inline DoubleDouble Multiply(DoubleDouble a, DoubleDouble b) noexcept {
     return {s, e - (s - p.hi)};
 }
 
+// The brightness view of a depth: its traits extended by the table entry of a channel value.
 template <class Depth>
 struct BrightnessOf;
 
 template <>
-struct BrightnessOf<Depth8> {
-    using Entry = A_u_char;
-    static constexpr int32_t count = 256;
-    static Entry EntryOf(int32_t i, const BrightnessCurve& c) noexcept { return BrightnessEntry8(i, c); }
-    static constexpr PassFunction pass = MapSelectedRgb8;
+struct BrightnessOf<Depth8> : Depth8 {
+    static Channel EntryOf(int32_t i, const BrightnessCurve& c) noexcept { return BrightnessEntry8(i, c); }
 };
 
 template <>
-struct BrightnessOf<Depth16> {
-    using Entry = A_u_short;
-    static constexpr int32_t count = 32769;
-    static Entry EntryOf(int32_t i, const BrightnessCurve& c) noexcept { return BrightnessEntry16(i, c); }
-    static constexpr PassFunction pass = MapSelectedRgb16;
+struct BrightnessOf<Depth16> : Depth16 {
+    static Channel EntryOf(int32_t i, const BrightnessCurve& c) noexcept { return BrightnessEntry16(i, c); }
 };
 
 template <>
-struct BrightnessOf<DepthFloat> {
-    using Entry = PF_FpShort;
-    static constexpr int32_t count = 32769;
-    static Entry EntryOf(int32_t i, const BrightnessCurve& c) noexcept { return BrightnessEntryFloat(i, c); }
-    static constexpr PassFunction pass = MapSelectedRgbFloat;
+struct BrightnessOf<DepthFloat> : DepthFloat {
+    static Channel EntryOf(int32_t i, const BrightnessCurve& c) noexcept {
+        return BrightnessEntryFloat(i, c);
+    }
 };
 
 // v clipped at full scale and rounded half up; below zero (possible only for a negative strength) or NaN
@@ -73,32 +67,6 @@ inline int32_t RoundedEntry(double v, double fullScale) noexcept {
     if (!(r >= 0.0))
         return 0;
     return static_cast<int32_t>(r);
-}
-
-template <class Depth>
-BrightnessTable<typename BrightnessOf<Depth>::Entry> BuildBrightnessTable(const BrightnessCurve& curve) {
-    using Traits = BrightnessOf<Depth>;
-    BrightnessTable<typename Traits::Entry> table;
-    table.entries = AEUtil::SharedArray<typename Traits::Entry>::Allocate(Traits::count);
-    for (int32_t i = 0; i < Traits::count; ++i)
-        table.entries.get()[i] = Traits::EntryOf(i, curve);
-    table.count = Traits::count;
-    return table;
-}
-
-template <class Depth>
-PF_Err ApplyBrightnessOf(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
-                         PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
-                         double fullGain, double liftExponent, uint8_t clearUnselected) {
-    const auto table = BuildBrightnessTable<Depth>(MakeBrightnessCurve(b, fullGain, liftExponent));
-    PassContext context;
-    context.destination = destination;
-    context.source = source;
-    context.rect = area;
-    context.plane = plane;
-    context.clearUnselected = clearUnselected;
-    context.lookupTable = table.entries.get();
-    return RunPass(in_data, iterations, &context, BrightnessOf<Depth>::pass);
 }
 
 } // namespace
@@ -143,52 +111,48 @@ PF_FpShort BrightnessEntryFloat(int32_t i, const BrightnessCurve& curve) noexcep
     return static_cast<PF_FpShort>(v < lowest ? lowest : v);
 }
 
-BrightnessTable<A_u_char> BuildBrightnessTable8(const BrightnessCurve& curve) {
-    return BuildBrightnessTable<Depth8>(curve);
-}
-BrightnessTable<A_u_short> BuildBrightnessTable16(const BrightnessCurve& curve) {
-    return BuildBrightnessTable<Depth16>(curve);
-}
-BrightnessTable<PF_FpShort> BuildBrightnessTableFloat(const BrightnessCurve& curve) {
-    return BuildBrightnessTable<DepthFloat>(curve);
-}
-
-PF_Err ApplyBrightness8(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
-                        PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
-                        double fullGain, double liftExponent, uint8_t clearUnselected) {
-    return ApplyBrightnessOf<Depth8>(destination, in_data, iterations, source, area, plane, b, fullGain,
-                                     liftExponent, clearUnselected);
+template <class Depth>
+BrightnessTable<typename Depth::Channel> BuildBrightnessTable(const BrightnessCurve& curve) {
+    using Traits = BrightnessOf<Depth>;
+    BrightnessTable<typename Depth::Channel> table;
+    table.entries = AEUtil::SharedArray<typename Depth::Channel>::Allocate(Depth::kTableEntries);
+    for (int32_t i = 0; i < Depth::kTableEntries; ++i)
+        table.entries.get()[i] = Traits::EntryOf(i, curve);
+    table.count = Depth::kTableEntries;
+    return table;
 }
 
-PF_Err ApplyBrightness16(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
-                         PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
-                         double fullGain, double liftExponent, uint8_t clearUnselected) {
-    return ApplyBrightnessOf<Depth16>(destination, in_data, iterations, source, area, plane, b, fullGain,
-                                      liftExponent, clearUnselected);
+template <class Depth>
+PF_Err ApplyBrightness(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
+                       PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
+                       double fullGain, double liftExponent, uint8_t clearUnselected) {
+    const auto table = BuildBrightnessTable<Depth>(MakeBrightnessCurve(b, fullGain, liftExponent));
+    PassContext context;
+    context.destination = destination;
+    context.source = source;
+    context.rect = area;
+    context.plane = plane;
+    context.clearUnselected = clearUnselected;
+    context.lookupTable = table.entries.get();
+    return RunPass(in_data, iterations, &context, MapSelectedRgb<Depth>);
 }
 
-PF_Err ApplyBrightnessFloat(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
-                            PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane,
-                            double b, double fullGain, double liftExponent, uint8_t clearUnselected) {
-    return ApplyBrightnessOf<DepthFloat>(destination, in_data, iterations, source, area, plane, b, fullGain,
-                                         liftExponent, clearUnselected);
-}
+#define TOVRIN_BRIGHTNESS(Depth)                                                                             \
+    template BrightnessTable<Depth::Channel> BuildBrightnessTable<Depth>(const BrightnessCurve&);            \
+    template PF_Err ApplyBrightness<Depth>(PF_EffectWorld*, const PF_InData*, A_long, PF_EffectWorld*,       \
+                                           const PF_Rect&, const SelectionPlane&, double, double, double,    \
+                                           uint8_t);
+TOVRIN_BRIGHTNESS(Depth8)
+TOVRIN_BRIGHTNESS(Depth16)
+TOVRIN_BRIGHTNESS(DepthFloat)
+#undef TOVRIN_BRIGHTNESS
 
 PF_Err ApplyBrightness(PF_PixelFormat format, PF_EffectWorld* destination, const PF_InData* in_data,
                        A_long iterations, PF_EffectWorld* source, const PF_Rect& area,
                        const SelectionPlane& plane, double b, double fullGain, double liftExponent,
                        uint8_t clearUnselected) {
-    switch (format) {
-    case PF_PixelFormat_ARGB32:
-        return ApplyBrightness8(destination, in_data, iterations, source, area, plane, b, fullGain,
-                                liftExponent, clearUnselected);
-    case PF_PixelFormat_ARGB64:
-        return ApplyBrightness16(destination, in_data, iterations, source, area, plane, b, fullGain,
-                                 liftExponent, clearUnselected);
-    case PF_PixelFormat_ARGB128:
-        return ApplyBrightnessFloat(destination, in_data, iterations, source, area, plane, b, fullGain,
-                                    liftExponent, clearUnselected);
-    default:
-        return PF_Err_UNRECOGNIZED_PARAM_TYPE;
-    }
+    return VisitDepth(format, [&]<class D>(D) -> PF_Err {
+        return ApplyBrightness<D>(destination, in_data, iterations, source, area, plane, b, fullGain,
+                                  liftExponent, clearUnselected);
+    });
 }

@@ -4,6 +4,7 @@
 // per depth replaces the per-pixel arithmetic.
 #include <cstdint>
 
+#include "kernels/PixelTraits.h"
 #include "kernels/SelectionPlane.h"
 #include "sdk/AE_Effect.h"
 #include "share/AEUtil/SharedArray.h"
@@ -31,25 +32,31 @@ A_u_char BrightnessEntry8(int32_t i, const BrightnessCurve& curve) noexcept;
 A_u_short BrightnessEntry16(int32_t i, const BrightnessCurve& curve) noexcept;
 PF_FpShort BrightnessEntryFloat(int32_t i, const BrightnessCurve& curve) noexcept;
 
-// Whole tables; raise std::bad_alloc when the host refuses memory.
-BrightnessTable<A_u_char> BuildBrightnessTable8(const BrightnessCurve& curve);
-BrightnessTable<A_u_short> BuildBrightnessTable16(const BrightnessCurve& curve);
-BrightnessTable<PF_FpShort> BuildBrightnessTableFloat(const BrightnessCurve& curve);
+// A whole table of the depth (Depth::kTableEntries entries); raises std::bad_alloc when the host refuses
+// memory.
+template <class Depth>
+BrightnessTable<typename Depth::Channel> BuildBrightnessTable(const BrightnessCurve& curve);
 
 // Brightens the selected pixels of the source's rows that hold one into the destination over area with
 // the lookup pass of the depth, run through iterate_generic; other pixels of the destination are cleared
 // when clearUnselected is set and left alone otherwise. Returns the host's result; raises std::bad_alloc
 // when the host refuses memory for the table.
-PF_Err ApplyBrightness8(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
-                        PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
-                        double fullGain, double liftExponent, uint8_t clearUnselected);
-PF_Err ApplyBrightness16(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
-                         PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
-                         double fullGain, double liftExponent, uint8_t clearUnselected);
-PF_Err ApplyBrightnessFloat(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
-                            PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane,
-                            double b, double fullGain, double liftExponent, uint8_t clearUnselected);
-// The variant of the pixel format; PF_Err_UNRECOGNIZED_PARAM_TYPE for any other format.
+template <class Depth>
+PF_Err ApplyBrightness(PF_EffectWorld* destination, const PF_InData* in_data, A_long iterations,
+                       PF_EffectWorld* source, const PF_Rect& area, const SelectionPlane& plane, double b,
+                       double fullGain, double liftExponent, uint8_t clearUnselected);
+
+#define TOVRIN_BRIGHTNESS(Depth)                                                                             \
+    extern template BrightnessTable<Depth::Channel> BuildBrightnessTable<Depth>(const BrightnessCurve&);     \
+    extern template PF_Err ApplyBrightness<Depth>(PF_EffectWorld*, const PF_InData*, A_long,                 \
+                                                  PF_EffectWorld*, const PF_Rect&, const SelectionPlane&,    \
+                                                  double, double, double, uint8_t);
+TOVRIN_BRIGHTNESS(Depth8)
+TOVRIN_BRIGHTNESS(Depth16)
+TOVRIN_BRIGHTNESS(DepthFloat)
+#undef TOVRIN_BRIGHTNESS
+
+// The depth of the pixel format; PF_Err_UNRECOGNIZED_PARAM_TYPE for any other format.
 PF_Err ApplyBrightness(PF_PixelFormat format, PF_EffectWorld* destination, const PF_InData* in_data,
                        A_long iterations, PF_EffectWorld* source, const PF_Rect& area,
                        const SelectionPlane& plane, double b, double fullGain, double liftExponent,

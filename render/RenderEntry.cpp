@@ -1,13 +1,15 @@
-// The three render commands, each ending in one call of the filter's RenderByDepth with a filled record.
+// The three render commands, each ending in one call of the render driver with a filled record.
+#include "render/RenderCommands.h"
+
 #include <algorithm>
 #include <new>
 
-#include "filter/BaseFilter.h"
-#include "filter/EffectInfo.h"
 #include "params/ParamReading.h"
 #include "params/RenderParams.h"
+#include "render/RenderDriver.h"
 #include "share/AEUtil/AEWorldSuite.h"
 #include "share/AEUtil/Allocator.h"
+#include "share/AEUtil/HostApplication.h"
 
 namespace {
 
@@ -69,9 +71,8 @@ PF_Err QueryFormat(RenderParams& record) {
 
 } // namespace
 
-PF_Err RenderClassic(BaseFilter& filter, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                     PF_LayerDef* output) {
-    if (in_data->appl_id == effect_info::kPremiere)
+PF_Err RenderClassic(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output) {
+    if (in_data->appl_id == AEUtil::kPremiere)
         return in_data->utils->copy(in_data->effect_ref, &params[0]->u.ld, output, nullptr, nullptr);
 
     RenderParams record;
@@ -82,20 +83,19 @@ PF_Err RenderClassic(BaseFilter& filter, PF_InData* in_data, PF_OutData* out_dat
     record.area = in_data->extent_hint;
 
     // The getter keeps the records it checked out, so the release walk goes through the same getter.
-    GetParamByCheckout getter(in_data, params, 0);
+    GetParamByCheckout getter(in_data);
     CheckinOnExit checkin(getter);
     PF_Err err = QueryFormat(record);
     if (err == PF_Err_NONE)
         err = ReadAllParams(&record, getter);
     if (err == PF_Err_NONE)
-        err = filter.RenderByDepth(&record);
+        err = RenderFrame(record);
 
     const PF_Err released = checkin.Release();
     return err != PF_Err_NONE ? err : released;
 }
 
-PF_Err RenderSmartPre(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra,
-                      bool preserveRgbOfZeroAlpha) {
+PF_Err RenderSmartPre(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra) {
     PF_RenderRequest request = extra->input->output_request;
 
     RenderParams* record = nullptr;
@@ -107,15 +107,15 @@ PF_Err RenderSmartPre(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra,
     extra->output->pre_render_data = record;
     extra->output->delete_pre_render_data_func = ReleasePreRenderData;
 
-    GetParamByCheckout getter(in_data, nullptr, 1);
+    GetParamByCheckout getter(in_data);
     CheckinOnExit checkin(getter);
     const PF_Err read = ReadAllParams(record, getter);
     (void)checkin.Release();
     if (read != PF_Err_NONE)
         return read;
 
-    if (preserveRgbOfZeroAlpha)
-        request.preserve_rgb_of_zero_alpha = 1;
+    // The blur must see the colour under fully transparent pixels.
+    request.preserve_rgb_of_zero_alpha = 1;
     PF_CheckoutResult result{};
     const PF_Err err = extra->cb->checkout_layer(in_data->effect_ref, 0, 0, &request, in_data->current_time,
                                                  in_data->time_step, in_data->time_scale, &result);
@@ -124,7 +124,7 @@ PF_Err RenderSmartPre(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra,
     return err;
 }
 
-PF_Err RenderSmart(BaseFilter& filter, PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra) {
+PF_Err RenderSmart(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra) {
     auto* record = static_cast<RenderParams*>(extra->input->pre_render_data);
     if (!record)
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
@@ -143,7 +143,7 @@ PF_Err RenderSmart(BaseFilter& filter, PF_InData* in_data, PF_OutData* out_data,
         err = QueryFormat(*record);
         if (err != PF_Err_NONE)
             return err;
-        err = filter.RenderByDepth(record);
+        err = RenderFrame(*record);
     }
     if (err != PF_Err_NONE)
         return err;

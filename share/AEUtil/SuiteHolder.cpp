@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "share/AEUtil/AEException.h"
+#include "share/AEUtil/HostApplication.h"
 
 namespace AEUtil {
 
@@ -192,7 +193,6 @@ void SetGlobalSuites(SuiteHolder* holder) noexcept {
 }
 
 bool IsRenderEngine(const PF_InData* in_data) {
-    constexpr A_long kAfterEffects = 0x46585443; // 'FXTC'
     if (!in_data || in_data->appl_id != kAfterEffects)
         return false;
     SuiteHolder local(in_data->pica_basicP);

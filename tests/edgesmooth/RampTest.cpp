@@ -7,7 +7,7 @@
 namespace {
 
 std::vector<int32_t> Weights(int32_t start, int32_t step) {
-    RampState<int32_t> r = StartRamp(start, step, 0);
+    RampState<int32_t> r = StartRamp(start, step);
     std::vector<int32_t> out;
     while (!r.done && out.size() < 100)
         out.push_back(NextRampWeight(r));
@@ -47,7 +47,7 @@ TEST(Ramp, ThinLineStartsAtFullWeight) {
 TEST(Ramp, FloatRampInSinglePrecision) {
     const float d = RampDecrementFloat(5, 70);
     EXPECT_EQ(d, float(50.0 / 420.0));
-    RampState<float> r = StartRamp(0.5f, d, 0);
+    RampState<float> r = StartRamp(0.5f, d);
     std::vector<float> w;
     while (!r.done && w.size() < 100)
         w.push_back(NextRampWeight(r));

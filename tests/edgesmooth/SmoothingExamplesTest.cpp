@@ -47,7 +47,7 @@ std::vector<typename Depth::Weight> Ramp(typename Depth::Weight start, int32_t l
         d = RampDecrementFloat(length, 70);
     else
         d = RampDecrement(length, 70);
-    RampState<W> r = StartRamp<W>(start, W(factor * d), 0);
+    RampState<W> r = StartRamp<W>(start, W(factor * d));
     std::vector<W> w;
     while (!r.done)
         w.push_back(NextRampWeight(r));

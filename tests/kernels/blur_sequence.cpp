@@ -16,6 +16,35 @@ namespace {
 using namespace blur_test;
 using passes_test::TestPlane;
 
+struct Sequence {
+    BlurKernel kernel;
+    BlurVariant variant;
+    bool isFloat;
+};
+constexpr Sequence kGaussSpanning16{BlurKernel::Gauss, BlurVariant::Spanning, false};
+constexpr Sequence kGaussConfined16{BlurKernel::Gauss, BlurVariant::Confined, false};
+constexpr Sequence kBoxSpanning16{BlurKernel::Box, BlurVariant::Spanning, false};
+constexpr Sequence kBoxConfined16{BlurKernel::Box, BlurVariant::Confined, false};
+constexpr Sequence kGaussSpanningFloat{BlurKernel::Gauss, BlurVariant::Spanning, true};
+constexpr Sequence kGaussConfinedFloat{BlurKernel::Gauss, BlurVariant::Confined, true};
+constexpr Sequence kBoxSpanningFloat{BlurKernel::Box, BlurVariant::Spanning, true};
+constexpr Sequence kBoxConfinedFloat{BlurKernel::Box, BlurVariant::Confined, true};
+
+PF_Err RunBlur(const Sequence& s, PF_EffectWorld* output, const PF_InData* in_data, PF_EffectWorld* source,
+               PF_EffectWorld* scratch, const PF_Rect& rect, const SelectionPlane& plane, double aspect,
+               const double (&lengths)[4], int32_t repeat, ProgressCounter* progress) {
+    BlurOptions options;
+    options.kernel = s.kernel;
+    options.variant = s.variant;
+    options.aspect = aspect;
+    for (int c = 0; c < 4; ++c)
+        options.lengths[c] = lengths[c];
+    options.repeat = repeat;
+    if (s.isFloat)
+        return BlurSequence<DepthFloat>(output, source, scratch, options, plane, rect, in_data, -1, progress);
+    return BlurSequence<Depth16>(output, source, scratch, options, plane, rect, in_data, -1, progress);
+}
+
 class BlurSequences : public BlurEnv {
 protected:
     struct Worlds {
@@ -94,8 +123,8 @@ TEST_F(BlurSequences, BoxRowWorkedByHand) {
     SelectAll(plane, 5, 1);
     const PF_Rect rect{0, 0, 5, 1};
     const double lengths[4] = {1, 4, 2, 3};
-    ASSERT_EQ(BoxBlurSpanning16(w.output.get(), InData(), -1, w.source.get(), w.scratch.get(), &rect,
-                                &plane.plane(), 0.0, lengths, 2, 0, nullptr),
+    ASSERT_EQ(RunBlur(kBoxSpanning16, w.output.get(), InData(), w.source.get(), w.scratch.get(), rect,
+                      plane.plane(), 0.0, lengths, 2, nullptr),
               PF_Err_NONE);
     EXPECT_EQ(Channel(w.output, 0, false), (std::vector<int>{32768, 32768, 32768, 32768, 32768}));
     EXPECT_EQ(Channel(w.output, 1, false), (std::vector<int>{535, 663, 920, 997, 1035}));
@@ -114,8 +143,8 @@ TEST_F(BlurSequences, BoxColumnWorkedByHand) {
     SelectAll(plane, 1, 16);
     const PF_Rect rect{0, 0, 1, 16};
     const double lengths[4] = {8, 8, 8, 8};
-    ASSERT_EQ(BoxBlurConfined16(w.output.get(), InData(), -1, w.source.get(), w.scratch.get(), &rect,
-                                &plane.plane(), 0.0, lengths, 3, 0, nullptr),
+    ASSERT_EQ(RunBlur(kBoxConfined16, w.output.get(), InData(), w.source.get(), w.scratch.get(), rect,
+                      plane.plane(), 0.0, lengths, 3, nullptr),
               PF_Err_NONE);
     EXPECT_EQ(Channel(w.output, 1, true), (std::vector<int>{3869, 3671, 3299, 2996, 3256, 3520, 3782, 3602,
                                                             3602, 3782, 3165, 2515, 1828, 2013, 2241, 2361}));
@@ -131,8 +160,8 @@ TEST_F(BlurSequences, GaussRowWorkedByHand) {
     SelectAll(plane, 5, 1);
     const PF_Rect rect{0, 0, 5, 1};
     const double lengths[4] = {4, 4, 4, 4};
-    ASSERT_EQ(GaussBlurSpanning16(w.output.get(), InData(), -1, w.source.get(), w.scratch.get(), &rect,
-                                  &plane.plane(), 0.0, lengths, 2, 0, nullptr),
+    ASSERT_EQ(RunBlur(kGaussSpanning16, w.output.get(), InData(), w.source.get(), w.scratch.get(), rect,
+                      plane.plane(), 0.0, lengths, 2, nullptr),
               PF_Err_NONE);
     EXPECT_EQ(Channel(w.output, 1, false), (std::vector<int>{165, 312, 681, 1234, 1576}));
     EXPECT_EQ(Channel(w.output, 3, false), (std::vector<int>{1070, 3162, 8751, 17717, 23356}));
@@ -148,8 +177,8 @@ TEST_F(BlurSequences, GaussFloatRowWorkedByHand) {
     SelectAll(plane, 6, 1);
     const PF_Rect rect{0, 0, 6, 1};
     const double lengths[4] = {3, 3, 3, 3};
-    ASSERT_EQ(GaussBlurConfinedFloat(w.output.get(), InData(), -1, w.source.get(), w.scratch.get(), &rect,
-                                     &plane.plane(), 0.0, lengths, 1, 0, nullptr),
+    ASSERT_EQ(RunBlur(kGaussConfinedFloat, w.output.get(), InData(), w.source.get(), w.scratch.get(), rect,
+                      plane.plane(), 0.0, lengths, 1, nullptr),
               PF_Err_NONE);
     const uint32_t expected[6] = {0x4013e44e, 0x4028b8cd, 0x4050b21a, 0x40434002, 0x402672e7, 0x3fe64589};
     for (int x = 0; x < 6; ++x) {
@@ -180,8 +209,8 @@ TEST_F(BlurSequences, RepeatZeroCopiesTheSelection) {
             expected.At16(x, y) = plane.At(x, y) ? w.source.At16(x, y) : w.output.At16(x, y);
     const PF_Rect rect{0, 0, 9, 7};
     const double lengths[4] = {5, 5, 5, 5};
-    ASSERT_EQ(GaussBlurSpanning16(w.output.get(), InData(), -1, w.source.get(), w.scratch.get(), &rect,
-                                  &plane.plane(), 0.0, lengths, 0, 0, nullptr),
+    ASSERT_EQ(RunBlur(kGaussSpanning16, w.output.get(), InData(), w.source.get(), w.scratch.get(), rect,
+                      plane.plane(), 0.0, lengths, 0, nullptr),
               PF_Err_NONE);
     EXPECT_EQ(w.output.Pixels(), expected.Pixels());
     EXPECT_EQ(w.scratch.Pixels(), scratchBefore);
@@ -189,11 +218,11 @@ TEST_F(BlurSequences, RepeatZeroCopiesTheSelection) {
 
 class SequenceRuns : public BlurSequences {
 protected:
-    PF_Err Run(BlurSequenceFunction* f, int32_t repeat, ProgressCounter* progress) {
+    PF_Err Run(const Sequence& sequence, int32_t repeat, ProgressCounter* progress) {
         const PF_Rect rect{0, 0, 12, 10};
         const double lengths[4] = {3, 4, 2.5, 6};
-        return f(w_.output.get(), InData(), -1, w_.source.get(), w_.scratch.get(), &rect, &plane_.plane(),
-                 0.0, lengths, repeat, 0, progress);
+        return RunBlur(sequence, w_.output.get(), InData(), w_.source.get(), w_.scratch.get(), rect,
+                       plane_.plane(), 0.0, lengths, repeat, progress);
     }
     Worlds w_ = Make(12, 10, PF_PixelFormat_ARGB64);
     TestPlane plane_{12, 10};
@@ -206,12 +235,12 @@ protected:
 // Progress is reported after each pass with the counter's percentage, which the sequence never advances.
 TEST_F(SequenceRuns, ProgressAfterEachPassWithoutAdvancing) {
     ProgressCounter counter{InData(), InData()->effect_ref, 4, 1};
-    ASSERT_EQ(Run(BoxBlurSpanning16, 2, &counter), PF_Err_NONE);
+    ASSERT_EQ(Run(kBoxSpanning16, 2, &counter), PF_Err_NONE);
     EXPECT_EQ(counter.done, 1);
     EXPECT_EQ(Instance().ProgressCalls(), (std::vector<std::pair<A_long, A_long>>(3, {25, 100})));
-    ASSERT_EQ(Run(GaussBlurConfined16, 1, nullptr), PF_Err_NONE);
+    ASSERT_EQ(Run(kGaussConfined16, 1, nullptr), PF_Err_NONE);
     ProgressCounter detached{nullptr, nullptr, 2, 0};
-    ASSERT_EQ(Run(GaussBlurSpanning16, 3, &detached), PF_Err_NONE);
+    ASSERT_EQ(Run(kGaussSpanning16, 3, &detached), PF_Err_NONE);
     EXPECT_EQ(Instance().ProgressCalls().size(), 3u);
 }
 
@@ -223,11 +252,11 @@ TEST_F(SequenceRuns, CancelAfterAnyPass) {
         ProgressCounter counter{InData(), InData()->effect_ref, 2, 0};
         Host().Faults().Clear();
         Host().Faults().Inject(host::Fault::Progress, k);
-        EXPECT_EQ(Run(GaussBlurSpanning16, 3, &counter), cancel) << k;
+        EXPECT_EQ(Run(kGaussSpanning16, 3, &counter), cancel) << k;
         EXPECT_EQ(Host().Faults().Uses(host::Fault::IterateGeneric), k) << k;
         Host().Faults().Clear();
         Host().Faults().Inject(host::Fault::IterateGeneric, k, PF_Err_INTERNAL_STRUCT_DAMAGED);
-        EXPECT_EQ(Run(BoxBlurConfined16, 3, &counter), PF_Err_INTERNAL_STRUCT_DAMAGED) << k;
+        EXPECT_EQ(Run(kBoxConfined16, 3, &counter), PF_Err_INTERNAL_STRUCT_DAMAGED) << k;
         EXPECT_EQ(Host().Faults().Uses(host::Fault::Progress), k - 1) << k;
     }
     Host().Faults().Clear();
@@ -238,25 +267,16 @@ TEST_F(BlurSequences, BadArgumentsAreRefused) {
     TestPlane plane(4, 4);
     const PF_Rect rect{0, 0, 4, 4};
     const double lengths[4] = {3, 3, 3, 3};
-    EXPECT_EQ(BoxBlurSpanning16(w.output.get(), InData(), -1, w.source.get(), w.scratch.get(), &rect,
-                                &plane.plane(), 0.0, nullptr, 1, 0, nullptr),
-              PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(BoxBlurSpanning16(nullptr, InData(), -1, w.source.get(), w.scratch.get(), &rect, &plane.plane(),
-                                0.0, lengths, 1, 0, nullptr),
+    EXPECT_EQ(RunBlur(kBoxSpanning16, nullptr, InData(), w.source.get(), w.scratch.get(), rect, plane.plane(),
+                      0.0, lengths, 1, nullptr),
               PF_Err_BAD_CALLBACK_PARAM);
 }
 
 // Every sequence gives the same bytes for 1, 2 and 7 worker threads, on keyed content with transparency,
 // distinct lengths, an aspect and repeats.
 TEST_F(BlurSequences, SameBytesForAnyThreadCount) {
-    struct Case {
-        BlurSequenceFunction* f;
-        bool isFloat;
-    };
-    const Case cases[] = {{GaussBlurSpanning16, false},   {GaussBlurConfined16, false},
-                          {BoxBlurSpanning16, false},     {BoxBlurConfined16, false},
-                          {GaussBlurSpanningFloat, true}, {GaussBlurConfinedFloat, true},
-                          {BoxBlurSpanningFloat, true},   {BoxBlurConfinedFloat, true}};
+    const Sequence cases[] = {kGaussSpanning16,    kGaussConfined16,    kBoxSpanning16,    kBoxConfined16,
+                              kGaussSpanningFloat, kGaussConfinedFloat, kBoxSpanningFloat, kBoxConfinedFloat};
     constexpr int W = 61, H = 43;
     TestPlane plane(W, H);
     std::mt19937 rng(11);
@@ -266,7 +286,7 @@ TEST_F(BlurSequences, SameBytesForAnyThreadCount) {
                 plane.Select(x, y);
     const PF_Rect rect{0, 0, W, H};
     const double lengths[4] = {2, 9.5, 4, 130};
-    for (const Case& c : cases) {
+    for (const Sequence& c : cases) {
         const PF_PixelFormat format = c.isFloat ? PF_PixelFormat_ARGB128 : PF_PixelFormat_ARGB64;
         host::World source = MakeWorld(W, H, format);
         std::mt19937 content(7);
@@ -282,8 +302,8 @@ TEST_F(BlurSequences, SameBytesForAnyThreadCount) {
             Host().SetWorkerThreads(threads);
             host::World output = MakeWorld(W, H, format);
             host::World scratch = MakeWorld(W, H, format);
-            ASSERT_EQ(c.f(output.get(), InData(), -1, source.get(), scratch.get(), &rect, &plane.plane(), 0.5,
-                          lengths, 3, 0, nullptr),
+            ASSERT_EQ(RunBlur(c, output.get(), InData(), source.get(), scratch.get(), rect, plane.plane(),
+                              0.5, lengths, 3, nullptr),
                       PF_Err_NONE);
             if (first.empty())
                 first = output.Pixels();

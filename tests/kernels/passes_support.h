@@ -57,40 +57,29 @@ private:
     PF_EffectWorld world_{};
 };
 
-// A plane laid out like the effect's (stride a multiple of 4), on test memory.
+// A plane on test memory, laid out by the plane's own layout.
 class TestPlane {
 public:
     TestPlane(int width, int height)
-        : stride_((width + 3) & ~3), bytes_(static_cast<std::size_t>(stride_) * height, 0),
-          rows_(static_cast<std::size_t>(height), 0), columns_(static_cast<std::size_t>(stride_), 0) {
-        plane_.bytes = bytes_.data();
-        plane_.width = width;
-        plane_.height = height;
-        plane_.stride = stride_;
-        plane_.passStride = stride_;
-        plane_.rowFlags = rows_.data();
-        plane_.columnFlags = columns_.data();
-    }
+        : bytes_(static_cast<std::size_t>(SelectionPlaneBytes(width, height)), 0),
+          plane_(LayOutSelectionPlane(bytes_.data(), width, height)) {}
     TestPlane(const TestPlane&) = delete;
     TestPlane& operator=(const TestPlane&) = delete;
     void Select(int x, int y, uint8_t v = 255) {
-        bytes_[static_cast<std::size_t>(y) * stride_ + x] = v;
+        plane_.bytes[static_cast<std::size_t>(y) * plane_.stride + x] = v;
         if (v) {
-            rows_[y] = 1;
-            columns_[x] = 1;
+            plane_.rowFlags[y] = 1;
+            plane_.columnFlags[x] = 1;
         }
     }
-    uint8_t At(int x, int y) const { return bytes_[static_cast<std::size_t>(y) * stride_ + x]; }
-    uint8_t& RowFlag(int y) { return rows_[y]; }
-    uint8_t ColumnFlag(int x) const { return columns_[x]; }
+    uint8_t At(int x, int y) const { return plane_.bytes[static_cast<std::size_t>(y) * plane_.stride + x]; }
+    uint8_t& RowFlag(int y) { return plane_.rowFlags[y]; }
+    uint8_t ColumnFlag(int x) const { return plane_.columnFlags[x]; }
     const SelectionPlane& plane() const { return plane_; }
     SelectionPlane& plane() { return plane_; }
 
 private:
-    int stride_;
     std::vector<uint8_t> bytes_;
-    std::vector<uint8_t> rows_;
-    std::vector<uint8_t> columns_;
     SelectionPlane plane_;
 };
 

@@ -1,9 +1,9 @@
 #pragma once
-// Tests of the parameter room's inside: the effect's list built in this process over an embedded host's
-// instance (which keeps the registered parameters), torn down before the host checks for leaks.
+// Tests of the parameter room's inside: the controls registered in this process with an embedded host's
+// instance (which keeps the registered parameters), the lifecycle ended before the host checks for leaks.
 #include <vector>
 
-#include "filter/RoomHandlers.h"
+#include "params/ParamsCommands.h"
 #include "tests/support/EffectSuites.h"
 
 namespace params_test {
@@ -14,14 +14,14 @@ protected:
         EffectSuitesEnv::SetUp();
         if (HasFatalFailure())
             return;
-        BuildParamList(InData());
+        BeginParamsLifecycle(InData());
         PF_OutData out{};
-        ASSERT_EQ(ParamsSetup(InData(), &out, nullptr, nullptr), PF_Err_NONE);
+        ASSERT_EQ(ParamsSetup(InData(), &out), PF_Err_NONE);
         ASSERT_EQ(out.num_params, 30);
         ResetInData();
     }
     void TearDown() override {
-        DestroyParamList();
+        EndParamsLifecycle();
         EffectSuitesEnv::TearDown();
     }
 

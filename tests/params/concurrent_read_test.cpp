@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "params/EffectParams.h"
+#include "params/Controls.h"
 #include "params/ParamReading.h"
 #include "params/RenderParams.h"
 #include "tests/params/InnerFixture.h"
@@ -62,7 +62,7 @@ protected:
     RenderParams ReadAt(A_long time) {
         PF_InData in = *InData();
         in.current_time = time;
-        GetParamByCheckout getter(&in, nullptr, 0);
+        GetParamByCheckout getter(&in);
         RenderParams record;
         EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_NONE);
         EXPECT_EQ(ReleaseAllParams(getter), PF_Err_NONE);
@@ -87,7 +87,7 @@ TEST_F(ConcurrentReadTest, ConcurrentReadsGiveTheSequentialRecords) {
             in.current_time = t % 2 ? 0 : 20;
             const RenderParams& expected = t % 2 ? early : late;
             for (int n = 0; n < kReads; ++n) {
-                GetParamByCheckout getter(&in, nullptr, 0);
+                GetParamByCheckout getter(&in);
                 RenderParams record;
                 if (ReadAllParams(&record, getter) != PF_Err_NONE || ReleaseAllParams(getter) != PF_Err_NONE)
                     ++failures;
@@ -114,7 +114,7 @@ TEST_F(ConcurrentReadTest, ANeverReadRecordHoldsItsFreshValues) {
 
     // A first checkout that fails leaves the whole record fresh and nothing to check in.
     Host().Faults().Inject(host::Fault::CheckoutParam, 1, PF_Err_INVALID_INDEX);
-    GetParamByCheckout getter(InData(), nullptr, 0);
+    GetParamByCheckout getter(InData());
     RenderParams record;
     EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_INVALID_INDEX);
     EXPECT_TRUE(SameValues(record, fresh));
@@ -127,7 +127,7 @@ TEST_F(ConcurrentReadTest, AFailureMidwayKeepsTheLaterFieldsFreshAndReleasesTheE
     Instance().SetFloat(Index(kBlurAmountId), 42.0);
     Instance().SetFloat(Index(kBlurAspectId), 7.0);
     Host().Faults().Inject(host::Fault::CheckoutParam, 4, PF_Err_OUT_OF_MEMORY); // index 4: "Blur Aspect"
-    GetParamByCheckout getter(InData(), nullptr, 0);
+    GetParamByCheckout getter(InData());
     RenderParams record;
     EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_OUT_OF_MEMORY);
     EXPECT_EQ(record.blurType, kBlurTypeBox);
@@ -146,7 +146,7 @@ TEST_F(ConcurrentReadTest, AFailureMidwayKeepsTheLaterFieldsFreshAndReleasesTheE
 }
 
 TEST_F(ConcurrentReadTest, ReadingTwiceThroughOneGetterLosesNoCheckout) {
-    GetParamByCheckout getter(InData(), nullptr, 1);
+    GetParamByCheckout getter(InData());
     RenderParams record;
     EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_NONE);
     EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_NONE);
@@ -159,14 +159,10 @@ TEST_F(ConcurrentReadTest, ReadingTwiceThroughOneGetterLosesNoCheckout) {
 TEST_F(ConcurrentReadTest, ReadingFromTheArrayCopiesAndNeedsNoRelease) {
     Instance().SetPopup(Index(kModeId), kModeDisableAll);
     ParamArray params = CurrentParams();
-    params.records[static_cast<std::size_t>(Index(kInvertId))].ui_flags |= PF_PUI_DISABLED;
     GetParamFromArray getter(params.pointers.data());
     RenderParams record;
     EXPECT_EQ(ReadAllParams(&record, getter), PF_Err_NONE);
     EXPECT_EQ(record.mode, kModeDisableAll);
-    EXPECT_EQ(getter.IsEnabled(Index(kInvertId)), 0);
-    EXPECT_EQ(getter.IsEnabled(Index(kModeId)), 1);
-    EXPECT_FALSE(getter.IsForPreRender());
     EXPECT_EQ(ReleaseAllParams(getter), PF_Err_NONE);
 
     // An array without a record where a parameter should be: an error, not a crash.

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "host/Project.h"
-#include "params/EffectParams.h"
+#include "params/Controls.h"
 #include "tests/params/ParamsPluginFixture.h"
 
 namespace {

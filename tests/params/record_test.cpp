@@ -2,7 +2,7 @@
 // the checkouts of the classic render, which must all be checked in again.
 #include <cstring>
 
-#include "params/EffectParams.h"
+#include "params/Controls.h"
 #include "params/RenderParams.h"
 #include "tests/params/ParamsPluginFixture.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "params/EffectParams.h"
+#include "params/Controls.h"
 #include "tests/params/ParamsPluginFixture.h"
 
 namespace {

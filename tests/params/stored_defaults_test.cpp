@@ -1,10 +1,12 @@
 // Stored defaults through the host: the file beside the plug-in supplies the starting values of the
 // controls, and whatever it cannot supply keeps its built-in default.
 #include <clocale>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
-#include "params/EffectParams.h"
+#include "params/Controls.h"
+#include "params/StoredDefaults.h"
 #include "tests/params/CommaLocale.h"
 #include "tests/params/ParamsPluginFixture.h"
 
@@ -193,6 +195,32 @@ TEST_F(StoredDefaultsTest, APathTheHostCannotReportGivesBuiltInDefaults) {
     plugin->SetFile(folder / (std::string(300, 'p') + ".aex"));
     SetUpParams();
     EXPECT_EQ(Int(kBlurRepeatNumId), 3);
+}
+
+TEST(StoredDefaultsPathTest, OnlyTheExtensionOfTheLastComponentIsReplaced) {
+    struct Case {
+        const char* path;
+        const char* renamed;
+    } cases[] = {
+        {"C:\\Plug-ins\\Tovrin.aex", "C:\\Plug-ins\\Tovrin.ini"},
+        {"/usr/lib/tovrin/Tovrin.so", "/usr/lib/tovrin/Tovrin.ini"},
+        {"C:\\Plug.ins\\Tovrin", "C:\\Plug.ins\\Tovrin.ini"},
+        {"/opt/a.b/Tovrin", "/opt/a.b/Tovrin.ini"},
+        {"C:\\Plug-ins\\Tovrin.old.aex", "C:\\Plug-ins\\Tovrin.old.ini"},
+        {"C:\\Plug-ins\\Tovrin.my plugin", "C:\\Plug-ins\\Tovrin.my plugin.ini"},
+    };
+    for (const Case& c : cases) {
+        char path[AEFX_MAX_PATH];
+        std::strcpy(path, c.path);
+        EXPECT_TRUE(RenameExtension(path, sizeof path, ".ini"));
+        EXPECT_STREQ(path, c.renamed);
+    }
+    // A result that would not fit leaves the path alone and names no file: never the plug-in itself.
+    char path[AEFX_MAX_PATH];
+    std::string tooLong(AEFX_MAX_PATH - 3, 'x');
+    std::strcpy(path, tooLong.c_str());
+    EXPECT_FALSE(RenameExtension(path, sizeof path, ".ini"));
+    EXPECT_EQ(std::string(path), tooLong);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Which controls the effect greys out, as the host sees it after PF_Cmd_UPDATE_PARAMS_UI.
 #include <set>
 
-#include "params/EffectParams.h"
+#include "params/Controls.h"
 #include "tests/params/ParamsPluginFixture.h"
 
 namespace {

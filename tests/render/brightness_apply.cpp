@@ -5,8 +5,8 @@
 #include <cstring>
 #include <random>
 
+#include "kernels/SelectionPlane.h"
 #include "render/Brightness.h"
-#include "render/SelectionPlane.h"
 #include "tests/support/EffectSuites.h"
 
 namespace {
@@ -18,8 +18,7 @@ class BrightnessStep : public tovrin::test::EffectSuitesEnv {
 protected:
     // Plane over kArea: (1, 0) and (3, 2) selected; row 1 holds nothing.
     void MakePlane(SelectionPlane& plane) {
-        InitSelectionPlane(plane, 5, 4);
-        FillSelectionPlane(plane, 0);
+        plane = MakeSelectionPlane(5, 4);
         plane.bytes[1] = 255;
         plane.bytes[2 * plane.stride + 3] = 255;
         plane.rowFlags[0] = plane.rowFlags[2] = 1;
@@ -59,8 +58,8 @@ TEST_F(BrightnessStep, EightBitSelectedPixelsGoThroughTheTable) {
         host::World before = Random(PF_PixelFormat_ARGB32, 2);
         SelectionPlane plane;
         MakePlane(plane);
-        ASSERT_EQ(ApplyBrightness8(destination.get(), InData(), -1, source.get(), kArea, plane, kHalf, 8.0,
-                                   4.0, clear),
+        ASSERT_EQ(ApplyBrightness<Depth8>(destination.get(), InData(), -1, source.get(), kArea, plane, kHalf,
+                                          8.0, 4.0, clear),
                   PF_Err_NONE);
         for (int y = 0; y < 6; ++y)
             for (int x = 0; x < 7; ++x) {
@@ -122,8 +121,7 @@ TEST_F(BrightnessStep, SixteenBitAndFloatUseTheirOwnTables) {
 TEST_F(BrightnessStep, SameBytesForOneTwoAndSevenThreads) {
     for (PF_PixelFormat format : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
         host::World source = Random(format, 7, 53, 31);
-        SelectionPlane plane;
-        InitSelectionPlane(plane, 53, 31);
+        SelectionPlane plane = MakeSelectionPlane(53, 31);
         FillSelectionPlane(plane, 255);
         for (int i = 0; i < 53 * 31; i += 3)
             plane.bytes[(i / 53) * plane.stride + i % 53] = 0;

@@ -1,8 +1,8 @@
 // The render driver as a host sees it: what needs work, which steps run, what unselected pixels hold.
 #include <utility>
 
-#include "filter/RoomHandlers.h"
 #include "params/RenderParams.h"
+#include "render/RenderDriver.h"
 #include "tests/render/RenderFixture.h"
 
 namespace {
@@ -204,7 +204,7 @@ TEST_F(DriverTest, LayersWiderThanTheDriverCanAddressAreRefusedUntouched) {
     const std::size_t worlds = hostPtr->Worlds().created;
     for (uint32_t format : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
         record.pixelFormat = format;
-        EXPECT_EQ(RenderDrivers(&record), PF_Err_INTERNAL_STRUCT_DAMAGED);
+        EXPECT_EQ(RenderFrame(record), PF_Err_INTERNAL_STRUCT_DAMAGED);
     }
     EXPECT_EQ(hostPtr->Worlds().created, worlds);
     for (const PF_Pixel& p : outPixels)

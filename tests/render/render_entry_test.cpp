@@ -1,6 +1,6 @@
 // The three render commands: rectangles, the host's pixel format, and what happens when the host says no.
-#include "filter/RoomHandlers.h"
 #include "params/RenderParams.h"
+#include "render/RenderDriver.h"
 #include "tests/render/RenderFixture.h"
 
 using RenderEntryTest = RenderTest;
@@ -75,7 +75,7 @@ TEST_F(RenderEntryTest, AnUnknownPixelFormatIsRefusedWithTheOutputUntouched) {
     record.output = out.get();
     record.pixelFormat = static_cast<uint32_t>(PF_PixelFormat_BGRA32);
     const std::vector<std::uint8_t> before = out.Pixels();
-    EXPECT_EQ(RenderDrivers(&record), PF_Err_UNRECOGNIZED_PARAM_TYPE);
+    EXPECT_EQ(RenderFrame(record), PF_Err_UNRECOGNIZED_PARAM_TYPE);
     EXPECT_EQ(out.Pixels(), before);
 }
 

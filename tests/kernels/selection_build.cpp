@@ -6,7 +6,8 @@
 
 #include "host/Color.h"
 #include "host/Faults.h"
-#include "render/SelectionPlane.h"
+#include "kernels/SelectKeyColors.h"
+#include "kernels/SelectionPlane.h"
 #include "tests/support/EffectSuites.h"
 
 namespace {
@@ -18,9 +19,7 @@ protected:
         host::RGBtoHLS(rgb, hls);
         AppendKeyColor(keys, hls, range);
     }
-    static uint8_t At(const SelectionPlane& plane, int x, int y) {
-        return plane.bytes[y * plane.passStride + x];
-    }
+    static uint8_t At(const SelectionPlane& plane, int x, int y) { return plane.bytes[y * plane.stride + x]; }
 };
 
 TEST(KeyTolerance, IsTheRangeFractionOfTheLargestDistance) {
@@ -45,7 +44,7 @@ TEST_F(SelectionBuild, KeyListHoldsTheEnabledColoursInOrder) {
     EXPECT_EQ(keys[1].range, 27904);
 }
 
-TEST_F(SelectionBuild, SelectsMatchingPixelsOfTheAreaAndReportsWhetherAnyMatched) {
+TEST_F(SelectionBuild, SelectsMatchingPixelsOfTheAreaAndFlagsTheirLines) {
     host::World world = MakeWorld(9, 7, PF_PixelFormat_ARGB32);
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 9; ++x)
@@ -68,17 +67,14 @@ TEST_F(SelectionBuild, SelectsMatchingPixelsOfTheAreaAndReportsWhetherAnyMatched
     EXPECT_EQ(plane.rowFlags[0], 0);
     EXPECT_EQ(plane.columnFlags[2], 1);
     EXPECT_EQ(plane.columnFlags[3], 0);
-    EXPECT_EQ(plane.anythingSelected, 1);
-    EXPECT_EQ(plane.fresh, 0);
-    EXPECT_EQ(plane.boundsRight, 0);
     EXPECT_EQ(plane.storage.use_count(), 1); // the pass's share has gone
 
     KeyList none;
     ASSERT_EQ(BuildSelectionPlane(plane, InData(), PF_Iterations_ONCE_PER_PROCESSOR, world.get(),
                                   PF_PixelFormat_ARGB32, area, none, 255),
               PF_Err_NONE);
-    EXPECT_EQ(plane.anythingSelected, 0);
     EXPECT_EQ(At(plane, 2, 1), 0);
+    EXPECT_EQ(plane.rowFlags[1], 0);
 }
 
 TEST_F(SelectionBuild, FullRangeSelectsEveryPixelAtEveryDepth) {
@@ -114,8 +110,7 @@ TEST_F(SelectionBuild, RefusesWhatItCannotTestAndKeepsThePlane) {
     host::World world = MakeWorld(4, 4, PF_PixelFormat_ARGB32);
     KeyList keys;
     AppendKey(keys, {255, 0, 0, 0}, 1.0);
-    SelectionPlane plane;
-    InitSelectionPlane(plane, 4, 4);
+    SelectionPlane plane = MakeSelectionPlane(4, 4);
     FillSelectionPlane(plane, 7);
     uint8_t* const before = plane.bytes;
     EXPECT_EQ(
@@ -149,7 +144,6 @@ TEST_F(SelectionBuild, EmptyAreaGivesAnEmptyPlane) {
         BuildSelectionPlane(plane, InData(), -1, world.get(), PF_PixelFormat_ARGB32, {2, 2, 2, 4}, keys, 255),
         PF_Err_NONE);
     EXPECT_EQ(plane.bytes, nullptr);
-    EXPECT_EQ(plane.anythingSelected, 0);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "filter/UiLanguage.h"
+#include "optiondlg/UiLanguage.h"
 
 #include <atomic>
 #include <cctype>
@@ -12,22 +12,6 @@ bool IsBlank(char c) {
 
 // 0 = not yet decided, 1 = Japanese, 2 = English: decided once per process.
 std::atomic<int> g_language{0};
-
-struct LocalizedEntry {
-    TextKind kind;
-    const char* japanese; // code page 932 bytes; null when there is none
-    const char* english;
-};
-
-// The Japanese texts are stored as code page 932 bytes, the encoding the host shows them in.
-constexpr LocalizedEntry kTexts[] = {
-    {TextKind::Name, nullptr, "Tovrin"},
-    {TextKind::Notice,
-     "\x90\x46\x82\xc5\x91\x49\x82\xf1\x82\xbe\x89\xe6\x91\x66\x82\xf0\x82\xda\x82\xa9\x82\xb5\x82\xdc\x82"
-     "\xb7"
-     "\x81\x42",
-     "Blurs the pixels chosen by colour."},
-};
 } // namespace
 
 unsigned int LanguageSwitchCode(const char* line) {
@@ -67,15 +51,4 @@ UiLanguageKind UiLanguage() {
         g_language.store(language, std::memory_order_relaxed);
     }
     return language == 1 ? UiLanguageKind::Japanese : UiLanguageKind::English;
-}
-
-const char* LocalizedText(TextKind kind) {
-    for (const LocalizedEntry& e : kTexts) {
-        if (e.kind != kind)
-            continue;
-        if (UiLanguage() == UiLanguageKind::Japanese && e.japanese)
-            return e.japanese;
-        return e.english ? e.english : "";
-    }
-    return "";
 }

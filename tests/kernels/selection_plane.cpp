@@ -1,9 +1,10 @@
-// The selection plane's storage and the operations that fill, invert and share it.
+// The selection plane's storage and layout, and the operations that fill, invert and share it.
 #include <gtest/gtest.h>
 
 #include <utility>
+#include <vector>
 
-#include "render/SelectionPlane.h"
+#include "kernels/SelectionPlane.h"
 #include "tests/support/EffectSuites.h"
 
 namespace {
@@ -11,58 +12,55 @@ namespace {
 using SelectionPlaneStorage = tovrin::test::EffectSuitesEnv;
 
 TEST_F(SelectionPlaneStorage, OneAllocationHoldsPlaneRowFlagsAndColumnFlags) {
-    SelectionPlane plane;
-    InitSelectionPlane(plane, 5, 3);
+    EXPECT_EQ(SelectionPlaneBytes(5, 3), 36); // 8 × (3 + 1) + 4
+    EXPECT_EQ(SelectionPlaneBytes(8, 8), 8 * 9 + 8);
+    EXPECT_EQ(SelectionPlaneBytes(1, 1), 4 * 2 + 4);
+    EXPECT_EQ(SelectionPlaneBytes(30000, 30000), 30000LL * 30001 + 30000) << "no 32-bit overflow";
+
+    const SelectionPlane plane = MakeSelectionPlane(5, 3);
     EXPECT_EQ(plane.stride, 8);
-    EXPECT_EQ(plane.passStride, 8);
-    EXPECT_EQ(plane.size, 36u); // 8 × (3 + 1) + 4
     EXPECT_EQ(plane.width, 5);
     EXPECT_EQ(plane.height, 3);
     EXPECT_EQ(plane.bytes, plane.storage.get());
     EXPECT_EQ(plane.rowFlags, plane.bytes + 24);
     EXPECT_EQ(plane.columnFlags, plane.bytes + 28);
-    EXPECT_EQ(plane.boundsLeft, 0);
-    EXPECT_EQ(plane.boundsTop, 0);
-    EXPECT_EQ(plane.boundsRight, 5);
-    EXPECT_EQ(plane.boundsBottom, 3);
-    EXPECT_EQ(plane.fresh, 1);
-    EXPECT_EQ(plane.anythingSelected, 1);
     // A fresh plane never hands unwritten bytes to a pass.
-    for (uint32_t i = 0; i < plane.size; ++i)
+    for (int i = 0; i < 36; ++i)
         EXPECT_EQ(plane.bytes[i], 0) << i;
+}
 
-    InitSelectionPlane(plane, 8, 8);
-    EXPECT_EQ(plane.size, 8u * 9 + 8);
-    InitSelectionPlane(plane, 1, 1);
-    EXPECT_EQ(plane.size, 4u * 2 + 4);
+TEST_F(SelectionPlaneStorage, APlaneOverTheCallersMemoryHasTheSameLayout) {
+    std::vector<uint8_t> memory(static_cast<std::size_t>(SelectionPlaneBytes(5, 3)));
+    const SelectionPlane plane = LayOutSelectionPlane(memory.data(), 5, 3);
+    EXPECT_FALSE(plane.storage);
+    EXPECT_EQ(plane.bytes, memory.data());
+    EXPECT_EQ(plane.stride, 8);
+    EXPECT_EQ(plane.rowFlags, memory.data() + 24);
+    EXPECT_EQ(plane.columnFlags, memory.data() + 28);
 }
 
 TEST_F(SelectionPlaneStorage, EmptySizeGivesEmptyStorage) {
     for (const auto& [w, h] : {std::pair{0, 4}, std::pair{4, 0}, std::pair{-2, 3}}) {
-        SelectionPlane plane;
-        InitSelectionPlane(plane, 3, 3);
-        InitSelectionPlane(plane, w, h); // and releases the storage it had
+        EXPECT_EQ(SelectionPlaneBytes(w, h), 0);
+        SelectionPlane plane = MakeSelectionPlane(3, 3);
+        plane = MakeSelectionPlane(w, h); // and releases the storage it had
         EXPECT_EQ(plane.bytes, nullptr);
         EXPECT_EQ(plane.rowFlags, nullptr);
         EXPECT_EQ(plane.columnFlags, nullptr);
         EXPECT_EQ(plane.width, 0);
         EXPECT_EQ(plane.height, 0);
-        EXPECT_EQ(plane.boundsRight, 0);
-        EXPECT_EQ(plane.fresh, 1);
-        EXPECT_EQ(plane.anythingSelected, 1);
         FillSelectionPlane(plane, 255);
         InvertSelectionPlane(plane, 255);
     }
 }
 
 TEST_F(SelectionPlaneStorage, CopiesShareTheStorageUntilTheLastGoes) {
-    SelectionPlane plane;
-    InitSelectionPlane(plane, 5, 3);
+    SelectionPlane plane = MakeSelectionPlane(5, 3);
     {
         SelectionPlane copy = plane;
         EXPECT_EQ(copy.bytes, plane.bytes);
         EXPECT_EQ(plane.storage.use_count(), 2);
-        InitSelectionPlane(plane, 2, 2);
+        plane = MakeSelectionPlane(2, 2);
         EXPECT_EQ(copy.storage.use_count(), 1);
         copy.bytes[0] = 9; // still valid memory
     }
@@ -70,8 +68,7 @@ TEST_F(SelectionPlaneStorage, CopiesShareTheStorageUntilTheLastGoes) {
 }
 
 TEST_F(SelectionPlaneStorage, FillSetsEveryByteAndFlag) {
-    SelectionPlane plane;
-    InitSelectionPlane(plane, 5, 3);
+    SelectionPlane plane = MakeSelectionPlane(5, 3);
     FillSelectionPlane(plane, 255);
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 5; ++x)
@@ -80,10 +77,6 @@ TEST_F(SelectionPlaneStorage, FillSetsEveryByteAndFlag) {
     }
     for (int x = 0; x < 5; ++x)
         EXPECT_EQ(plane.columnFlags[x], 1);
-    EXPECT_EQ(plane.boundsRight, 5);
-    EXPECT_EQ(plane.boundsBottom, 3);
-    EXPECT_EQ(plane.fresh, 0);
-    EXPECT_EQ(plane.anythingSelected, 0);
 
     FillSelectionPlane(plane, 0);
     for (int y = 0; y < 3; ++y) {
@@ -93,14 +86,10 @@ TEST_F(SelectionPlaneStorage, FillSetsEveryByteAndFlag) {
     }
     for (int x = 0; x < 5; ++x)
         EXPECT_EQ(plane.columnFlags[x], 0);
-    EXPECT_EQ(plane.boundsRight, 0);
-    EXPECT_EQ(plane.boundsBottom, 0);
 }
 
 TEST_F(SelectionPlaneStorage, InvertingAnEmptySelectionSelectsEverything) {
-    SelectionPlane plane;
-    InitSelectionPlane(plane, 5, 3);
-    FillSelectionPlane(plane, 0);
+    SelectionPlane plane = MakeSelectionPlane(5, 3);
     InvertSelectionPlane(plane, 255);
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 5; ++x)
@@ -109,19 +98,14 @@ TEST_F(SelectionPlaneStorage, InvertingAnEmptySelectionSelectsEverything) {
     }
     for (int x = 0; x < 5; ++x)
         EXPECT_EQ(plane.columnFlags[x], 1);
-    EXPECT_EQ(plane.fresh, 0);
-    EXPECT_EQ(plane.anythingSelected, 1);
 }
 
 TEST_F(SelectionPlaneStorage, InvertingFlagsOnlyTheNewlySelectedLines) {
-    SelectionPlane plane;
-    InitSelectionPlane(plane, 4, 3);
-    FillSelectionPlane(plane, 0);
+    SelectionPlane plane = MakeSelectionPlane(4, 3);
     // Everything selected except pixel (2, 1): afterwards only that pixel, its row and its column.
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x)
             plane.bytes[y * plane.stride + x] = (x == 2 && y == 1) ? 0 : 200;
-    plane.boundsRight = 7; // bounds are the fill's business, not the inversion's
     InvertSelectionPlane(plane, 99);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x)
@@ -132,7 +116,6 @@ TEST_F(SelectionPlaneStorage, InvertingFlagsOnlyTheNewlySelectedLines) {
         EXPECT_EQ(plane.rowFlags[y], rows[y]);
     for (int x = 0; x < 4; ++x)
         EXPECT_EQ(plane.columnFlags[x], columns[x]);
-    EXPECT_EQ(plane.boundsRight, 7);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The language switch on the host's command line.
 #include <gtest/gtest.h>
 
-#include "filter/UiLanguage.h"
+#include "optiondlg/UiLanguage.h"
 
 namespace {
 constexpr unsigned kJP = 0x4A50;

@@ -1,5 +1,6 @@
 #pragma once
-// The language of the effect's texts: a "-L" switch on the host's command line, else the code page.
+// The language of the effect's texts (the option dialog's and the About text's): a "-L" switch on the host's
+// command line, else the code page.
 
 enum class UiLanguageKind { Japanese, English };
 
@@ -8,7 +9,3 @@ UiLanguageKind UiLanguage();
 // The language code of a command line: the characters after "-L" (outside quotes), upper-cased and
 // shifted into 32 bits; 0 when there is none.
 unsigned int LanguageSwitchCode(const char* commandLine);
-
-// Texts of the effect by kind, each with a Japanese and an English version.
-enum class TextKind { Name, Notice };
-const char* LocalizedText(TextKind kind);

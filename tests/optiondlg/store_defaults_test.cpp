@@ -6,8 +6,10 @@
 #include <fstream>
 #include <string>
 
-#include "params/EffectParams.h"
+#include "optiondlg/StoreDefaults.h"
+#include "params/Controls.h"
 #include "params/ParamReading.h"
+#include "params/ParamsCommands.h"
 #include "params/StoredDefaults.h"
 #include "tests/params/CommaLocale.h"
 #include "tests/params/InnerFixture.h"
@@ -119,14 +121,14 @@ TEST_F(StoreDefaultsTest, NothingIsWrittenWithoutASectionOrAPlaceForTheFile) {
         PF_InData legacy = legacyInstance.MakeInData();
         legacy.version = PF_SpecVersion{12, 11};
         PF_OutData out{};
-        ASSERT_EQ(ParamsSetup(&legacy, &out, nullptr, nullptr), PF_Err_NONE);
+        ASSERT_EQ(ParamsSetup(&legacy, &out), PF_Err_NONE);
         EXPECT_STREQ(StoredDefaultsSection(), "");
         Store(CurrentParams());
         EXPECT_FALSE(std::filesystem::exists(path_));
 
         host::Instance currentInstance(Host());
         PF_InData current = currentInstance.MakeInData();
-        ASSERT_EQ(ParamsSetup(&current, &out, nullptr, nullptr), PF_Err_NONE);
+        ASSERT_EQ(ParamsSetup(&current, &out), PF_Err_NONE);
         EXPECT_STREQ(StoredDefaultsSection(), "Version=1.0");
     }
     path_ = (folder_ / "no-such-folder" / "Tovrin.ini").string();
@@ -136,32 +138,6 @@ TEST_F(StoreDefaultsTest, NothingIsWrittenWithoutASectionOrAPlaceForTheFile) {
     // Without a plug-in path from the host, the dialog's store writes nothing and fails quietly.
     ParamArray params = CurrentParams();
     StoreCurrentDefaults(InData(), params.pointers.data());
-}
-
-TEST(StoredDefaultsPathTest, OnlyTheExtensionOfTheLastComponentIsReplaced) {
-    struct Case {
-        const char* path;
-        const char* renamed;
-    } cases[] = {
-        {"C:\\Plug-ins\\Tovrin.aex", "C:\\Plug-ins\\Tovrin.ini"},
-        {"/usr/lib/tovrin/Tovrin.so", "/usr/lib/tovrin/Tovrin.ini"},
-        {"C:\\Plug.ins\\Tovrin", "C:\\Plug.ins\\Tovrin.ini"},
-        {"/opt/a.b/Tovrin", "/opt/a.b/Tovrin.ini"},
-        {"C:\\Plug-ins\\Tovrin.old.aex", "C:\\Plug-ins\\Tovrin.old.ini"},
-        {"C:\\Plug-ins\\Tovrin.my plugin", "C:\\Plug-ins\\Tovrin.my plugin.ini"},
-    };
-    for (const Case& c : cases) {
-        char path[AEFX_MAX_PATH];
-        std::strcpy(path, c.path);
-        EXPECT_TRUE(RenameExtension(path, sizeof path, ".ini"));
-        EXPECT_STREQ(path, c.renamed);
-    }
-    // A result that would not fit leaves the path alone and names no file: never the plug-in itself.
-    char path[AEFX_MAX_PATH];
-    std::string tooLong(AEFX_MAX_PATH - 3, 'x');
-    std::strcpy(path, tooLong.c_str());
-    EXPECT_FALSE(RenameExtension(path, sizeof path, ".ini"));
-    EXPECT_EQ(std::string(path), tooLong);
 }
 
 } // namespace

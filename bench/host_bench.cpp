@@ -31,17 +31,19 @@ Served& Ensure(bool strict) {
     return *gServed;
 }
 
+// A different colour every call, differently on every thread.
+PF_Pixel NextColour(unsigned& n) {
+    ++n;
+    return PF_Pixel{255, A_u_char(n), A_u_char(n >> 8), A_u_char(n >> 3)};
+}
+
 void ColourCallback(benchmark::State& state) {
     if (state.thread_index() == 0)
         Ensure(false); // the loop starts on every thread only after this
-    PF_Pixel p{255, 0, 0, 0};
     PF_Fixed hls[3];
     unsigned n = unsigned(state.thread_index()) * 7919u;
     for (auto _ : state) {
-        p.red = A_u_char(n);
-        p.green = A_u_char(n >> 8);
-        p.blue = A_u_char(n >> 3);
-        ++n;
+        PF_Pixel p = NextColour(n);
         benchmark::DoNotOptimize(gServed->in.utils->colorCB.RGBtoHLS(gServed->in.effect_ref, &p, hls));
     }
     state.SetItemsProcessed(state.iterations());
@@ -50,15 +52,10 @@ BENCHMARK(ColourCallback)->Threads(1)->Threads(2)->UseRealTime();
 
 // The conversion alone, without the callback: what the machine gives two threads.
 void ColourConversion(benchmark::State& state) {
-    PF_Pixel p{255, 0, 0, 0};
     PF_Fixed hls[3];
     unsigned n = unsigned(state.thread_index()) * 7919u;
     for (auto _ : state) {
-        p.red = A_u_char(n);
-        p.green = A_u_char(n >> 8);
-        p.blue = A_u_char(n >> 3);
-        ++n;
-        host::RGBtoHLS(p, hls);
+        host::RGBtoHLS(NextColour(n), hls);
         benchmark::DoNotOptimize(hls);
     }
     state.SetItemsProcessed(state.iterations());

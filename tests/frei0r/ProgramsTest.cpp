@@ -1,6 +1,6 @@
 // The module in the real applications: a 10-frame clip through ffmpeg's frei0r filter (positional
-// filter_params) and through melt (properties by the controls' names) gives, frame by frame, the bytes
-// `tovrin render` gives for the same frames with the same settings.
+// filter_params), through melt's command line and through an MLT project (properties by the controls'
+// names) gives, frame by frame, the bytes `tovrin render` gives for the same frames with the same settings.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -197,6 +197,24 @@ TEST_F(Programs, FfmpegAndMeltRenderTheBytesTheToolRenders) {
         Run(melt, meltArgs);
         ExpectFramesEqual(std::string(c.name) + "-melt%02d.png", std::string(c.name) + "-tool%02d.png",
                           "melt");
+
+        // An MLT project, as the editors save one: every control by its name.
+        fs::path project = dir / (std::string(c.name) + ".mlt");
+        {
+            std::ofstream xml(project);
+            xml << "<mlt>\n  <producer id=\"clip\">\n    <property name=\"resource\">"
+                << (dir / "clip.mov").string()
+                << "</property>\n    <filter>\n      <property "
+                   "name=\"mlt_service\">frei0r.tovrin</property>\n";
+            for (const Setting& s : c.settings)
+                xml << "      <property name=\"" << s.name << "\">" << s.melt << "</property>\n";
+            xml << "    </filter>\n  </producer>\n</mlt>\n";
+        }
+        Run(melt, {"-silent", "-quiet", project.string(), "-consumer",
+                   "avformat:" + (dir / (std::string(c.name) + "-project%02d.png")).string(), "vcodec=png",
+                   "pix_fmt=rgba"});
+        ExpectFramesEqual(std::string(c.name) + "-project%02d.png", std::string(c.name) + "-tool%02d.png",
+                          "melt project");
     }
 }
 

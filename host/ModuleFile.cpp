@@ -151,6 +151,16 @@ std::string PeProblem(std::uint64_t fileSize, const ReadAt& read) {
         if (raw != 0 && at + raw > fileSize)
             return CutShort("sections", at + raw, fileSize);
     }
+    // A symbol table (the linkers of this build keep one) ends the file: its string table's size follows it.
+    std::uint64_t symbols = coff.U32(12), count = coff.U32(16);
+    if (symbols != 0) {
+        end = symbols + count * 18;
+        if (end + 4 > fileSize)
+            return CutShort("symbol table", end + 4, fileSize);
+        end += Fields{read(end, 4)}.U32(0);
+        if (end > fileSize)
+            return CutShort("symbol names", end, fileSize);
+    }
     return "";
 }
 

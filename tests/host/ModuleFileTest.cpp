@@ -165,6 +165,15 @@ TEST(PeHeaders, MachineKindAndSectionsAreChecked) {
     EXPECT_NE(changed(0x3C, 5000, 4).find("cut short"), std::string::npos);
     std::vector<std::uint8_t> cut(pe.begin(), pe.begin() + 1000);
     EXPECT_NE(problem(cut).find("sections reach byte 1024 but the file holds 1000"), std::string::npos);
+    // A symbol table of 2 entries and 10 bytes of names after the sections, then the same cut in its names.
+    std::vector<std::uint8_t> symbols = pe;
+    Put(symbols, 64 + 4 + 8, 1024, 4);
+    Put(symbols, 64 + 4 + 12, 2, 4);
+    Put(symbols, 1024 + 36, 10, 4);
+    symbols.resize(1024 + 36 + 10);
+    EXPECT_EQ(problem(symbols), "");
+    symbols.pop_back();
+    EXPECT_NE(problem(symbols).find("symbol names reach byte 1070"), std::string::npos);
     EXPECT_NE(problem(std::vector<std::uint8_t>(pe.begin(), pe.begin() + 40)).find("cut short"),
               std::string::npos);
 }

@@ -140,7 +140,7 @@ std::unique_ptr<host::Instance> Engine::NewInstance(std::string* why) {
         *why = problem_;
         return nullptr;
     }
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(commands_);
     auto instance = std::make_unique<host::Instance>(*host_, plugin_);
     instance->ShareGlobalSetup(*global_);
     PF_Err err = instance->ParamsSetup();
@@ -159,7 +159,7 @@ std::unique_ptr<host::Instance> Engine::NewInstance(std::string* why) {
 void Engine::EndInstance(std::unique_ptr<host::Instance> instance) {
     if (!instance)
         return;
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(commands_);
     instance->SequenceSetdown();
     instance.reset();
 }

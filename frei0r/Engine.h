@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -43,12 +44,15 @@ public:
     host::Host& Host() { return *host_; }
     // Whether the effect renders through SmartFX (pre-render and render) rather than the classic command.
     bool Smart() const { return smart_; }
+    // Held by a render: renders of different instances run together, but not while an instance is set up
+    // or set down (parameter setup registers the effect's shared parameter definitions anew).
+    std::shared_lock<std::shared_mutex> RenderLock() { return std::shared_lock(commands_); }
 
 private:
     Engine();
     void Load();
 
-    std::mutex mutex_; // commands other than renders: the effect's setups share its parameter definitions
+    std::shared_mutex commands_; // setups exclusively, renders shared
     std::string problem_;
     std::unique_ptr<host::Host> host_;
     std::shared_ptr<host::Plugin> plugin_;

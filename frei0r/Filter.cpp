@@ -92,6 +92,7 @@ void Filter::Update(const std::uint32_t* in, std::uint32_t* out) {
         const std::vector<Control>& controls = engine_->Controls();
         for (std::size_t k = 0; k < controls.size(); ++k)
             instance_->MutableParam(controls[k].index).u = values_[k];
+        auto lock = engine_->RenderLock();
         err = engine_->Smart() ? instance_->SmartRenderFrame(*input_, *output_)
                                : instance_->Render(*input_, *output_);
         if (err)

@@ -184,9 +184,23 @@ TEST_F(Module, InstancesUpdatedOnSeveralThreadsAtOnceRenderAsTheyDoAlone) {
                 for (std::size_t f = 0; f < jobs[k].frames.size(); ++f)
                     mismatches[k] += Render(jobs[k].fx, jobs[k].frames[f]) != jobs[k].expected[f];
         });
+    // Meanwhile instances come and go on another thread.
+    const Frame churnIn = MakeFrame(20, 10, 9);
+    f0r_instance_t first = M().construct(20, 10);
+    const Frame churnOut = Render(first, churnIn);
+    M().destruct(first);
+    int churnMismatches = 0;
+    threads.emplace_back([&] {
+        for (int k = 0; k < 6; ++k) {
+            f0r_instance_t fx = M().construct(20, 10);
+            churnMismatches += Render(fx, churnIn) != churnOut;
+            M().destruct(fx);
+        }
+    });
     for (auto& t : threads)
         t.join();
     EXPECT_EQ(mismatches, std::vector<int>(jobs.size(), 0));
+    EXPECT_EQ(churnMismatches, 0);
     for (Job& j : jobs)
         M().destruct(j.fx);
 }

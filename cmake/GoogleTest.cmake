@@ -32,8 +32,9 @@ function(tovrin_add_test name)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    # The tool runs its host strictly under test, as the tests' own hosts do.
     set_tests_properties(${name} PROPERTIES ENVIRONMENT
-        "TOVRIN_PLUGIN=$<TARGET_FILE:Tovrin>;WINEDEBUG=-all;TOVRIN_DIALOG_INPUT=${CMAKE_BINARY_DIR}/no-dialog-input")
+        "TOVRIN_PLUGIN=$<TARGET_FILE:Tovrin>;WINEDEBUG=-all;TOVRIN_DIALOG_INPUT=${CMAKE_BINARY_DIR}/no-dialog-input;TOVRIN_HOST_STRICT=1")
     if(T_PLUGIN)
         # Tests that load the plug-in file as a host does.
         add_dependencies(${name} Tovrin)

@@ -36,6 +36,8 @@ const char* FaultName(Fault f) {
         return "progress";
     case Fault::UpdateParamUI:
         return "PF_UpdateParamUI";
+    case Fault::HostMemory:
+        return "host memory";
     case Fault::Count:
         break;
     }
@@ -48,6 +50,7 @@ PF_Err DefaultFaultCode(Fault f) {
     case Fault::LockHandle:
     case Fault::NewWorld:
     case Fault::AddParam:
+    case Fault::HostMemory:
         return PF_Err_OUT_OF_MEMORY;
     case Fault::Progress:
         return PF_Interrupt_CANCEL;
@@ -56,9 +59,19 @@ PF_Err DefaultFaultCode(Fault f) {
     }
 }
 
+std::size_t FaultPlan::ThisThreadShard() {
+    static std::atomic<std::size_t> next{0};
+    thread_local const std::size_t shard = next.fetch_add(1, std::memory_order_relaxed) % kShards;
+    return shard;
+}
+
 void FaultPlan::Inject(Fault f, int nth, PF_Err code, bool sticky) {
     std::lock_guard lock(mutex_);
-    triggers_[static_cast<std::size_t>(f)] = Trigger{nth, 0, code, sticky};
+    auto i = static_cast<std::size_t>(f);
+    triggers_[i] = Trigger{nth, 0, code, sticky};
+    for (Shard& s : shards_)
+        s.uses[i].store(0, std::memory_order_relaxed);
+    armed_[i].store(nth > 0, std::memory_order_release);
 }
 
 void FaultPlan::RefuseSuite(const std::string& name, A_long version) {
@@ -74,12 +87,21 @@ void FaultPlan::AllowSuite(const std::string& name, A_long version) {
 void FaultPlan::Clear() {
     std::lock_guard lock(mutex_);
     triggers_ = {};
+    for (std::size_t i = 0; i < kFaults; ++i) {
+        armed_[i].store(false, std::memory_order_release);
+        for (Shard& s : shards_)
+            s.uses[i].store(0, std::memory_order_relaxed);
+    }
     refusedSuites_.clear();
 }
 
 PF_Err FaultPlan::Hit(Fault f) {
+    auto i = static_cast<std::size_t>(f);
+    shards_[ThisThreadShard()].uses[i].fetch_add(1, std::memory_order_relaxed);
+    if (!armed_[i].load(std::memory_order_acquire))
+        return 0;
     std::lock_guard lock(mutex_);
-    Trigger& t = triggers_[static_cast<std::size_t>(f)];
+    Trigger& t = triggers_[i];
     ++t.uses;
     if (t.nth > 0 && (t.uses == t.nth || (t.sticky && t.uses > t.nth))) {
         ++delivered_;
@@ -94,8 +116,11 @@ bool FaultPlan::SuiteRefused(const char* name, A_long version) const {
 }
 
 int FaultPlan::Uses(Fault f) const {
-    std::lock_guard lock(mutex_);
-    return triggers_[static_cast<std::size_t>(f)].uses;
+    auto i = static_cast<std::size_t>(f);
+    int uses = 0;
+    for (const Shard& s : shards_)
+        uses += s.uses[i].load(std::memory_order_relaxed);
+    return uses;
 }
 
 int FaultPlan::Delivered() const {

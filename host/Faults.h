@@ -1,6 +1,7 @@
 #pragma once
 // Fault injection: make the n-th use of a host service fail, to test the plug-in's error paths.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <set>
@@ -28,6 +29,7 @@ enum class Fault : int {
     IterateGeneric,      // iterate_generic (the function is never called)
     Progress,            // inter.progress answers PF_Interrupt_CANCEL
     UpdateParamUI,       // PF_UpdateParamUI
+    HostMemory,          // the host's own memory (blocks of handles and worlds, the input snapshot) runs out
     Count
 };
 
@@ -35,6 +37,8 @@ const char* FaultName(Fault f);
 // The code a failing service returns unless the test names another.
 PF_Err DefaultFaultCode(Fault f);
 
+// Counting a use takes no lock while no failure is armed for that service, so that services called from
+// every thread of a pass (the colour callback, say) do not serialise the threads.
 class FaultPlan {
 public:
     // The n-th use (1-based, counted from now) fails; with `sticky`, every later use fails too.
@@ -54,14 +58,24 @@ public:
     int Delivered() const;
 
 private:
+    static constexpr std::size_t kFaults = static_cast<std::size_t>(Fault::Count);
+    static constexpr std::size_t kShards = 16;
     struct Trigger {
         int nth = 0;
         int uses = 0;
         PF_Err code = 0;
         bool sticky = false;
     };
+    // Uses counted per thread shard, one cache line each, summed when asked.
+    struct alignas(64) Shard {
+        std::array<std::atomic<int>, kFaults> uses{};
+    };
+    static std::size_t ThisThreadShard();
+
     mutable std::mutex mutex_;
-    std::array<Trigger, static_cast<std::size_t>(Fault::Count)> triggers_{};
+    std::array<Trigger, kFaults> triggers_{};
+    std::array<std::atomic<bool>, kFaults> armed_{};
+    std::array<Shard, kShards> shards_{};
     std::set<std::pair<std::string, A_long>> refusedSuites_;
     int delivered_ = 0;
 };

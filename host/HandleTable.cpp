@@ -13,18 +13,26 @@ HandleTable::~HandleTable() {
     DisposeAll();
 }
 
-std::unique_ptr<std::uint8_t[]> HandleTable::MakeBlock(std::size_t size, std::uint8_t*& data) const {
+PoolBlock HandleTable::MakeBlock(std::size_t size, std::uint8_t*& data, bool& guarded) const {
+    guarded = settings_.strict;
+    if (!guarded) {
+        PoolBlock block(pool_, size, size >= kPoolFrom);
+        data = block.get();
+        return block;
+    }
     // Guard bytes on both sides catch writes past the handle; fresh bytes carry the poison value so that
     // reading memory the plug-in never wrote shows.
-    auto block = std::make_unique<std::uint8_t[]>(size + 2 * kGuard);
+    PoolBlock block(pool_, size + 2 * kGuard, false);
     std::memset(block.get(), kGuardByte, kGuard);
-    std::memset(block.get() + kGuard, poison_, size);
+    std::memset(block.get() + kGuard, settings_.poisonByte, size);
     std::memset(block.get() + kGuard + size, kGuardByte, kGuard);
     data = block.get() + kGuard;
     return block;
 }
 
 void HandleTable::CheckGuards(const Record& r, const char* when) const {
+    if (!r.guarded)
+        return;
     const std::uint8_t* base = r.block.get();
     for (std::size_t i = 0; i < kGuard; ++i) {
         if (base[i] != kGuardByte || base[kGuard + r.size + i] != kGuardByte) {
@@ -51,13 +59,14 @@ HandleTable::Record* HandleTable::Find(PF_Handle h, const char* operation) const
 PF_Handle HandleTable::New(std::size_t size) {
     auto r = std::make_unique<Record>();
     std::uint8_t* data = nullptr;
-    r->block = MakeBlock(size, data);
+    r->block = MakeBlock(size, data, r->guarded);
     r->data = data;
     r->size = size;
-    std::lock_guard lock(mutex_);
-    r->serial = ++stats_.created;
     PF_Handle h = &r->data;
-    records_.emplace(h, std::move(r));
+    std::lock_guard lock(mutex_);
+    r->serial = stats_.created + 1;
+    records_.emplace(h, std::move(r)); // may throw: nothing is counted yet
+    ++stats_.created;
     ++stats_.live;
     stats_.liveBytes += size;
     if (stats_.liveBytes > stats_.peakBytes)
@@ -111,12 +120,14 @@ bool HandleTable::Resize(std::size_t size, PF_Handle h) {
         return false;
     CheckGuards(*r, "at resize");
     std::uint8_t* data = nullptr;
-    auto block = MakeBlock(size, data);
+    bool guarded = false;
+    PoolBlock block = MakeBlock(size, data, guarded);
     std::memcpy(data, r->data, std::min(size, r->size));
     stats_.liveBytes = stats_.liveBytes - r->size + size;
     if (stats_.liveBytes > stats_.peakBytes)
         stats_.peakBytes = stats_.liveBytes;
     r->block = std::move(block);
+    r->guarded = guarded;
     r->data = data;
     r->size = size;
     return true;

@@ -12,8 +12,9 @@ std::atomic<Host*> gCurrent{nullptr};
 }
 
 Host::Impl::Impl(Host& self, Settings s)
-    : self(self), settings(s), handles(settings.poisonByte, [this](const std::string& w) { Violation(w); }),
-      worlds(settings.poisonByte, settings.rowPaddingBytes, [this](const std::string& w) { Violation(w); }) {
+    : self(self), settings(s), memory([this] { ChargeHostMemory(); }),
+      handles(settings, memory, [this](const std::string& w) { Violation(w); }),
+      worlds(settings, memory, [this](const std::string& w) { Violation(w); }) {
     FillBasicSuite(basic);
     FillUtilCallbacks(utils);
     FillInteractCallbacks(inter);
@@ -42,6 +43,15 @@ void Host::Impl::Violation(const std::string& what) {
         call(what);
 }
 
+void Host::Impl::ChargeHostMemory() {
+    if (faults.Hit(Fault::HostMemory))
+        throw std::bad_alloc();
+}
+
+void ReportHostFailure(const char* callback, const char* what) noexcept {
+    std::fprintf(stderr, "embedded host: %s failed inside the host: %s\n", callback, what);
+}
+
 Host::Impl* CurrentHost(const char* callback) {
     Host* h = gCurrent.load();
     if (!h) {
@@ -51,11 +61,33 @@ Host::Impl* CurrentHost(const char* callback) {
     return &h->impl();
 }
 
+namespace {
+// Changes whenever an instance or a host comes or goes, so that a reference a thread found valid once is
+// taken on trust only while nothing changed.
+std::atomic<std::uint64_t> gGeneration{1};
+
+struct KnownReference {
+    const Host::Impl* host = nullptr;
+    const void* context = nullptr;
+    std::uint64_t generation = 0;
+};
+thread_local KnownReference tKnown;
+} // namespace
+
+void InstancesChanged() {
+    gGeneration.fetch_add(1, std::memory_order_acq_rel);
+}
+
 Instance* InstanceOf(PF_ProgPtr effect_ref, const char* callback) {
     Host::Impl* h = CurrentHost(callback);
     if (!h)
         return nullptr;
     auto* c = reinterpret_cast<EffectContext*>(effect_ref);
+    // Callbacks called from every thread of a pass (the colour conversion) check a reference this thread
+    // has seen before without taking the host's lock.
+    std::uint64_t generation = gGeneration.load(std::memory_order_acquire);
+    if (c && tKnown.host == h && tKnown.context == c && tKnown.generation == generation)
+        return c->instance;
     bool known = false;
     if (c) {
         std::lock_guard lock(h->mutex);
@@ -67,6 +99,7 @@ Instance* InstanceOf(PF_ProgPtr effect_ref, const char* callback) {
         h->Violation(std::string(callback) + " with an effect reference the host did not give");
         return nullptr;
     }
+    tKnown = KnownReference{h, c, generation};
     return c->instance;
 }
 
@@ -75,6 +108,7 @@ Host::Host(Settings settings) {
     Host* expected = nullptr;
     if (!gCurrent.compare_exchange_strong(expected, this))
         throw HostError("another embedded host exists; only one can serve the callbacks at a time");
+    InstancesChanged();
 }
 
 Host::~Host() {
@@ -87,6 +121,7 @@ Host::~Host() {
         impl_->pool.reset();
     }
     gCurrent.store(nullptr);
+    InstancesChanged();
 }
 
 Host* Host::Current() {
@@ -117,6 +152,12 @@ HandleStats Host::Handles() const {
 }
 WorldStats Host::Worlds() const {
     return impl_->worlds.Stats();
+}
+PoolStats Host::Pool() const {
+    return impl_->memory.Stats();
+}
+void Host::TrimPool() {
+    impl_->memory.Trim();
 }
 
 std::vector<SuiteUse> Host::Suites() const {

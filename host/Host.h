@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/BlockPool.h"
 #include "host/Faults.h"
 #include "host/HandleTable.h"
 #include "host/Settings.h"
@@ -45,6 +46,9 @@ public:
     // Accounting.
     HandleStats Handles() const;
     WorldStats Worlds() const;
+    // The pool of a production host's world and large-handle blocks; TrimPool frees what waits in it.
+    PoolStats Pool() const;
+    void TrimPool();
     std::vector<SuiteUse> Suites() const;
     long SuitesHeld() const; // acquisitions not yet released, all suites together
     // What the plug-in still holds (handles, worlds, suites), one line each; empty when nothing.

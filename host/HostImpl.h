@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -15,6 +16,7 @@
 #include "host/Instance.h"
 #include "host/WorkerPool.h"
 #include "sdk/AE_EffectSuites.h"
+#include "sdk/SPBasic.h"
 
 namespace host {
 
@@ -36,6 +38,7 @@ struct Host::Impl {
     Host& self;
     Settings settings;
     FaultPlan faults;
+    BlockPool memory; // before the tables whose blocks it holds, so that it goes after them
     HandleTable handles;
     WorldStore worlds;
 
@@ -55,12 +58,50 @@ struct Host::Impl {
     PF_InteractCallbacks inter{};
 
     void Violation(const std::string& what);
+    // Called before the host takes memory of its own (blocks, the input snapshot): throws std::bad_alloc
+    // when the fault plan says the host's memory has run out.
+    void ChargeHostMemory();
 };
+
+// A failure of the host itself inside a callback: printed as the host's, never blamed on the plug-in.
+void ReportHostFailure(const char* callback, const char* what) noexcept;
+
+// The body of a callback runs inside one of these, so that the host's own failures stop at the callback's
+// boundary and no exception crosses the plug-in: running out of memory answers `outOfMemory`, any other
+// failure `failed` (and is printed as the host's).
+template <class R, class F>
+R AtBoundary(const char* callback, R outOfMemory, R failed, F&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return outOfMemory;
+    } catch (const std::exception& e) {
+        ReportHostFailure(callback, e.what());
+    } catch (...) {
+        ReportHostFailure(callback, "an unknown exception");
+    }
+    return failed;
+}
+// Callbacks answering a PF_Err, a basic-suite SPErr, or a value (null, 0) for any failure.
+template <class F>
+PF_Err Guarded(const char* callback, F&& body) noexcept {
+    return AtBoundary<PF_Err>(callback, PF_Err_OUT_OF_MEMORY, PF_Err_INTERNAL_STRUCT_DAMAGED, body);
+}
+template <class F>
+SPErr GuardedSP(const char* callback, F&& body) noexcept {
+    return AtBoundary<SPErr>(callback, kSPOutOfMemoryError, kSPBadParameterError, body);
+}
+template <class R, class F>
+R GuardedValue(const char* callback, R onFailure, F&& body) noexcept {
+    return AtBoundary<R>(callback, onFailure, onFailure, body);
+}
 
 // The host serving callbacks now; reports and returns null when there is none.
 Host::Impl* CurrentHost(const char* callback);
 // The instance behind an effect reference; reports a violation and returns null for a bad reference.
 Instance* InstanceOf(PF_ProgPtr effect_ref, const char* callback);
+// Called whenever an instance or a host is made or goes (InstanceOf trusts what it checked only until then).
+void InstancesChanged();
 
 // The tables every host hands out (filled once; their functions find the current host).
 void FillUtilCallbacks(PF_UtilCallbacks& utils);

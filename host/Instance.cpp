@@ -146,12 +146,14 @@ Instance::Instance(Host& host, std::shared_ptr<Plugin> plugin)
     impl_->params.push_back(std::move(layer));
     std::lock_guard lock(host_.impl().mutex);
     host_.impl().instances.insert(this);
+    InstancesChanged();
 }
 
 Instance::~Instance() {
     ReleasePreRenderData();
     std::lock_guard lock(host_.impl().mutex);
     host_.impl().instances.erase(this);
+    InstancesChanged();
 }
 
 PF_ProgPtr Instance::EffectRef() const {

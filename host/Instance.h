@@ -67,6 +67,9 @@ public:
     PF_Err QueryDynamicFlags();
     // Global setup, parameter setup and sequence setup, stopping at the first failure.
     PF_Err Apply();
+    // Another instance of the same effect, whose global setup this instance shares (a host sends global
+    // setup once per effect, not per applied instance): its global data is given to this one's commands.
+    void ShareGlobalSetup(const Instance& setUp) { globalData_ = setUp.globalData_; }
 
     // Classic render of `input` into `output` (poisoned first unless the settings say otherwise).
     PF_Err Render(World& input, World& output);

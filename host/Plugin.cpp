@@ -1,6 +1,7 @@
 #include "host/Plugin.h"
 
 #include "host/HostError.h"
+#include "host/ModuleFile.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -56,6 +57,10 @@ std::vector<std::uint8_t> Plugin::ReadPiPLBytes(void* module) {
 std::shared_ptr<Plugin> Plugin::Load(const std::filesystem::path& file) {
     std::shared_ptr<Plugin> plugin(new Plugin);
     plugin->file_ = std::filesystem::absolute(file);
+    // The loader trusts the file's headers; a file cut short would crash it rather than fail.
+    std::string problem = ModuleFileProblem(plugin->file_);
+    if (!problem.empty())
+        throw HostError(Describe(file) + " " + problem);
 #if defined(_WIN32)
     plugin->module_ = LoadLibraryW(plugin->file_.wstring().c_str());
     if (!plugin->module_)

@@ -13,8 +13,9 @@ namespace host {
 
 class Plugin {
 public:
-    // Loads the file (dlopen / LoadLibraryW), reads and parses its PiPL and finds the entry point the PiPL
-    // names. Throws HostError with the reason when any step fails or the PiPL is not an effect's.
+    // Checks the file's headers (ModuleFile.h), loads it (dlopen / LoadLibraryW), reads and parses its PiPL
+    // and finds the entry point the PiPL names. Throws HostError with the reason when any step fails or the
+    // PiPL is not an effect's.
     static std::shared_ptr<Plugin> Load(const std::filesystem::path& file);
     // An entry point of the calling program. `file` is what get_platform_data reports as the plug-in's
     // path (tests of stored defaults put it in a folder of their own).

@@ -11,40 +11,44 @@ namespace {
 // ---- Basic suite ----------------------------------------------------------------------------------------
 
 SPErr AcquireSuite(const char* name, int32 version, const void** suite) {
-    Host::Impl* h = CurrentHost("AcquireSuite");
-    if (!h || !name || !suite)
-        return kSPBadParameterError;
-    *suite = nullptr;
-    if (h->faults.SuiteRefused(name, version))
-        return kSPSuiteNotFoundError;
-    const void* served = ServedSuite(name, version);
-    if (!served)
-        return kSPSuiteNotFoundError;
-    std::lock_guard lock(h->mutex);
-    SuiteUse& use = h->suites[{name, version}];
-    use.name = name;
-    use.version = version;
-    ++use.acquired;
-    ++use.total;
-    *suite = served;
-    return kSPNoError;
+    return GuardedSP("AcquireSuite", [&]() -> SPErr {
+        Host::Impl* h = CurrentHost("AcquireSuite");
+        if (!h || !name || !suite)
+            return kSPBadParameterError;
+        *suite = nullptr;
+        if (h->faults.SuiteRefused(name, version))
+            return kSPSuiteNotFoundError;
+        const void* served = ServedSuite(name, version);
+        if (!served)
+            return kSPSuiteNotFoundError;
+        std::lock_guard lock(h->mutex);
+        SuiteUse& use = h->suites[{name, version}];
+        use.name = name;
+        use.version = version;
+        ++use.acquired;
+        ++use.total;
+        *suite = served;
+        return kSPNoError;
+    });
 }
 
 SPErr ReleaseSuite(const char* name, int32 version) {
-    Host::Impl* h = CurrentHost("ReleaseSuite");
-    if (!h || !name)
-        return kSPBadParameterError;
-    {
-        std::lock_guard lock(h->mutex);
-        auto it = h->suites.find({name, version});
-        if (it != h->suites.end() && it->second.acquired > 0) {
-            --it->second.acquired;
-            return kSPNoError;
+    return GuardedSP("ReleaseSuite", [&]() -> SPErr {
+        Host::Impl* h = CurrentHost("ReleaseSuite");
+        if (!h || !name)
+            return kSPBadParameterError;
+        {
+            std::lock_guard lock(h->mutex);
+            auto it = h->suites.find({name, version});
+            if (it != h->suites.end() && it->second.acquired > 0) {
+                --it->second.acquired;
+                return kSPNoError;
+            }
         }
-    }
-    h->Violation("ReleaseSuite(\"" + std::string(name) + "\", " + std::to_string(version) +
-                 ") without a matching acquisition");
-    return kSPBadParameterError;
+        h->Violation("ReleaseSuite(\"" + std::string(name) + "\", " + std::to_string(version) +
+                     ") without a matching acquisition");
+        return kSPBadParameterError;
+    });
 }
 
 SPBoolean IsEqual(const char* a, const char* b) {
@@ -52,48 +56,68 @@ SPBoolean IsEqual(const char* a, const char* b) {
 }
 
 SPErr AllocateBlock(size_t size, void** block) {
-    Host::Impl* h = CurrentHost("AllocateBlock");
-    if (!h || !block)
-        return kSPBadParameterError;
-    *block = std::malloc(size ? size : 1);
-    if (!*block)
-        return kSPOutOfMemoryError;
-    std::lock_guard lock(h->mutex);
-    h->blocks[*block] = size;
-    return kSPNoError;
+    return GuardedSP("AllocateBlock", [&]() -> SPErr {
+        Host::Impl* h = CurrentHost("AllocateBlock");
+        if (!h || !block)
+            return kSPBadParameterError;
+        *block = nullptr;
+        h->ChargeHostMemory();
+        void* p = std::malloc(size ? size : 1);
+        if (!p)
+            return kSPOutOfMemoryError;
+        try {
+            std::lock_guard lock(h->mutex);
+            h->blocks[p] = size;
+        } catch (...) {
+            std::free(p);
+            throw;
+        }
+        *block = p;
+        return kSPNoError;
+    });
 }
 
 SPErr FreeBlock(void* block) {
-    Host::Impl* h = CurrentHost("FreeBlock");
-    if (!h)
-        return kSPBadParameterError;
-    bool known;
-    {
-        std::lock_guard lock(h->mutex);
-        known = h->blocks.erase(block) != 0;
-    }
-    if (!known) {
-        h->Violation("FreeBlock of a block the host did not allocate");
-        return kSPBadParameterError;
-    }
-    std::free(block);
-    return kSPNoError;
+    return GuardedSP("FreeBlock", [&]() -> SPErr {
+        Host::Impl* h = CurrentHost("FreeBlock");
+        if (!h)
+            return kSPBadParameterError;
+        bool known;
+        {
+            std::lock_guard lock(h->mutex);
+            known = h->blocks.erase(block) != 0;
+        }
+        if (!known) {
+            h->Violation("FreeBlock of a block the host did not allocate");
+            return kSPBadParameterError;
+        }
+        std::free(block);
+        return kSPNoError;
+    });
 }
 
 SPErr ReallocateBlock(void* block, size_t size, void** newBlock) {
-    Host::Impl* h = CurrentHost("ReallocateBlock");
-    if (!h || !newBlock)
-        return kSPBadParameterError;
-    std::lock_guard lock(h->mutex);
-    if (block && h->blocks.count(block) == 0)
-        return kSPBadParameterError;
-    void* p = std::realloc(block, size ? size : 1);
-    if (!p)
-        return kSPOutOfMemoryError;
-    h->blocks.erase(block);
-    h->blocks[p] = size;
-    *newBlock = p;
-    return kSPNoError;
+    if (!block)
+        return AllocateBlock(size, newBlock);
+    return GuardedSP("ReallocateBlock", [&]() -> SPErr {
+        Host::Impl* h = CurrentHost("ReallocateBlock");
+        if (!h || !newBlock)
+            return kSPBadParameterError;
+        h->ChargeHostMemory();
+        std::lock_guard lock(h->mutex);
+        // The block's record moves with it, so that recording the new address cannot fail after realloc.
+        auto record = h->blocks.extract(block);
+        if (!record)
+            return kSPBadParameterError;
+        void* p = std::realloc(block, size ? size : 1);
+        if (p) {
+            record.key() = p;
+            record.mapped() = size;
+            *newBlock = p;
+        }
+        h->blocks.insert(std::move(record));
+        return p ? kSPNoError : kSPOutOfMemoryError;
+    });
 }
 
 SPErr Undefined() {
@@ -105,66 +129,78 @@ SPErr Undefined() {
 
 PF_Err NewWorldV2(PF_ProgPtr effect_ref, A_long width, A_long height, PF_Boolean clear, PF_PixelFormat format,
                   PF_EffectWorld* world) {
-    if (!InstanceOf(effect_ref, "PF_NewWorld"))
-        return PF_Err_BAD_CALLBACK_PARAM;
-    Host::Impl* h = CurrentHost("PF_NewWorld");
-    if (PF_Err err = h->faults.Hit(Fault::NewWorld)) {
-        h->worlds.CountRefusal();
-        return err;
-    }
-    if (PixelSize(format) == 0)
-        return PF_Err_UNRECOGNIZED_PARAM_TYPE;
-    return h->worlds.Create(width, height, format, clear != 0, false, world);
+    return Guarded("PF_NewWorld", [&]() -> PF_Err {
+        if (!InstanceOf(effect_ref, "PF_NewWorld"))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        Host::Impl* h = CurrentHost("PF_NewWorld");
+        if (PF_Err err = h->faults.Hit(Fault::NewWorld)) {
+            h->worlds.CountRefusal();
+            return err;
+        }
+        if (PixelSize(format) == 0)
+            return PF_Err_UNRECOGNIZED_PARAM_TYPE;
+        return h->worlds.Create(width, height, format, clear != 0, false, world);
+    });
 }
 
 PF_Err DisposeWorldV2(PF_ProgPtr effect_ref, PF_EffectWorld* world) {
-    if (!InstanceOf(effect_ref, "PF_DisposeWorld"))
-        return PF_Err_BAD_CALLBACK_PARAM;
-    return CurrentHost("PF_DisposeWorld")->worlds.Dispose(world, false);
+    return Guarded("PF_DisposeWorld", [&]() -> PF_Err {
+        if (!InstanceOf(effect_ref, "PF_DisposeWorld"))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        return CurrentHost("PF_DisposeWorld")->worlds.Dispose(world, false);
+    });
 }
 
 PF_Err GetPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format) {
-    Host::Impl* h = CurrentHost("PF_GetPixelFormat");
-    if (!h || !world || !format)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    if (!h->worlds.FormatOf(world, format)) {
-        h->Violation("PF_GetPixelFormat of a world the host did not make");
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
-    return PF_Err_NONE;
+    return Guarded("PF_GetPixelFormat", [&]() -> PF_Err {
+        Host::Impl* h = CurrentHost("PF_GetPixelFormat");
+        if (!h || !world || !format)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        if (!h->worlds.FormatOf(world, format)) {
+            h->Violation("PF_GetPixelFormat of a world the host did not make");
+            return PF_Err_BAD_CALLBACK_PARAM;
+        }
+        return PF_Err_NONE;
+    });
 }
 
 // ---- World Transform suite --------------------------------------------------------------------------------
 
 PF_Err TransformCopy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
                      PF_Rect* dst_r) {
-    if (!InstanceOf(effect_ref, "World Transform copy"))
-        return PF_Err_BAD_CALLBACK_PARAM;
-    Host::Impl* h = CurrentHost("copy");
-    if (PF_Err err = h->faults.Hit(Fault::Copy))
-        return err;
-    return CopyWorld(*h, src, dst, src_r, dst_r);
+    return Guarded("World Transform copy", [&]() -> PF_Err {
+        if (!InstanceOf(effect_ref, "World Transform copy"))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        Host::Impl* h = CurrentHost("copy");
+        if (PF_Err err = h->faults.Hit(Fault::Copy))
+            return err;
+        return CopyWorld(*h, src, dst, src_r, dst_r);
+    });
 }
 
 PF_Err TransformCopyHQ(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
                        PF_Rect* dst_r) {
-    if (!InstanceOf(effect_ref, "World Transform copy_hq"))
-        return PF_Err_BAD_CALLBACK_PARAM;
-    Host::Impl* h = CurrentHost("copy_hq");
-    if (PF_Err err = h->faults.Hit(Fault::CopyHQ))
-        return err;
-    return CopyWorld(*h, src, dst, src_r, dst_r);
+    return Guarded("World Transform copy_hq", [&]() -> PF_Err {
+        if (!InstanceOf(effect_ref, "World Transform copy_hq"))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        Host::Impl* h = CurrentHost("copy_hq");
+        if (PF_Err err = h->faults.Hit(Fault::CopyHQ))
+            return err;
+        return CopyWorld(*h, src, dst, src_r, dst_r);
+    });
 }
 
 // ---- Param Utils suite ------------------------------------------------------------------------------------
 
 PF_Err UpdateParamUI(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamDef* def) {
-    Instance* instance = InstanceOf(effect_ref, "PF_UpdateParamUI");
-    if (!instance || !def)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    if (PF_Err err = instance->host().impl().faults.Hit(Fault::UpdateParamUI))
-        return err;
-    return instance->impl().UpdateUI(index, *def);
+    return Guarded("PF_UpdateParamUI", [&]() -> PF_Err {
+        Instance* instance = InstanceOf(effect_ref, "PF_UpdateParamUI");
+        if (!instance || !def)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        if (PF_Err err = instance->host().impl().faults.Hit(Fault::UpdateParamUI))
+            return err;
+        return instance->impl().UpdateUI(index, *def);
+    });
 }
 
 // ---- AE App suite -----------------------------------------------------------------------------------------

@@ -12,8 +12,12 @@
 namespace host {
 
 void ReportUnservedCall(const char* slot) {
-    if (Host::Impl* h = CurrentHost(slot))
-        h->Violation(std::string("the plug-in called ") + slot + ", which the host does not serve");
+    try {
+        if (Host::Impl* h = CurrentHost(slot))
+            h->Violation(std::string("the plug-in called ") + slot + ", which the host does not serve");
+    } catch (...) {
+        ReportHostFailure(slot, "out of memory while reporting an unserved call");
+    }
 }
 
 namespace {
@@ -21,121 +25,148 @@ namespace {
 // ---- Handles --------------------------------------------------------------------------------------------
 
 PF_Handle NewHandle(A_u_longlong size) {
-    Host::Impl* h = CurrentHost("host_new_handle");
-    if (!h)
-        return nullptr;
-    if (h->faults.Hit(Fault::NewHandle)) {
-        h->handles.CountRefusal();
-        return nullptr;
-    }
-    return h->handles.New(std::size_t(size));
+    return GuardedValue("host_new_handle", PF_Handle(nullptr), [&]() -> PF_Handle {
+        Host::Impl* h = CurrentHost("host_new_handle");
+        if (!h)
+            return nullptr;
+        if (h->faults.Hit(Fault::NewHandle)) {
+            h->handles.CountRefusal();
+            return nullptr;
+        }
+        return h->handles.New(std::size_t(size));
+    });
 }
 
 void* LockHandle(PF_Handle handle) {
-    Host::Impl* h = CurrentHost("host_lock_handle");
-    if (!h)
-        return nullptr;
-    if (h->faults.Hit(Fault::LockHandle)) {
-        h->handles.CountRefusal();
-        return nullptr;
-    }
-    return h->handles.Lock(handle);
+    return GuardedValue("host_lock_handle", static_cast<void*>(nullptr), [&]() -> void* {
+        Host::Impl* h = CurrentHost("host_lock_handle");
+        if (!h)
+            return nullptr;
+        if (h->faults.Hit(Fault::LockHandle)) {
+            h->handles.CountRefusal();
+            return nullptr;
+        }
+        return h->handles.Lock(handle);
+    });
 }
 
 void UnlockHandle(PF_Handle handle) {
-    if (Host::Impl* h = CurrentHost("host_unlock_handle"))
-        h->handles.Unlock(handle);
+    try {
+        if (Host::Impl* h = CurrentHost("host_unlock_handle"))
+            h->handles.Unlock(handle);
+    } catch (...) {
+        // The host's own failure (its memory ran out) ends here, never inside the plug-in.
+    }
 }
 
 void DisposeHandle(PF_Handle handle) {
-    if (Host::Impl* h = CurrentHost("host_dispose_handle"))
-        h->handles.Dispose(handle);
+    try {
+        if (Host::Impl* h = CurrentHost("host_dispose_handle"))
+            h->handles.Dispose(handle);
+    } catch (...) {
+        // The host's own failure (its memory ran out) ends here, never inside the plug-in.
+    }
 }
 
 A_u_longlong HandleSize(PF_Handle handle) {
-    Host::Impl* h = CurrentHost("host_get_handle_size");
-    return h ? h->handles.Size(handle) : 0;
+    return GuardedValue("host_get_handle_size", A_u_longlong(0), [&]() -> A_u_longlong {
+        Host::Impl* h = CurrentHost("host_get_handle_size");
+        return h ? h->handles.Size(handle) : 0;
+    });
 }
 
 PF_Err ResizeHandle(A_u_longlong size, PF_Handle* handle) {
-    Host::Impl* h = CurrentHost("host_resize_handle");
-    if (!h || !handle)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    return h->handles.Resize(std::size_t(size), *handle) ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
+    return Guarded("host_resize_handle", [&]() -> PF_Err {
+        Host::Impl* h = CurrentHost("host_resize_handle");
+        if (!h || !handle)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        return h->handles.Resize(std::size_t(size), *handle) ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
+    });
 }
 
 // ---- Worlds ---------------------------------------------------------------------------------------------
 
 PF_Err NewWorldV1(PF_ProgPtr effect_ref, A_long width, A_long height, PF_NewWorldFlags flags,
                   PF_EffectWorld* world) {
-    if (!InstanceOf(effect_ref, "new_world"))
-        return PF_Err_BAD_CALLBACK_PARAM;
-    Host::Impl* h = CurrentHost("new_world");
-    if (PF_Err err = h->faults.Hit(Fault::NewWorld)) {
-        h->worlds.CountRefusal();
-        return err;
-    }
-    PF_PixelFormat format =
-        (flags & PF_NewWorldFlag_DEEP_PIXELS) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
-    return h->worlds.Create(width, height, format, (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0, false, world);
+    return Guarded("new_world", [&]() -> PF_Err {
+        if (!InstanceOf(effect_ref, "new_world"))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        Host::Impl* h = CurrentHost("new_world");
+        if (PF_Err err = h->faults.Hit(Fault::NewWorld)) {
+            h->worlds.CountRefusal();
+            return err;
+        }
+        PF_PixelFormat format =
+            (flags & PF_NewWorldFlag_DEEP_PIXELS) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
+        return h->worlds.Create(width, height, format, (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0, false,
+                                world);
+    });
 }
 
 PF_Err DisposeWorld(PF_ProgPtr effect_ref, PF_EffectWorld* world) {
-    if (!InstanceOf(effect_ref, "dispose_world"))
-        return PF_Err_BAD_CALLBACK_PARAM;
-    return CurrentHost("dispose_world")->worlds.Dispose(world, false);
+    return Guarded("dispose_world", [&]() -> PF_Err {
+        if (!InstanceOf(effect_ref, "dispose_world"))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        return CurrentHost("dispose_world")->worlds.Dispose(world, false);
+    });
 }
 
 PF_Err Copy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
-    if (!InstanceOf(effect_ref, "copy"))
-        return PF_Err_BAD_CALLBACK_PARAM;
-    Host::Impl* h = CurrentHost("copy");
-    if (PF_Err err = h->faults.Hit(Fault::Copy))
-        return err;
-    return CopyWorld(*h, src, dst, src_r, dst_r);
+    return Guarded("copy", [&]() -> PF_Err {
+        if (!InstanceOf(effect_ref, "copy"))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        Host::Impl* h = CurrentHost("copy");
+        if (PF_Err err = h->faults.Hit(Fault::Copy))
+            return err;
+        return CopyWorld(*h, src, dst, src_r, dst_r);
+    });
 }
 
 // ---- Parallel passes ------------------------------------------------------------------------------------
 
 PF_Err IterateGeneric(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
-    Host::Impl* h = CurrentHost("iterate_generic");
-    if (!h)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    if (!fn || iterations < PF_Iterations_ONCE_PER_PROCESSOR) {
-        h->Violation("iterate_generic with " +
-                     std::string(fn ? "an iteration count below -1" : "no function"));
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
-    if (PF_Err err = h->faults.Hit(Fault::IterateGeneric))
-        return err;
-    WorkerPool& pool = h->Pool();
-    bool onePerThread = iterations == PF_Iterations_ONCE_PER_PROCESSOR;
-    A_long count = onePerThread ? pool.Threads() : iterations;
-    WorkerPool::Call call = [&](A_long thread, A_long i) -> PF_Err {
-        try {
-            return fn(refcon, thread, i, count);
-        } catch (const std::exception& e) {
-            h->Violation(std::string("an exception left an iterate_generic function: ") + e.what());
-        } catch (...) {
-            h->Violation("an exception left an iterate_generic function");
+    return Guarded("iterate_generic", [&]() -> PF_Err {
+        Host::Impl* h = CurrentHost("iterate_generic");
+        if (!h)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        if (!fn || iterations < PF_Iterations_ONCE_PER_PROCESSOR) {
+            h->Violation("iterate_generic with " +
+                         std::string(fn ? "an iteration count below -1" : "no function"));
+            return PF_Err_BAD_CALLBACK_PARAM;
         }
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    };
-    return pool.Run(count, onePerThread, call);
+        if (PF_Err err = h->faults.Hit(Fault::IterateGeneric))
+            return err;
+        WorkerPool& pool = h->Pool();
+        bool onePerThread = iterations == PF_Iterations_ONCE_PER_PROCESSOR;
+        A_long count = onePerThread ? pool.Threads() : iterations;
+        WorkerPool::Call call = [&](A_long thread, A_long i) -> PF_Err {
+            try {
+                return fn(refcon, thread, i, count);
+            } catch (const std::exception& e) {
+                h->Violation(std::string("an exception left an iterate_generic function: ") + e.what());
+            } catch (...) {
+                h->Violation("an exception left an iterate_generic function");
+            }
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        };
+        return pool.Run(count, onePerThread, call);
+    });
 }
 
 // ---- Colour ---------------------------------------------------------------------------------------------
 
 PF_Err RGBtoHLSCallback(PF_ProgPtr effect_ref, PF_Pixel* rgb, PF_HLS_Pixel hls) {
-    if (!InstanceOf(effect_ref, "RGBtoHLS"))
-        return PF_Err_BAD_CALLBACK_PARAM;
-    Host::Impl* h = CurrentHost("RGBtoHLS");
-    if (PF_Err err = h->faults.Hit(Fault::RGBtoHLS))
-        return err;
-    if (!rgb || !hls)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    RGBtoHLS(*rgb, hls);
-    return PF_Err_NONE;
+    return Guarded("RGBtoHLS", [&]() -> PF_Err {
+        if (!InstanceOf(effect_ref, "RGBtoHLS"))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        Host::Impl* h = CurrentHost("RGBtoHLS");
+        if (PF_Err err = h->faults.Hit(Fault::RGBtoHLS))
+            return err;
+        if (!rgb || !hls)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        RGBtoHLS(*rgb, hls);
+        return PF_Err_NONE;
+    });
 }
 
 // ---- Text -----------------------------------------------------------------------------------------------
@@ -207,85 +238,93 @@ A_FpLong Acos(A_FpLong x) {
 // ---- Platform data --------------------------------------------------------------------------------------
 
 PF_Err GetPlatformData(PF_ProgPtr effect_ref, PF_PlatDataID which, void* data) {
-    Instance* instance = InstanceOf(effect_ref, "get_platform_data");
-    if (!instance || !data)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    Host::Impl& h = instance->host().impl();
-    Plugin* plugin = instance->plugin();
-    switch (which) {
-    case PF_PlatData_MAIN_WND: {
-        void* window = h.settings.mainWindow;
+    return Guarded("get_platform_data", [&]() -> PF_Err {
+        Instance* instance = InstanceOf(effect_ref, "get_platform_data");
+        if (!instance || !data)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        Host::Impl& h = instance->host().impl();
+        Plugin* plugin = instance->plugin();
+        switch (which) {
+        case PF_PlatData_MAIN_WND: {
+            void* window = h.settings.mainWindow;
 #if !defined(_WIN32)
-        // Outside Windows there is no window; a fixed non-null value stands for the host's.
-        if (!window)
-            window = reinterpret_cast<void*>(std::uintptr_t(0x4D41494E));
+            // Outside Windows there is no window; a fixed non-null value stands for the host's.
+            if (!window)
+                window = reinterpret_cast<void*>(std::uintptr_t(0x4D41494E));
 #endif
-        *static_cast<void**>(data) = window;
-        return PF_Err_NONE;
-    }
-    case PF_PlatData_EXE_FILE_PATH_DEPRECATED:
-    case PF_PlatData_RES_FILE_PATH_DEPRECATED: {
-        std::string path = plugin ? plugin->AnsiPath() : std::string();
-        auto* out = static_cast<char*>(data);
-        if (path.size() >= AEFX_MAX_PATH) {
-            out[0] = '\0';
-            return PF_Err_BAD_CALLBACK_PARAM; // the path does not fit the caller's buffer
+            *static_cast<void**>(data) = window;
+            return PF_Err_NONE;
         }
-        std::memcpy(out, path.c_str(), path.size() + 1);
-        return PF_Err_NONE;
-    }
-    case PF_PlatData_EXE_FILE_PATH_W:
-    case PF_PlatData_RES_FILE_PATH_W: {
-        auto* out = static_cast<A_UTF16Char*>(data);
-        std::u16string path = plugin ? plugin->File().u16string() : std::u16string();
-        if (path.size() >= AEFX_MAX_PATH) {
-            out[0] = 0;
+        case PF_PlatData_EXE_FILE_PATH_DEPRECATED:
+        case PF_PlatData_RES_FILE_PATH_DEPRECATED: {
+            std::string path = plugin ? plugin->AnsiPath() : std::string();
+            auto* out = static_cast<char*>(data);
+            if (path.size() >= AEFX_MAX_PATH) {
+                out[0] = '\0';
+                return PF_Err_BAD_CALLBACK_PARAM; // the path does not fit the caller's buffer
+            }
+            std::memcpy(out, path.c_str(), path.size() + 1);
+            return PF_Err_NONE;
+        }
+        case PF_PlatData_EXE_FILE_PATH_W:
+        case PF_PlatData_RES_FILE_PATH_W: {
+            auto* out = static_cast<A_UTF16Char*>(data);
+            std::u16string path = plugin ? plugin->File().u16string() : std::u16string();
+            if (path.size() >= AEFX_MAX_PATH) {
+                out[0] = 0;
+                return PF_Err_BAD_CALLBACK_PARAM;
+            }
+            for (std::size_t i = 0; i < path.size(); ++i)
+                out[i] = A_UTF16Char(path[i]);
+            out[path.size()] = 0;
+            return PF_Err_NONE;
+        }
+        case PF_PlatData_RES_DLLINSTANCE:
+            *static_cast<void**>(data) = plugin ? plugin->Module() : nullptr;
+            return PF_Err_NONE;
+        default:
+            h.Violation("get_platform_data with selector " + std::to_string(which) +
+                        ", which the host does not serve");
             return PF_Err_BAD_CALLBACK_PARAM;
         }
-        for (std::size_t i = 0; i < path.size(); ++i)
-            out[i] = A_UTF16Char(path[i]);
-        out[path.size()] = 0;
-        return PF_Err_NONE;
-    }
-    case PF_PlatData_RES_DLLINSTANCE:
-        *static_cast<void**>(data) = plugin ? plugin->Module() : nullptr;
-        return PF_Err_NONE;
-    default:
-        h.Violation("get_platform_data with selector " + std::to_string(which) +
-                    ", which the host does not serve");
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    });
 }
 
 // ---- Interaction ----------------------------------------------------------------------------------------
 
 PF_Err CheckoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time, A_long, A_u_long,
                      PF_ParamDef* param) {
-    Instance* instance = InstanceOf(effect_ref, "checkout_param");
-    if (!instance || !param)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    if (PF_Err err = instance->host().impl().faults.Hit(Fault::CheckoutParam))
-        return err;
-    return instance->impl().Checkout(index, what_time, param);
+    return Guarded("checkout_param", [&]() -> PF_Err {
+        Instance* instance = InstanceOf(effect_ref, "checkout_param");
+        if (!instance || !param)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        if (PF_Err err = instance->host().impl().faults.Hit(Fault::CheckoutParam))
+            return err;
+        return instance->impl().Checkout(index, what_time, param);
+    });
 }
 
 PF_Err CheckinParam(PF_ProgPtr effect_ref, PF_ParamDef* param) {
-    Instance* instance = InstanceOf(effect_ref, "checkin_param");
-    if (!instance || !param)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    PF_Err err = instance->impl().Checkin(param);
-    if (PF_Err fault = instance->host().impl().faults.Hit(Fault::CheckinParam))
-        return fault;
-    return err;
+    return Guarded("checkin_param", [&]() -> PF_Err {
+        Instance* instance = InstanceOf(effect_ref, "checkin_param");
+        if (!instance || !param)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        PF_Err err = instance->impl().Checkin(param);
+        if (PF_Err fault = instance->host().impl().faults.Hit(Fault::CheckinParam))
+            return fault;
+        return err;
+    });
 }
 
 PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def) {
-    Instance* instance = InstanceOf(effect_ref, "add_param");
-    if (!instance || !def)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    if (PF_Err err = instance->host().impl().faults.Hit(Fault::AddParam))
-        return err;
-    return instance->impl().AddParam(index, *def);
+    return Guarded("add_param", [&]() -> PF_Err {
+        Instance* instance = InstanceOf(effect_ref, "add_param");
+        if (!instance || !def)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        if (PF_Err err = instance->host().impl().faults.Hit(Fault::AddParam))
+            return err;
+        return instance->impl().AddParam(index, *def);
+    });
 }
 
 // Only the call of thread index 0 of a parallel pass may report progress or ask for an abort.
@@ -297,23 +336,27 @@ void CheckProgressThread(Host::Impl& h, const char* callback) {
 }
 
 PF_Err Abort(PF_ProgPtr effect_ref) {
-    Instance* instance = InstanceOf(effect_ref, "abort");
-    if (!instance)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    CheckProgressThread(instance->host().impl(), "abort");
-    return PF_Err_NONE;
+    return Guarded("abort", [&]() -> PF_Err {
+        Instance* instance = InstanceOf(effect_ref, "abort");
+        if (!instance)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        CheckProgressThread(instance->host().impl(), "abort");
+        return PF_Err_NONE;
+    });
 }
 
 PF_Err Progress(PF_ProgPtr effect_ref, A_long current, A_long total) {
-    Instance* instance = InstanceOf(effect_ref, "progress");
-    if (!instance)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    CheckProgressThread(instance->host().impl(), "progress");
-    {
-        std::lock_guard lock(instance->impl().mutex);
-        instance->impl().progress.emplace_back(current, total);
-    }
-    return instance->host().impl().faults.Hit(Fault::Progress);
+    return Guarded("progress", [&]() -> PF_Err {
+        Instance* instance = InstanceOf(effect_ref, "progress");
+        if (!instance)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        CheckProgressThread(instance->host().impl(), "progress");
+        {
+            std::lock_guard lock(instance->impl().mutex);
+            instance->impl().progress.emplace_back(current, total);
+        }
+        return instance->host().impl().faults.Hit(Fault::Progress);
+    });
 }
 
 } // namespace

@@ -35,6 +35,8 @@ std::string PixelFormatName(PF_PixelFormat format) {
 }
 
 std::uint8_t* WorldStore::Block::pixels() const {
+    if (!guarded)
+        return memory.get();
     // Pixel rows start 16-byte aligned after the front guard.
     auto base = reinterpret_cast<std::uintptr_t>(memory.get()) + kGuard;
     base = (base + kAlign - 1) & ~std::uintptr_t(kAlign - 1);
@@ -48,21 +50,41 @@ PF_Err WorldStore::Create(A_long width, A_long height, PF_PixelFormat format, bo
         height > PF_MAX_WORLD_HEIGHT)
         return PF_Err_BAD_CALLBACK_PARAM;
     // Rows are padded beyond width × pixel size so that code stepping by anything but rowbytes fails.
-    A_long padding = (std::max<A_long>(rowPadding_, 0) + size - 1) / size * size;
+    A_long padding = (std::max<A_long>(settings_.rowPaddingBytes, 0) + size - 1) / size * size;
     Block b;
     b.width = width;
     b.height = height;
     b.rowbytes = width * size + padding;
     b.format = format;
     b.hostOwned = hostOwned;
+    b.guarded = settings_.strict;
     b.bytes = std::size_t(b.rowbytes) * std::size_t(height);
-    b.memory = std::make_unique<std::uint8_t[]>(b.bytes + 2 * kGuard + kAlign);
-    std::memset(b.memory.get(), kGuardByte, b.bytes + 2 * kGuard + kAlign);
+    std::size_t line = std::size_t(width) * std::size_t(size);
+    if (b.guarded) {
+        b.memory = PoolBlock(pool_, b.bytes + 2 * kGuard + kAlign, false);
+        std::memset(b.memory.get(), kGuardByte, b.bytes + 2 * kGuard + kAlign);
+        std::uint8_t* pixels = b.pixels();
+        for (A_long y = 0; y < height; ++y) {
+            std::uint8_t* row = pixels + std::size_t(y) * std::size_t(b.rowbytes);
+            std::memset(row, clear ? 0 : settings_.poisonByte, line);
+            std::memset(row + line, kPadByte, std::size_t(padding));
+        }
+    } else {
+        // Memory from the pool may hold an earlier world's pixels: a cleared world is cleared here.
+        b.memory = PoolBlock(pool_, b.bytes, true);
+        if (clear && padding == 0)
+            std::memset(b.memory.get(), 0, b.bytes);
+        else if (clear)
+            for (A_long y = 0; y < height; ++y)
+                std::memset(b.pixels() + std::size_t(y) * std::size_t(b.rowbytes), 0, line);
+    }
     std::uint8_t* pixels = b.pixels();
-    for (A_long y = 0; y < height; ++y) {
-        std::uint8_t* row = pixels + std::size_t(y) * std::size_t(b.rowbytes);
-        std::memset(row, clear ? 0 : poison_, std::size_t(width) * size);
-        std::memset(row + std::size_t(width) * size, kPadByte, std::size_t(padding));
+    {
+        std::lock_guard lock(mutex_);
+        b.serial = stats_.created + 1;
+        blocks_.emplace(pixels, std::move(b)); // may throw: nothing is counted yet
+        ++stats_.created;
+        (hostOwned ? stats_.liveHostWorlds : stats_.livePluginWorlds)++;
     }
 
     std::memset(world, 0, sizeof(*world));
@@ -73,11 +95,6 @@ PF_Err WorldStore::Create(A_long width, A_long height, PF_PixelFormat format, bo
     world->height = height;
     world->extent_hint = PF_LRect{0, 0, width, height};
     world->pix_aspect_ratio = PF_RationalScale{1, 1};
-
-    std::lock_guard lock(mutex_);
-    b.serial = ++stats_.created;
-    (hostOwned ? stats_.liveHostWorlds : stats_.livePluginWorlds)++;
-    blocks_.emplace(pixels, std::move(b));
     return PF_Err_NONE;
 }
 
@@ -127,6 +144,8 @@ void WorldStore::Check(const PF_EffectWorld* world, const char* when) const {
 }
 
 void WorldStore::CheckBlock(const Block& b, const char* when) const {
+    if (!b.guarded)
+        return;
     const std::uint8_t* pixels = b.pixels();
     const std::uint8_t* begin = b.memory.get();
     const std::uint8_t* end = begin + b.bytes + 2 * kGuard + kAlign;

@@ -1,6 +1,6 @@
 #pragma once
-// Every world the host makes, for the plug-in or for the caller: pixel memory with padded rows, guard
-// bytes around it, and the pixel format the world was made in.
+// Every world the host makes, for the plug-in or for the caller: pixel memory, the pixel format the world
+// was made in and, when the host is strict, padded rows and guard bytes around the pixels.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -9,6 +9,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "host/BlockPool.h"
+#include "host/Settings.h"
 #include "sdk/AE_Effect.h"
 
 namespace host {
@@ -27,11 +29,13 @@ struct WorldStats {
 class WorldStore {
 public:
     using Report = std::function<void(const std::string&)>;
-    // `poison` and `rowPadding` are read at every creation, so a change of the host's settings applies.
-    WorldStore(const std::uint8_t& poison, const A_long& rowPadding, Report violation)
-        : poison_(poison), rowPadding_(rowPadding), violation_(std::move(violation)) {}
+    // The settings (strictness, poison, row padding) are read at every creation, so a change applies.
+    WorldStore(const Settings& settings, BlockPool& pool, Report violation)
+        : settings_(settings), pool_(pool), violation_(std::move(violation)) {}
 
-    // Fills `world`; 0 or PF_Err_BAD_CALLBACK_PARAM for a size or format the host cannot make.
+    // Fills `world`; 0 or PF_Err_BAD_CALLBACK_PARAM for a size or format the host cannot make. Cleared
+    // worlds hold zeros, whether their memory is fresh or reused. Throws std::bad_alloc when the host's
+    // memory runs out.
     PF_Err Create(A_long width, A_long height, PF_PixelFormat format, bool clear, bool hostOwned,
                   PF_EffectWorld* world);
     // Disposes a world made by Create; reports a world the host does not know, or damaged guards.
@@ -48,19 +52,20 @@ public:
 
 private:
     struct Block {
-        std::unique_ptr<std::uint8_t[]> memory;
+        PoolBlock memory;
         std::size_t bytes = 0; // rows × rowbytes
         A_long width = 0, height = 0, rowbytes = 0;
         PF_PixelFormat format = 0;
         bool hostOwned = false;
+        bool guarded = false; // made by a strict host: guards and row padding to check
         std::size_t serial = 0;
         std::uint8_t* pixels() const;
     };
     static constexpr std::size_t kGuard = 64;
     void CheckBlock(const Block& b, const char* when) const;
 
-    const std::uint8_t& poison_;
-    const A_long& rowPadding_;
+    const Settings& settings_;
+    BlockPool& pool_;
     Report violation_;
     mutable std::mutex mutex_;
     std::unordered_map<const void*, Block> blocks_; // by pixel address

@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
     libopenimageio-dev openimageio-tools libcli11-dev nlohmann-json3-dev libopencv-imgproc-dev
     xvfb x11-apps imagemagick fonts-ipafont-gothic locales
+    ffmpeg melt frei0r-plugins-dev
 )
 missing=()
 for p in "${packages[@]}"; do

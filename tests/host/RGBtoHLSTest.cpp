@@ -1,5 +1,7 @@
 // The host's colour conversion, which the key test depends on bit for bit.
 #include <cmath>
+#include <thread>
+#include <vector>
 
 #include "host/Color.h"
 #include "tests/host/HostFixture.h"
@@ -62,6 +64,43 @@ TEST_F(RGBtoHLSCallback, ServesTheConversionAndFailsWhenTold) {
     host.Faults().Inject(host::Fault::RGBtoHLS, 1, PF_Err_INTERNAL_STRUCT_DAMAGED);
     EXPECT_EQ(utils.colorCB.RGBtoHLS(ref(), &p, hls), PF_Err_INTERNAL_STRUCT_DAMAGED);
     EXPECT_EQ(utils.colorCB.RGBtoHLS(ref(), &p, hls), PF_Err_NONE);
+}
+
+// The key test calls the conversion from every thread of a pass: the results and the fault plan's count
+// of uses hold under that, and a reference stops being valid the moment its instance goes, even on a
+// thread that used it before.
+TEST_F(RGBtoHLSCallback, ServesManyThreadsAndForgetsInstancesThatWent) {
+    host.Faults().Clear();
+    constexpr int kThreads = 4, kCalls = 20000;
+    std::vector<int> wrong(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kCalls; ++i) {
+                PF_Pixel p{255, A_u_char(i), A_u_char(t * 50), A_u_char(i >> 8)};
+                PF_Fixed got[3] = {}, want[3] = {};
+                host::RGBtoHLS(p, want);
+                if (utils.colorCB.RGBtoHLS(ref(), &p, got) != PF_Err_NONE || got[0] != want[0] ||
+                    got[1] != want[1] || got[2] != want[2])
+                    ++wrong[std::size_t(t)];
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(wrong, std::vector<int>(kThreads, 0));
+    EXPECT_EQ(host.Faults().Uses(host::Fault::RGBtoHLS), kThreads * kCalls);
+
+    PF_ProgPtr gone;
+    PF_Pixel p{255, 1, 2, 3};
+    PF_Fixed hls[3];
+    {
+        host::Instance other(host);
+        gone = other.EffectRef();
+        ASSERT_EQ(utils.colorCB.RGBtoHLS(gone, &p, hls), PF_Err_NONE);
+    }
+    EXPECT_EQ(utils.colorCB.RGBtoHLS(gone, &p, hls), PF_Err_BAD_CALLBACK_PARAM);
+    ASSERT_EQ(host.Violations().size(), 1u);
+    EXPECT_NE(host.Violations()[0].find("effect reference"), std::string::npos);
 }
 
 } // namespace

@@ -242,19 +242,24 @@ void ProgressReporter::FinishFrameLocked() {
     renderFraction_ = 0;
 }
 
+void ProgressReporter::PrintOutcomeLocked(int frame, const char* word, const char* singleWord,
+                                          const std::string& output) {
+    PrintPercentLocked();
+    if (mode_ == ProgressMode::Plain) {
+        if (sequence_)
+            std::printf("FRAME %d %s %s\n", frame, word, output.c_str());
+        else
+            std::printf("%s %s\n", singleWord, output.c_str());
+        std::fflush(stdout);
+    }
+    DrawBarLocked();
+}
+
 void ProgressReporter::FrameDone(int frame, const std::string& output) {
     std::lock_guard lock(mutex_);
     FinishFrameLocked();
     ++framesRendered_;
-    PrintPercentLocked();
-    if (mode_ == ProgressMode::Plain) {
-        if (sequence_)
-            std::printf("FRAME %d done %s\n", frame, output.c_str());
-        else
-            std::printf("DONE %s\n", output.c_str());
-        std::fflush(stdout);
-    }
-    DrawBarLocked();
+    PrintOutcomeLocked(frame, "done", "DONE", output);
 }
 
 void ProgressReporter::FrameSkipped(int frame, const std::string& output) {
@@ -262,15 +267,7 @@ void ProgressReporter::FrameSkipped(int frame, const std::string& output) {
     inFrame_ = false;
     ++framesFinished_;
     ++framesSkipped_;
-    PrintPercentLocked();
-    if (mode_ == ProgressMode::Plain) {
-        if (sequence_)
-            std::printf("FRAME %d skipped %s\n", frame, output.c_str());
-        else
-            std::printf("SKIPPED %s\n", output.c_str());
-        std::fflush(stdout);
-    }
-    DrawBarLocked();
+    PrintOutcomeLocked(frame, "skipped", "SKIPPED", output);
 }
 
 void ProgressReporter::FrameFailed(int frame, const std::string& reason) {

@@ -71,6 +71,8 @@ private:
     double FractionLocked() const;
     void PrintPercentLocked();
     void FinishFrameLocked();
+    // "FRAME n <word> <output>" in a sequence, "<singleWord> <output>" for a single file.
+    void PrintOutcomeLocked(int frame, const char* word, const char* singleWord, const std::string& output);
     std::string ClockTextLocked();
 
     std::mutex mutex_;

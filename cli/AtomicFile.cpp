@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "cli/Interrupt.h"
 #include "cli/ToolError.h"
 
 namespace cli {
@@ -29,6 +30,7 @@ AtomicFile::AtomicFile(std::filesystem::path destination, bool overwrite)
     name +=
         ".tovrin-" + std::to_string(::getpid()) + "-" + std::to_string(gTempCounter.fetch_add(1)) + ".tmp";
     temp_ = destination_.parent_path() / name;
+    RegisterPendingFile(temp_.c_str());
 }
 
 AtomicFile::~AtomicFile() {
@@ -36,6 +38,7 @@ AtomicFile::~AtomicFile() {
         std::error_code ignored;
         std::filesystem::remove(temp_, ignored);
     }
+    ClearPendingFile();
 }
 
 void AtomicFile::Publish() {
@@ -43,6 +46,7 @@ void AtomicFile::Publish() {
         // link() fails when the destination exists, so no file that appeared meanwhile is replaced.
         if (::link(temp_.c_str(), destination_.c_str()) == 0) {
             ::unlink(temp_.c_str());
+            ClearPendingFile();
             published_ = true;
             return;
         }
@@ -57,6 +61,7 @@ void AtomicFile::Publish() {
     std::filesystem::rename(temp_, destination_, ec);
     if (ec)
         throw FileError("cannot write " + Quoted(destination_) + ": " + ec.message());
+    ClearPendingFile();
     published_ = true;
 }
 

@@ -17,6 +17,8 @@ struct RenderOptions {
     std::string frames;
     std::string alpha; // "", "straight" or "premultiplied"
     bool overwrite = false;
+    bool skipExisting = false; // frames whose output exists are not rendered
+    bool inPlace = false;      // the output may be the input file itself
     bool quiet = false;
     std::string plugin;
 };

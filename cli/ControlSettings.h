@@ -8,7 +8,8 @@
 namespace cli {
 
 // Every value is parsed and checked before any is applied, so a refusal leaves the instance as it was.
-// Returns the controls that were given a value. Throws a usage error (--set) or a file error (--preset).
+// Returns the controls that --set gave a value (the ones the user chose by hand). Throws a usage error
+// (--set) or a file error (--preset).
 std::vector<const Control*> ApplyPresetAndSets(host::Instance& instance, const std::vector<Control>& controls,
                                                const std::string& matchName, const std::string& preset,
                                                const std::vector<std::string>& sets,

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/Suggest.h"
 #include "cli/ToolError.h"
 
 namespace cli {
@@ -219,10 +220,12 @@ const Control& FindControl(const std::vector<Control>& controls, const std::stri
                              "\" is a group of controls, not a control; set the controls inside it");
         return c;
     }
-    std::string hint;
+    std::vector<std::string> names;
     for (const Control& c : controls)
-        if (c.Settable() && Lower(c.name) == Lower(wanted))
-            hint = "; did you mean \"" + c.name + "\"?";
+        if (c.Settable())
+            names.push_back(c.name);
+    const std::string closest = ClosestName(wanted, names);
+    const std::string hint = closest.empty() ? "" : "; did you mean \"" + closest + "\"?";
     throw UsageError("unknown control \"" + wanted + "\"" + hint + " ('tovrin info' lists the controls)");
 }
 
@@ -240,7 +243,7 @@ std::string AcceptedText(const Control& c) {
     case ControlKind::Slider:
         return "a whole number from " + FormatNumber(c.validMin) + " to " + FormatNumber(c.validMax);
     case ControlKind::Checkbox:
-        return "on, off, 1 or 0";
+        return "on, off, true, false, yes, no, 1 or 0";
     case ControlKind::Popup: {
         std::string s = "1 to " + std::to_string(c.choices.size()) + ", or one of";
         for (std::size_t i = 0; i < c.choices.size(); ++i)
@@ -273,9 +276,9 @@ ControlValue ParseControlValue(const Control& c, const std::string& text) {
     }
     case ControlKind::Checkbox: {
         const std::string t = Lower(Trim(text));
-        if (t == "on" || t == "1")
+        if (t == "on" || t == "true" || t == "yes" || t == "1")
             v.number = 1;
-        else if (t == "off" || t == "0")
+        else if (t == "off" || t == "false" || t == "no" || t == "0")
             v.number = 0;
         else
             throw Refuse(c, text, "is not a checkbox value");

@@ -1,7 +1,7 @@
 #pragma once
 // The effect's controls as the host registered them, and their values as people write them:
-// numbers for sliders, on/off/1/0 for checkboxes, a 1-based number or the item's text for popups,
-// R,G,B (0..255) or #RRGGBB for colours.
+// numbers for sliders, on/off, true/false, yes/no or 1/0 for checkboxes, a 1-based number or the item's text
+// for popups, R,G,B (0..255) or #RRGGBB for colours.
 #include <string>
 #include <vector>
 
@@ -40,7 +40,7 @@ struct ControlValue {
 // The parameters after the input layer, in host-index order.
 std::vector<Control> ListControls(const host::Instance& instance);
 
-// By display name; throws a usage error for an unknown name or a group.
+// By display name; throws a usage error for an unknown name (suggesting the closest) or a group.
 const Control& FindControl(const std::vector<Control>& controls, const std::string& name);
 const Control* FindControlById(const std::vector<Control>& controls, A_long id);
 

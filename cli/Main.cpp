@@ -1,47 +1,68 @@
 // The tovrin command-line tool: renders image files through the effect, loaded by the embedded host.
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
+#include "cli/Manual.h"
+#include "cli/Progress.h"
 #include "cli/ToolError.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"tovrin: renders image files through the Tovrin effect, loaded as a host loads it"};
+    CLI::App app{"tovrin renders image files and frame sequences through the Tovrin blur effect, loaded as a "
+                 "host application loads it.",
+                 "tovrin"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "tovrin 1.0.2");
+    app.set_version_flag("--version", "tovrin " TOVRIN_VERSION);
+    app.footer(cli::HelpFooter());
 
     cli::RenderOptions render;
     CLI::App* renderCmd = app.add_subcommand("render", "Render an image file or a sequence of frames");
-    renderCmd->add_option("input", render.input, "Input image; a sequence with # or %04d in its name");
-    renderCmd->add_option("-o,--output", render.output,
-                          "Output image; a sequence with # or %04d in its name");
-    renderCmd->add_option("-s,--set", render.sets, "Set a control: \"NAME=VALUE\" (repeatable)")
-        ->allow_extra_args(false);
-    renderCmd->add_option("--preset", render.preset, "Load control values from a preset file");
-    renderCmd->add_option("--save-preset", render.savePreset, "Save the control values to a preset file");
+    renderCmd->add_option("INPUT", render.input, "Input image; a sequence with #, @ or %04d in its name");
+    renderCmd
+        ->add_option("-o,--output", render.output, "Output image; a sequence with #, @ or %04d in its name")
+        ->type_name("FILE");
+    renderCmd->add_option("-s,--set", render.sets, cli::kSetHelp)
+        ->allow_extra_args(false)
+        ->type_name("NAME=VALUE");
+    renderCmd->add_option("--preset", render.preset, "Load control values from a preset file (JSON)")
+        ->type_name("FILE");
+    renderCmd->add_option("--save-preset", render.savePreset, "Save every control's value to a preset file")
+        ->type_name("FILE");
     renderCmd->add_option("--depth", render.depth, "Render depth 8, 16 or 32 (default: the input file's)")
         ->check(CLI::IsMember({8, 16, 32}));
-    renderCmd->add_option("--quality", render.quality, "high or draft")
+    renderCmd->add_option("--quality", render.quality, "The host's quality: high or draft")
         ->check(CLI::IsMember({"high", "draft"}));
-    renderCmd->add_option("--downsample", render.downsample, "Downsample factors 1/X, 1/Y: X[,Y]");
-    renderCmd->add_option("--path", render.path, "smart or classic render commands")
+    renderCmd->add_option("--downsample", render.downsample, "The host's downsample factors 1/X, 1/Y")
+        ->type_name("X[,Y]");
+    renderCmd->add_option("--path", render.path, "smart (pre-render and render) or classic render commands")
         ->check(CLI::IsMember({"smart", "classic"}));
     renderCmd->add_option("--threads", render.threads, "Threads per pass (default: all processors)")
-        ->check(CLI::Range(1, 1024));
-    renderCmd->add_option("--frames", render.frames, "Frames of a sequence: A-B[xSTEP]");
+        ->check(CLI::Range(1, 1024))
+        ->type_name("N");
+    renderCmd->add_option("--frames", render.frames, "Frames of a sequence, e.g. 1-3,8,20-40x5 or -10--1")
+        ->type_name("LIST");
     renderCmd->add_option("--alpha", render.alpha, "How the files store colour: straight or premultiplied")
         ->check(CLI::IsMember({"straight", "premultiplied"}));
     renderCmd->add_flag("-y,--yes", render.overwrite, "Replace existing output files");
+    renderCmd->add_flag("-n,--skip-existing", render.skipExisting,
+                        "Render only the frames whose output is missing (resumes a farm's range)");
+    renderCmd->add_flag("--in-place", render.inPlace, "Let the output be the input file and replace it");
     renderCmd->add_flag("-q,--quiet", render.quiet, "No progress, no notes; errors only");
-    renderCmd->add_option("--plugin", render.plugin,
-                          "The plug-in file (default: TOVRIN_PLUGIN, or beside the tool)");
+    renderCmd
+        ->add_option("--plugin", render.plugin,
+                     "The plug-in file (default: TOVRIN_PLUGIN, or the installed one)")
+        ->type_name("FILE");
+
+    renderCmd->footer(cli::RenderHelpFooter());
 
     cli::InfoOptions info;
     CLI::App* infoCmd = app.add_subcommand("info", "Show the plug-in's PiPL, setup answers and controls");
     infoCmd->add_flag("--json", info.json, "As one JSON object");
-    infoCmd->add_option("--plugin", info.plugin, "The plug-in file");
+    infoCmd->add_option("--plugin", info.plugin, "The plug-in file")->type_name("FILE");
 
     cli::OptionDialogOptions options;
     CLI::App* optionsCmd = app.add_subcommand("options", "Open the effect's option dialog (stored defaults)");
@@ -51,15 +72,41 @@ int main(int argc, char** argv) {
         optionsCmd->add_flag("--restore", options.restore, "Restore the built-in defaults without asking");
     store->excludes(restore);
     optionsCmd->add_option("-s,--set", options.sets, "Set a control before storing: \"NAME=VALUE\"")
-        ->allow_extra_args(false);
-    optionsCmd->add_option("--preset", options.preset, "Load control values from a preset file first");
-    optionsCmd->add_option("--plugin", options.plugin, "The plug-in file");
+        ->allow_extra_args(false)
+        ->type_name("NAME=VALUE");
+    optionsCmd->add_option("--preset", options.preset, "Load control values from a preset file first")
+        ->type_name("FILE");
+    optionsCmd->add_option("--plugin", options.plugin, "The plug-in file")->type_name("FILE");
 
+    for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+        sub->allow_extras();
+    // The manual page and the shell completion, generated at build time from the definitions above.
+    if (argc == 2 && std::strcmp(argv[1], "--man-page") == 0) {
+        std::fputs(cli::ManPage(app, "tovrin " TOVRIN_VERSION).c_str(), stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--bash-completion") == 0) {
+        std::fputs(cli::BashCompletion(app).c_str(), stdout);
+        return 0;
+    }
+
+    if (const std::string slip = cli::UnknownCommand(app, argc, argv); !slip.empty()) {
+        std::fprintf(stderr, "tovrin: %s\n", slip.c_str());
+        return cli::kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : cli::kExitUsage;
+        if (e.get_exit_code() == 0)
+            return app.exit(e); // --help, --version
+        std::fprintf(stderr, "tovrin: %s\n", cli::DescribeParseError(app, e).c_str());
+        return cli::kExitUsage;
+    }
+    for (CLI::App* sub : app.get_subcommands()) {
+        if (const std::string slip = cli::UnexpectedArgument(*sub); !slip.empty()) {
+            std::fprintf(stderr, "tovrin: %s\n", slip.c_str());
+            return cli::kExitUsage;
+        }
     }
 
     try {
@@ -69,13 +116,13 @@ int main(int argc, char** argv) {
             return cli::RunInfo(info);
         return cli::RunOptionDialog(options);
     } catch (const cli::ToolError& e) {
-        std::fprintf(stderr, "tovrin: %s\n", e.what());
+        std::fprintf(stderr, "tovrin: %s\n", cli::OneLine(e.what()).c_str());
         return e.ExitCode();
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "tovrin: not enough memory\n");
         return cli::kExitFile;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tovrin: %s\n", e.what());
+        std::fprintf(stderr, "tovrin: %s\n", cli::OneLine(e.what()).c_str());
         return cli::kExitEffect;
     }
 }

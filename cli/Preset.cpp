@@ -1,5 +1,8 @@
 #include "cli/Preset.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -14,6 +17,43 @@ namespace {
 using nlohmann::json;
 
 constexpr const char* kFormat = "tovrin-preset";
+// A preset is a flat list of values: two levels of nesting, three with colours. Deeper files are refused
+// before parsing, so that a hostile one cannot exhaust the stack.
+constexpr std::size_t kMaxPresetDepth = 16;
+constexpr std::size_t kMaxPresetBytes = 4 * 1024 * 1024;
+
+// How deep arrays and objects nest in a JSON text (strings skipped).
+std::size_t NestingDepth(const std::string& text) {
+    std::size_t depth = 0, deepest = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// Ids are whole numbers; anything else is a control's name.
+bool LooksLikeId(const std::string& key) {
+    std::size_t i = !key.empty() && key[0] == '-' ? 1 : 0;
+    if (i == key.size())
+        return false;
+    for (; i < key.size(); ++i)
+        if (key[i] < '0' || key[i] > '9')
+            return false;
+    return true;
+}
 
 nlohmann::ordered_json ValueToJson(const Control& c, const ControlValue& v) {
     switch (c.kind) {
@@ -74,13 +114,27 @@ ControlValue ValueFromJson(const Control& c, const json& j) {
 std::vector<PresetValue> LoadPreset(const std::filesystem::path& path, const std::vector<Control>& controls,
                                     const std::string& matchName, std::vector<std::string>* warnings) {
     const std::string where = "preset \"" + path.string() + "\"";
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+        throw FileError("cannot read " + where + ": not a regular file");
     std::ifstream stream(path, std::ios::binary);
     if (!stream)
         throw FileError("cannot read " + where + ": " +
-                        (std::filesystem::exists(path) ? "not readable" : "no such file"));
+                        (std::filesystem::exists(path, ec) ? "not readable" : "no such file"));
+    std::string text;
+    char buffer[65536];
+    while (stream.read(buffer, sizeof buffer) || stream.gcount() > 0) {
+        text.append(buffer, std::size_t(stream.gcount()));
+        if (text.size() > kMaxPresetBytes)
+            throw FileError(where + " is larger than a preset can be (" +
+                            std::to_string(kMaxPresetBytes / 1024) + " KiB)");
+    }
+    if (const std::size_t depth = NestingDepth(text); depth > kMaxPresetDepth)
+        throw FileError(where + " nests arrays or objects " + std::to_string(depth) +
+                        " deep; a preset needs at most " + std::to_string(kMaxPresetDepth));
     json doc;
     try {
-        doc = json::parse(stream);
+        doc = json::parse(text);
     } catch (const json::exception& e) {
         throw FileError(where + " is not valid JSON: " + e.what());
     }
@@ -92,26 +146,31 @@ std::vector<PresetValue> LoadPreset(const std::filesystem::path& path, const std
 
     std::vector<PresetValue> values;
     for (const auto& [key, entry] : doc["controls"].items()) {
-        std::size_t used = 0;
-        long id = 0;
-        try {
-            id = std::stol(key, &used);
-        } catch (const std::exception&) {
-            used = 0;
-        }
-        if (used != key.size())
-            throw FileError(where + ": \"" + key + "\" is not a control id");
-        const Control* c = FindControlById(controls, A_long(id));
-        if (!c) {
-            if (warnings)
-                warnings->push_back(where + ": the effect has no control with id " + key + "; skipped");
-            continue;
+        const Control* c = nullptr;
+        if (LooksLikeId(key)) {
+            long id = 0;
+            const auto [ptr, err] = std::from_chars(key.data(), key.data() + key.size(), id);
+            if (err == std::errc() && ptr == key.data() + key.size())
+                c = FindControlById(controls, A_long(id));
+            if (!c) {
+                if (warnings)
+                    warnings->push_back(where + ": the effect has no control with id " + key + "; skipped");
+                continue;
+            }
+        } else {
+            // Keyed by name, as people write presets by hand.
+            try {
+                c = &FindControl(controls, key);
+            } catch (const ToolError& e) {
+                throw FileError(where + ": " + e.what());
+            }
         }
         const json& value = entry.is_object() ? entry.value("value", json()) : entry;
         try {
             values.push_back({c, ValueFromJson(*c, value)});
         } catch (const ToolError& e) {
-            throw FileError(where + ", id " + key + ": " + e.what());
+            throw FileError(where + ", " + (LooksLikeId(key) ? "id " + key : "\"" + key + "\"") + ": " +
+                            e.what());
         }
     }
     return values;

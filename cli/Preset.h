@@ -1,6 +1,7 @@
 #pragma once
 // Presets: control values in a JSON file, keyed by the controls' persistent ids (which do not change when
-// controls are renamed or reordered), each with the control's name for people.
+// controls are renamed or reordered), each with the control's name for people. Hand-written presets may
+// key controls by name instead ("Blur Amount": 12).
 //
 //   { "effect": "OSTREL TOVRIN", "format": "tovrin-preset", "version": 1,
 //     "controls": { "51": { "name": "Blur Amount", "value": 12.5 },
@@ -22,8 +23,9 @@ struct PresetValue {
     ControlValue value;
 };
 
-// Reads and checks every value; throws a file error naming the file and the control. Ids the effect does
-// not know are skipped with a line in `warnings`.
+// Reads and checks every value; throws a file error naming the file and the control (an unknown name
+// with the closest one). Ids the effect does not know are skipped with a line in `warnings`. Files nested
+// deeper than a preset can be are refused before they are parsed.
 std::vector<PresetValue> LoadPreset(const std::filesystem::path& path, const std::vector<Control>& controls,
                                     const std::string& matchName, std::vector<std::string>* warnings);
 

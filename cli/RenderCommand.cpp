@@ -1,8 +1,12 @@
 // tovrin render: one file or a sequence of frames through the effect.
 #include <algorithm>
 #include <charconv>
+#include <csignal>
+#include <map>
 #include <optional>
 #include <set>
+
+#include <sys/stat.h>
 
 #include "cli/Commands.h"
 #include "cli/ControlSettings.h"
@@ -16,6 +20,7 @@
 #include "cli/Preset.h"
 #include "cli/Progress.h"
 #include "cli/ToolError.h"
+#include "host/HostError.h"
 
 namespace cli {
 namespace {
@@ -85,7 +90,7 @@ std::vector<Job> PlanJobs(const RenderOptions& o) {
     }
     std::vector<int> frames;
     if (!o.frames.empty()) {
-        frames = ParseFrameRange(o.frames).Frames();
+        frames = ParseFrameList(o.frames);
     } else {
         frames = inPattern->FramesOnDisk();
         if (frames.empty())
@@ -123,6 +128,7 @@ public:
         host::World output(session_.Host(), w, h, FormatOf(depth));
         if (Interrupted())
             throw Cancelled{};
+        reporter_.Phase(FramePhase::Rendering);
         PF_Err err = PF_Err_NONE;
         {
             RenderWatch watch(session_.Host(), session_.Instance(), reporter_);
@@ -133,6 +139,7 @@ public:
         if (err != PF_Err_NONE)
             throw EffectError("the effect returned " + DescribePfErr(err));
 
+        reporter_.Phase(FramePhase::Writing);
         HostImage rendered(w, h, depth);
         rendered.bytes = output.Pixels();
         std::vector<std::string> notes;
@@ -158,9 +165,60 @@ private:
     std::set<std::string> shown_;
 };
 
+// Exists as a name (a dangling link counts: publishing onto it would fail just the same).
+bool OutputExists(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+// An output that is an input file (the same file, also through links) would replace that input; the same
+// frame's own input only with --in-place, another frame's input never (it would be gone before it is read).
+void RefuseOutputsThatAreInputs(const std::vector<Job>& jobs, bool inPlace) {
+    std::map<std::pair<dev_t, ino_t>, const Job*> inputs;
+    struct stat st {};
+    for (const Job& job : jobs)
+        if (::stat(job.input.c_str(), &st) == 0)
+            inputs.emplace(std::pair(st.st_dev, st.st_ino), &job);
+    for (const Job& job : jobs) {
+        if (::stat(job.output.c_str(), &st) != 0)
+            continue;
+        const auto found = inputs.find(std::pair(st.st_dev, st.st_ino));
+        if (found == inputs.end())
+            continue;
+        const Job& owner = *found->second;
+        if (&owner == &job || owner.input == job.input) {
+            if (!inPlace)
+                throw UsageError("the output \"" + job.output.string() + "\" is the input file \"" +
+                                 job.input.string() + "\"; give --in-place to replace the input");
+        } else {
+            throw UsageError("the output of frame " + std::to_string(job.frame) + ", \"" +
+                             job.output.string() + "\", is the input of frame " +
+                             std::to_string(owner.frame) + ", \"" + owner.input.string() +
+                             "\", which it would replace before it is read");
+        }
+    }
+}
+
+const char* SignalName(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    default:
+        return "a signal";
+    }
+}
+
 } // namespace
 
-int RunRender(const RenderOptions& o) {
+int RunRender(const RenderOptions& options) {
+    // From the start, so that a signal while the plug-in loads cancels like one during a frame.
+    InterruptGuard interruptGuard;
+    // --in-place replaces the input, which exists by definition.
+    RenderOptions o = options;
+    o.overwrite = options.overwrite || options.inPlace;
+
     // Everything the command line alone can refuse is refused before the plug-in loads.
     if (o.input.empty() != o.output.empty())
         throw UsageError(o.input.empty() ? "-o OUTPUT needs an INPUT" : "INPUT needs -o OUTPUT");
@@ -170,8 +228,10 @@ int RunRender(const RenderOptions& o) {
         throw UsageError("--depth " + std::to_string(o.depth) + ": expected 8, 16 or 32");
     const auto [downX, downY] = ParseDownsample(o.downsample);
     std::vector<Job> jobs;
-    if (!o.input.empty())
+    if (!o.input.empty()) {
         jobs = PlanJobs(o);
+        RefuseOutputsThatAreInputs(jobs, o.inPlace);
+    }
 
     SessionSettings settings;
     settings.plugin = LocatePlugin(o.plugin);
@@ -186,19 +246,23 @@ int RunRender(const RenderOptions& o) {
     const ProgressMode mode = ChooseProgressMode(o.quiet);
     const bool sequence = !jobs.empty() && FramePattern::Find(o.input).has_value();
     ProgressReporter reporter(mode, int(jobs.size()), sequence);
+    SetCancelLine(mode == ProgressMode::Plain ? "CANCELLED\n" : nullptr);
+    struct CancelLineReset {
+        ~CancelLineReset() { SetCancelLine(nullptr); }
+    } cancelLineReset;
 
     std::vector<std::string> warnings;
-    const auto given =
+    const auto setByHand =
         ApplyPresetAndSets(session.Instance(), controls, matchName, o.preset, o.sets, &warnings);
     for (const std::string& w : warnings)
         reporter.Note("warning: " + w);
-    if (!given.empty()) {
+    // Only for values given with --set: a preset holds every control, most of them as they were.
+    if (!setByHand.empty())
         session.UpdateParamsUI();
-        for (const Control* c : given)
-            if (!session.Instance().IsEnabled(c->index))
-                reporter.Note("note: \"" + c->name +
-                              "\" is disabled by the other settings; its value has no effect");
-    }
+    for (const Control* c : setByHand)
+        if (!session.Instance().IsEnabled(c->index))
+            reporter.Note("note: \"" + c->name +
+                          "\" is disabled by the other settings; its value has no effect");
     if (!o.savePreset.empty()) {
         SavePreset(o.savePreset, controls, session.Instance(), matchName, o.overwrite);
         reporter.Note("preset saved to \"" + o.savePreset + "\"");
@@ -207,40 +271,65 @@ int RunRender(const RenderOptions& o) {
         return kExitOk;
 
     for (const Job& job : jobs)
-        CheckImageOutputPath(job.output, o.overwrite);
+        if (!(o.skipExisting && OutputExists(job.output)))
+            CheckImageOutputPath(job.output, o.overwrite);
 
-    InterruptGuard interruptGuard;
     Renderer renderer(o, session, reporter);
-    int worst = kExitOk, failed = 0;
+    int worst = kExitOk, failed = 0, skipped = 0;
+    std::optional<int> cancelledFrame;
     bool cancelled = false;
     for (const Job& job : jobs) {
         if (Interrupted()) {
             cancelled = true;
             break;
         }
+        // Decided at the frame's turn: another task of a farm may have written it meanwhile.
+        if (o.skipExisting && OutputExists(job.output)) {
+            reporter.FrameSkipped(job.frame, job.output.string());
+            ++skipped;
+            continue;
+        }
         reporter.FrameStarted(job.frame);
+        // Whatever goes wrong with one frame is that frame's failure; the others go on.
+        const auto fail = [&](const std::string& reason, int exitCode) {
+            reporter.FrameFailed(job.frame, reason);
+            worst = std::max(worst, exitCode);
+            ++failed;
+        };
         try {
             renderer.Frame(job);
             reporter.FrameDone(job.frame, job.output.string());
         } catch (const Cancelled&) {
+            reporter.FrameCancelled(job.frame);
+            cancelledFrame = job.frame;
             cancelled = true;
             break;
         } catch (const ToolError& e) {
-            reporter.FrameFailed(job.frame, e.what());
-            worst = std::max(worst, e.ExitCode());
-            ++failed;
+            fail(e.what(), e.ExitCode());
         } catch (const std::bad_alloc&) {
-            reporter.FrameFailed(job.frame, "not enough memory");
-            worst = std::max(worst, int(kExitFile));
-            ++failed;
+            fail("not enough memory", kExitFile);
+        } catch (const host::HostError& e) {
+            fail(std::string("the host failed: ") + e.what(), kExitEffect);
+        } catch (const std::exception& e) {
+            fail(e.what(), kExitEffect);
+        } catch (...) {
+            fail("an unknown failure", kExitEffect);
         }
     }
-    reporter.Finish();
     if (cancelled) {
-        std::fprintf(stderr, "tovrin: cancelled (%s); the frame in progress was not written\n",
-                     DescribePfErr(PF_Interrupt_CANCEL).c_str());
-        return kExitEffect;
+        const std::string name = SignalName(InterruptSignal());
+        reporter.Cancelled("cancelled by " + name + " (" + DescribePfErr(PF_Interrupt_CANCEL) + "); " +
+                           (cancelledFrame
+                                ? (sequence ? "frame " + std::to_string(*cancelledFrame) + " was not written"
+                                            : std::string("the output was not written"))
+                                : std::string("no frame was in progress")));
+        reporter.Finish();
+        return CancelExitCode();
     }
+    reporter.Finish();
+    if (skipped && mode != ProgressMode::Quiet)
+        std::fprintf(stderr, "tovrin: %d of %zu %s skipped: the output%s existed (--skip-existing)\n",
+                     skipped, jobs.size(), jobs.size() == 1 ? "file" : "frames", skipped == 1 ? "" : "s");
     if (sequence && failed)
         std::fprintf(stderr, "tovrin: %d of %zu frames failed\n", failed, jobs.size());
     return worst;

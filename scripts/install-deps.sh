@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
-# Installs everything the build, the tests, the Windows cross-build and the tool need (Debian 12, root).
+# Installs what the build needs from Debian 12's packages (as root).
+#   install-deps.sh          everything: the tool, the tests, the benchmarks, the Windows cross-build, Wine
+#   install-deps.sh --tool   only what the Linux tool and its plug-in need (the quick start)
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
-packages=(
-    cmake ninja-build g++ make pkg-config python3 clang-format
-    libgtest-dev libgmock-dev googletest libbenchmark-dev
+# The Linux tool: compiler, CMake, OpenImageIO, the command-line and JSON libraries, man to read its page.
+tool=(
+    cmake ninja-build g++ make pkg-config
+    libopenimageio-dev libcli11-dev nlohmann-json3-dev man-db
+)
+# Everything else: tests, benchmarks, the Windows build and its tests under Wine with a virtual display.
+rest=(
+    python3 clang-format openimageio-tools
+    libgtest-dev libgmock-dev googletest libbenchmark-dev libopencv-imgproc-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
-    libopenimageio-dev openimageio-tools libcli11-dev nlohmann-json3-dev libopencv-imgproc-dev
     xvfb x11-apps imagemagick fonts-ipafont-gothic locales
     ffmpeg melt frei0r-plugins-dev
 )
+packages=("${tool[@]}")
+if [[ ${1:-} != --tool ]]; then
+    packages+=("${rest[@]}")
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -18,6 +29,7 @@ if ((${#missing[@]})); then
     apt-get update
     apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+[[ ${1:-} == --tool ]] && exit 0
 
 # Locales the tests switch to: Japanese (code page 932 texts) and German (decimal comma).
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' || ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$'; then

@@ -57,7 +57,10 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& 
     const int devnull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     pid_t pid;
     if (options.terminal) {
-        pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+        winsize size{};
+        size.ws_col = options.columns;
+        size.ws_row = 24;
+        pid = ::forkpty(&master, nullptr, nullptr, options.columns ? &size : nullptr);
     } else {
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
             ADD_FAILURE() << "pipe: " << std::strerror(errno);
@@ -90,14 +93,14 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& 
         fds.push_back({master, POLLIN, 0});
     else
         fds = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    bool interrupted = false;
+    int signalsSent = 0;
     while (true) {
         bool open = false;
         for (const pollfd& f : fds)
             open = open || f.fd >= 0;
         if (!open)
             break;
-        if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+        if (::poll(fds.data(), fds.size(), options.interruptWhen ? 5 : -1) < 0 && errno != EINTR)
             break;
         for (std::size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
@@ -111,9 +114,10 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& 
             }
             (i == 0 ? result.out : result.err).append(buf, std::size_t(n));
         }
-        if (options.interruptWhen && !interrupted && options.interruptWhen(result.out)) {
-            ::kill(pid, SIGINT);
-            interrupted = true;
+        if (options.interruptWhen && signalsSent < options.interruptCount &&
+            (signalsSent > 0 || options.interruptWhen(result.out))) {
+            ::kill(pid, options.interruptSignal);
+            ++signalsSent;
         }
     }
     int status = 0;

@@ -19,9 +19,13 @@ struct ToolResult {
 
 struct RunOptions {
     std::vector<std::pair<std::string, std::string>> environment;
-    // Called with the standard output so far; returning true sends SIGINT to the tool once.
+    // Called with the standard output so far, after each read and every few milliseconds; once it returns
+    // true, `interruptCount` signals `interruptSignal` go to the tool, one per later call.
     std::function<bool(const std::string&)> interruptWhen;
-    bool terminal = false; // run on a pseudo-terminal (standard output and error together in `out`)
+    int interruptSignal = 2; // SIGINT
+    int interruptCount = 1;
+    bool terminal = false;      // run on a pseudo-terminal (standard output and error together in `out`)
+    unsigned short columns = 0; // the pseudo-terminal's width (0: none set)
 };
 
 ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& options = {});

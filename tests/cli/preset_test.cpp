@@ -74,5 +74,55 @@ TEST_F(Preset, BadPresetsAreRefused) {
     EXPECT_EQ(missing.exitCode, 3) << missing.err;
 }
 
+TEST_F(Preset, ControlsMayBeKeyedByName) {
+    WriteText(Path("named.json"), R"({"controls": {"Blur Amount": 7, "Auto Alpha": {"value": "false"},
+        "Mode": "Extract"}})");
+    ToolResult r = RunTool({"render", "--preset", File("named.json"), "--save-preset", File("q.json")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::ifstream in(Path("q.json"));
+    std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(saved.find(R"("name":"Auto Alpha","value":false)"), std::string::npos) << saved;
+    EXPECT_NE(saved.find(R"("choice":"Extract")"), std::string::npos) << saved;
+    EXPECT_NE(saved.find(R"("name":"Blur Amount","value":7.0)"), std::string::npos) << saved;
+
+    WriteText(Path("typo.json"), R"({"controls": {"Blur Amout": 7}})");
+    ToolResult typo = RunTool({"render", "--preset", File("typo.json"), "--save-preset", File("t.json")});
+    EXPECT_EQ(typo.exitCode, 3) << typo.err;
+    EXPECT_NE(typo.err.find("did you mean \"Blur Amount\""), std::string::npos) << typo.err;
+    EXPECT_NE(typo.err.find("typo.json"), std::string::npos) << typo.err;
+}
+
+TEST_F(Preset, DeepNestingIsAClearErrorNotACrash) {
+    WriteText(Path("deep.json"), std::string(100000, '[') + std::string(100000, ']'));
+    WriteText(Path("deep2.json"), R"({"controls": {"51": {"value": )" + std::string(5000, '[') + "1" +
+                                      std::string(5000, ']') + "}}}");
+    for (const char* name : {"deep.json", "deep2.json"}) {
+        ToolResult r = RunTool({"render", "--preset", File(name), "--save-preset", File("out.json")});
+        EXPECT_EQ(r.exitCode, 3) << r.err;
+        EXPECT_NE(r.err.find("tovrin: preset \"" + File(name) + "\" nests arrays or objects"),
+                  std::string::npos)
+            << r.err;
+    }
+    // Strings may hold brackets.
+    WriteText(Path("brackets.json"), R"({"controls": {"Mode": "[[[[[[[[[[[[[[[[[[[["}})");
+    ToolResult strings =
+        RunTool({"render", "--preset", File("brackets.json"), "--save-preset", File("o.json")});
+    EXPECT_EQ(strings.exitCode, 3);
+    EXPECT_NE(strings.err.find("not one of the choices"), std::string::npos) << strings.err;
+}
+
+TEST_F(Preset, LoadingASavedPresetPrintsNoDisabledNotes) {
+    WriteImage(Path("in.png"), CelFrame8(8, 8));
+    ASSERT_EQ(RunTool({"render", "--save-preset", File("p.json")}).exitCode, 0);
+    ToolResult loaded = RunTool({"render", File("in.png"), "-o", File("a.png"), "--preset", File("p.json")});
+    ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+    EXPECT_EQ(loaded.err.find("is disabled"), std::string::npos) << loaded.err;
+    // A value set by hand on a disabled control still gets its note.
+    ToolResult byHand = RunTool(
+        {"render", File("in.png"), "-o", File("b.png"), "--preset", File("p.json"), "-s", "Invert=on"});
+    ASSERT_EQ(byHand.exitCode, 0) << byHand.err;
+    EXPECT_NE(byHand.err.find("\"Invert\" is disabled"), std::string::npos) << byHand.err;
+}
+
 } // namespace
 } // namespace clitest

@@ -25,8 +25,8 @@ protected:
 TEST_F(SetValues, EveryKindTakesItsTexts) {
     nlohmann::json c =
         Saved({"-s", "Blur Amount=500",      "-s", "Blur Aspect = -50",  "-s", "Blur Repeat Num=10",
-               "-s", "Auto Alpha=off",       "-s", "1 : Enable=1",       "-s", "Invert=on",
-               "-s", "Keep Division=0",      "-s", "Blur Type=Gaussian", "-s", "Mode=3",
+               "-s", "Auto Alpha=false",     "-s", "1 : Enable=1",       "-s", "Invert=yes",
+               "-s", "Keep Division=No",     "-s", "Blur Type=Gaussian", "-s", "Mode=3",
                "-s", "1 : Color=10, 20, 30", "-s", "2 : Color=#FF8000",  "-s", "1 : Color Range=100"});
     // Valid beyond the sliders' ends: 500 past 100, -50 past -10.
     EXPECT_EQ(c["51"]["value"], 500.0);
@@ -63,7 +63,9 @@ TEST_F(SetValues, RefusalsNameTheControlAndWhatItTakes) {
         {"Blur Amount=12abc", {"\"Blur Amount\"", "not a number"}},
         {"Blur Repeat Num=0", {"\"Blur Repeat Num\"", "1 to 10"}},
         {"Blur Repeat Num=2.5", {"not a whole number"}},
-        {"Auto Alpha=maybe", {"\"Auto Alpha\"", "on, off, 1 or 0"}},
+        {"Auto Alpha=maybe", {"\"Auto Alpha\"", "on, off, true, false, yes, no, 1 or 0"}},
+        {"Blur Amout=5", {"unknown control \"Blur Amout\"", "did you mean \"Blur Amount\""}},
+        {"1:Color Rnge=5", {"did you mean \"1 : Color Range\""}},
         {"Mode=4", {"\"Mode\"", "\"Normal\", \"Extract\", \"Disable All\""}},
         {"Blur Type=Triangle", {"\"Blur Type\"", "not one of the choices"}},
         {"1 : Color=256,0,0", {"\"1 : Color\"", "R,G,B with each from 0 to 255, or #RRGGBB"}},

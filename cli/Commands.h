@@ -17,6 +17,7 @@ struct RenderOptions {
     std::string frames;
     std::string alpha; // "", "straight" or "premultiplied"
     bool overwrite = false;
+    bool skipExisting = false; // frames whose output exists are not rendered
     bool quiet = false;
     std::string plugin;
 };

@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
     renderCmd->add_option("--alpha", render.alpha, "How the files store colour: straight or premultiplied")
         ->check(CLI::IsMember({"straight", "premultiplied"}));
     renderCmd->add_flag("-y,--yes", render.overwrite, "Replace existing output files");
+    renderCmd->add_flag("-n,--skip-existing", render.skipExisting,
+                        "Render only the frames whose output is missing");
     renderCmd->add_flag("-q,--quiet", render.quiet, "No progress, no notes; errors only");
     renderCmd->add_option("--plugin", render.plugin,
                           "The plug-in file (default: TOVRIN_PLUGIN, or beside the tool)");

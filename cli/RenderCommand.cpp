@@ -1,6 +1,8 @@
 // tovrin render: one file or a sequence of frames through the effect.
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <iterator>
 #include <optional>
 #include <set>
 
@@ -185,6 +187,16 @@ int RunRender(const RenderOptions& o) {
 
     const ProgressMode mode = ChooseProgressMode(o.quiet);
     const bool sequence = !jobs.empty() && FramePattern::Find(o.input).has_value();
+    // Resuming: frames whose output exists count as done and are not rendered again.
+    std::vector<Job> skipped;
+    if (o.skipExisting) {
+        const auto exists = [](const Job& job) {
+            std::error_code ec;
+            return std::filesystem::exists(job.output, ec);
+        };
+        std::copy_if(jobs.begin(), jobs.end(), std::back_inserter(skipped), exists);
+        std::erase_if(jobs, exists);
+    }
     ProgressReporter reporter(mode, int(jobs.size()), sequence);
 
     std::vector<std::string> warnings;
@@ -202,6 +214,15 @@ int RunRender(const RenderOptions& o) {
     if (!o.savePreset.empty()) {
         SavePreset(o.savePreset, controls, session.Instance(), matchName, o.overwrite);
         reporter.Note("preset saved to \"" + o.savePreset + "\"");
+    }
+    if (mode == ProgressMode::Plain) {
+        for (const Job& job : skipped) {
+            if (sequence)
+                std::printf("FRAME %d skipped %s\n", job.frame, job.output.c_str());
+            else
+                std::printf("SKIPPED %s\n", job.output.c_str());
+        }
+        std::fflush(stdout);
     }
     if (jobs.empty())
         return kExitOk;

@@ -134,7 +134,9 @@ start() {
         chmod 755 "$(dirname "$socket")"
         dirname "$socket" >"$dir/munge/socket-folder"
     fi
-    munged --socket="$socket" --key-file="$dir/munge/munge.key" \
+    # --force: munged refuses folders that others may not enter or may write to anywhere above DIR (a
+    # home folder, a CI checkout); this cluster's clients are the same user on the same machine.
+    munged --force --socket="$socket" --key-file="$dir/munge/munge.key" \
         --pid-file="$dir/munge/munged.pid" --log-file="$dir/log/munged.log" \
         --seed-file="$dir/munge/munged.seed" ||
         fail_start 4 "munged did not start" "$dir/log/munged.log"
@@ -142,6 +144,11 @@ start() {
     local ctldPort dPort
     { ctldPort=$(free_port 26817) && dPort=$(free_port $((ctldPort + 1))); } ||
         fail_start 4 "no free port for the daemons"
+    # The node as slurmd sees this machine, so that it does not take the node out of service.
+    local hardware
+    hardware=$(slurmd -C 2>/dev/null | head -n 1 |
+        grep -oE 'CPUs=[0-9]+ Boards=[0-9]+ SocketsPerBoard=[0-9]+ CoresPerSocket=[0-9]+ ThreadsPerCore=[0-9]+')
+    [[ -n $hardware ]] || hardware="CPUs=$(nproc)"
     cat >"$conf" <<EOF
 # One node, this machine; written by scripts/one-node-slurm.sh.
 ClusterName=tovrin-one-node
@@ -171,7 +178,7 @@ SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU
 ReturnToService=2
 SchedulerParameters=sched_interval=2
-NodeName=localhost NodeAddr=127.0.0.1 CPUs=$(nproc) State=UNKNOWN
+NodeName=localhost NodeAddr=127.0.0.1 $hardware State=UNKNOWN
 PartitionName=local Nodes=localhost Default=YES MaxTime=INFINITE State=UP
 EOF
     SLURM_CONF="$conf" slurmctld -i ||

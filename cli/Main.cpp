@@ -73,9 +73,11 @@ int main(int argc, char** argv) {
                           "Job name, also of the script (default: the output's)");
     submitCmd
         ->add_option("--sbatch-arg", submit.sbatchArgs, "Another sbatch option, e.g. --sbatch-arg=--mem=4G")
-        ->allow_extra_args(false);
+        ->allow_extra_args(false)
+        ->type_name("ARG");
     submitCmd->add_flag("--dry-run", submit.dryRun, "Print the job script; write and submit nothing");
-    submitCmd->add_option("--status", submit.status, "Where job JOBID stands: frames done, failed, pending");
+    submitCmd->add_option("--status", submit.status, "Where job JOBID stands: frames done, failed, pending")
+        ->type_name("JOBID");
     submitCmd->add_flag("-y,--yes", submit.render.overwrite, "Replace a job script of the same name");
     submitCmd->add_flag("-q,--quiet", submit.render.quiet, "No notes; errors only");
 

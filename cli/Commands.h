@@ -24,6 +24,18 @@ struct RenderOptions {
 };
 int RunRender(const RenderOptions& options);
 
+struct SubmitOptions {
+    RenderOptions render; // INPUT, -o, --frames, the controls and render options; -y replaces the job files
+    int chunk = 10;       // frames per task
+    std::string partition, timeLimit;
+    int cpusPerTask = 0; // 0: the cluster's default
+    std::string jobName; // default: from the output's file name
+    std::vector<std::string> sbatchArgs;
+    bool dryRun = false;
+    std::string status; // a job id: tell where that job stands instead
+};
+int RunSubmit(const SubmitOptions& options);
+
 struct InfoOptions {
     bool json = false;
     std::string plugin;

@@ -59,6 +59,47 @@ int main(int argc, char** argv) {
 
     renderCmd->footer(cli::RenderHelpFooter());
 
+    cli::SubmitOptions submit;
+    CLI::App* submitCmd = app.add_subcommand("submit", "Render a sequence on a Slurm cluster as a job array");
+    submitCmd->add_option("input", submit.render.input, "Input sequence, with # or %04d in its name");
+    submitCmd->add_option("-o,--output", submit.render.output, "Output sequence, with # or %04d in its name");
+    submitCmd->add_option("-s,--set", submit.render.sets, "Set a control: \"NAME=VALUE\" (repeatable)")
+        ->allow_extra_args(false);
+    submitCmd->add_option("--preset", submit.render.preset, "Load control values from a preset file");
+    submitCmd
+        ->add_option("--depth", submit.render.depth, "Render depth 8, 16 or 32 (default: the input file's)")
+        ->check(CLI::IsMember({8, 16, 32}));
+    submitCmd->add_option("--quality", submit.render.quality, "high or draft")
+        ->check(CLI::IsMember({"high", "draft"}));
+    submitCmd->add_option("--downsample", submit.render.downsample, "Downsample factors 1/X, 1/Y: X[,Y]");
+    submitCmd->add_option("--path", submit.render.path, "smart or classic render commands")
+        ->check(CLI::IsMember({"smart", "classic"}));
+    submitCmd->add_option("--frames", submit.render.frames,
+                          "Frames: A-B[xSTEP] (default: the input frames on disk)");
+    submitCmd
+        ->add_option("--alpha", submit.render.alpha, "How the files store colour: straight or premultiplied")
+        ->check(CLI::IsMember({"straight", "premultiplied"}));
+    submitCmd->add_option("--plugin", submit.render.plugin, "The plug-in file, as every node reaches it");
+    submitCmd->add_option("--chunk", submit.chunk, "Frames per task (default 10)")
+        ->check(CLI::Range(1, 1000000));
+    submitCmd->add_option("--partition", submit.partition, "Slurm partition (default: the cluster's)");
+    submitCmd->add_option("--time", submit.timeLimit,
+                          "Time limit per task, as sbatch takes it (e.g. 1:00:00)");
+    submitCmd
+        ->add_option("--cpus-per-task", submit.cpusPerTask, "Processors per task, and the task's threads")
+        ->check(CLI::Range(1, 1024));
+    submitCmd->add_option("--job-name", submit.jobName,
+                          "Job name, also of the script (default: the output's)");
+    submitCmd
+        ->add_option("--sbatch-arg", submit.sbatchArgs, "Another sbatch option, e.g. --sbatch-arg=--mem=4G")
+        ->allow_extra_args(false)
+        ->type_name("ARG");
+    submitCmd->add_flag("--dry-run", submit.dryRun, "Print the job script; write and submit nothing");
+    submitCmd->add_option("--status", submit.status, "Where job JOBID stands: frames done, failed, pending")
+        ->type_name("JOBID");
+    submitCmd->add_flag("-y,--yes", submit.render.overwrite, "Replace a job script of the same name");
+    submitCmd->add_flag("-q,--quiet", submit.render.quiet, "No notes; errors only");
+
     cli::InfoOptions info;
     CLI::App* infoCmd = app.add_subcommand("info", "Show the plug-in's PiPL, setup answers and controls");
     infoCmd->add_flag("--json", info.json, "As one JSON object");
@@ -112,6 +153,8 @@ int main(int argc, char** argv) {
     try {
         if (renderCmd->parsed())
             return cli::RunRender(render);
+        if (submitCmd->parsed())
+            return cli::RunSubmit(submit);
         if (infoCmd->parsed())
             return cli::RunInfo(info);
         return cli::RunOptionDialog(options);

@@ -16,6 +16,7 @@ rest=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
     xvfb x11-apps imagemagick fonts-ipafont-gothic locales
     ffmpeg melt frei0r-plugins-dev
+    slurm-wlm munge
 )
 packages=("${tool[@]}")
 if [[ ${1:-} != --tool ]]; then
@@ -26,6 +27,12 @@ for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
+    # Slurm's and munge's packages would start their system daemons; the farm test starts its own cluster.
+    if [[ ! -e /usr/sbin/policy-rc.d ]]; then
+        printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+        chmod 755 /usr/sbin/policy-rc.d
+        trap 'rm -f /usr/sbin/policy-rc.d' EXIT
+    fi
     apt-get update
     apt-get install -y --no-install-recommends "${missing[@]}"
 fi

@@ -10,10 +10,10 @@
 
 namespace profile_test {
 
-// The committed test files lie beside this source file.
+// The committed test files, found through the folder the build names (a compiler cache may make __FILE__
+// relative to another folder).
 inline std::string DataFile(const char* name) {
-    const std::filesystem::path here(__FILE__);
-    return std::filesystem::absolute(here.parent_path() / "data" / name).string();
+    return std::filesystem::absolute(std::filesystem::path(TOVRIN_PLATFORM_TEST_DATA) / name).string();
 }
 
 // A fresh empty folder, removed with everything in it when the object goes.

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
+#include "cli/OutputMetadata.h"
 #include "cli/ToolError.h"
 
 int main(int argc, char** argv) {
@@ -37,6 +38,21 @@ int main(int argc, char** argv) {
     renderCmd->add_flag("-q,--quiet", render.quiet, "No progress, no notes; errors only");
     renderCmd->add_option("--plugin", render.plugin,
                           "The plug-in file (default: TOVRIN_PLUGIN, or beside the tool)");
+    renderCmd
+        ->add_option("--region", render.region,
+                     "What to render of a file whose data window is not its display window: union "
+                     "(default), data or display")
+        ->check(CLI::IsMember({"union", "data", "display"}));
+    renderCmd->add_option(
+        "--working-space", render.workingSpace,
+        "Render in this colour space (OpenColorIO's name, e.g. linear); default: the file's");
+    renderCmd->add_option("--input-space", render.inputSpace,
+                          "The input's colour space, overriding what the file says");
+    renderCmd->add_option("--output-space", render.outputSpace,
+                          "The output's colour space (default: the input's)");
+    renderCmd->add_option(
+        "--compression", render.compression,
+        "Output compression: PNG 0-9; OpenEXR none, zip, piz, dwaa, ...; TIFF none, lzw, zip");
 
     cli::InfoOptions info;
     CLI::App* infoCmd = app.add_subcommand("info", "Show the plug-in's PiPL, setup answers and controls");
@@ -62,6 +78,7 @@ int main(int argc, char** argv) {
         return code == 0 ? 0 : cli::kExitUsage;
     }
 
+    render.commandLine = cli::CommandLineText(argc, argv);
     try {
         if (renderCmd->parsed())
             return cli::RunRender(render);

@@ -15,13 +15,18 @@ namespace clitest {
 struct ToolResult {
     int exitCode = -1; // -1 when the tool died of a signal
     std::string out, err;
+    long peakKb = 0;       // the tool's peak resident memory
+    bool timedOut = false; // killed after RunOptions::timeoutSeconds
 };
 
 struct RunOptions {
     std::vector<std::pair<std::string, std::string>> environment;
-    // Called with the standard output so far; returning true sends SIGINT to the tool once.
+    // Called with the standard output so far, when more arrives and every 20 ms; returning true sends SIGINT
+    // to the tool once.
     std::function<bool(const std::string&)> interruptWhen;
     bool terminal = false; // run on a pseudo-terminal (standard output and error together in `out`)
+    int timeoutSeconds =
+        0; // > 0: the tool is killed after this long (a test of something that must not hang)
 };
 
 ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& options = {});

@@ -1,7 +1,8 @@
 #pragma once
 // How output files are compressed: `--compression` per format (PNG a zlib level 0-9; OpenEXR none, rle,
 // zips, zip, piz, pxr24, b44, b44a, dwaa, dwab, zip and dwa with an optional ":LEVEL"; TIFF none, lzw, zip,
-// packbits), and defaults chosen for intermediates on a render farm: fast to write, still small.
+// packbits), and defaults chosen for intermediates on a render farm: fast to write, still small (PNG level
+// 1, OpenEXR piz, TIFF zip at level 1).
 #include <string>
 
 #include <OpenImageIO/imageio.h>

@@ -71,7 +71,7 @@ TypeDesc TypeForDepth(Depth depth) {
 // Attributes that describe the input file's encoding, or that only the program that wrote it may claim.
 void DropEncodingAttributes(OIIO::ImageSpec& spec, bool sameFormat) {
     for (const char* name : {"oiio:BitsPerSample", "oiio:UnassociatedAlpha", "oiio:subimages", "oiio:ioproxy",
-                             "Software", "DateTime"})
+                             "tiff:Compression", "Software", "DateTime"})
         spec.erase_attribute(name);
     if (!sameFormat)
         for (const char* name : {"compression", "Compression", "CompressionQuality", "planarconfig"})

@@ -39,7 +39,9 @@ std::string CommandLineText(int argc, const char* const* argv) {
             if (slash != std::string::npos)
                 arg = arg.substr(slash + 1);
         }
-        text += (i ? " " : "") + ShellQuoted(arg);
+        if (i > 0)
+            text += ' ';
+        text += ShellQuoted(arg);
     }
     return text;
 }

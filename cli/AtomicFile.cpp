@@ -27,6 +27,17 @@ std::filesystem::path FolderOf(const std::filesystem::path& path) {
     return path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
 }
 
+// A hidden name in `folder`, unique per process and attempt.
+std::filesystem::path HiddenName(const std::filesystem::path& folder) {
+    static const std::uint64_t seed =
+        (std::uint64_t(::getpid()) << 40) ^
+        std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    const std::uint64_t unique = seed + (std::uint64_t(gTempCounter.fetch_add(1)) << 20);
+    char name[32];
+    std::snprintf(name, sizeof name, ".tovrin-%016llx", static_cast<unsigned long long>(unique));
+    return folder / name;
+}
+
 // Makes the rename itself durable; a file system that cannot sync a folder is left as it is.
 void SyncFolder(const std::filesystem::path& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -40,20 +51,25 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 AtomicFile::AtomicFile(std::filesystem::path destination, bool overwrite)
     : destination_(std::move(destination)), overwrite_(overwrite) {
-    // Hidden, unique per process and write (O_EXCL settles a collision with anyone else's), and in the same
-    // folder so that the rename cannot cross a file system.
-    const std::uint64_t seed = (std::uint64_t(::getpid()) << 40) ^
-                               std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    // In the same folder, so that putting it in place cannot cross a file system.
+    const std::filesystem::path folder = FolderOf(destination_);
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+        readPath_ = "/proc/self/fd/" + std::to_string(fd_);
+        return;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        throw FileError(WriteError(destination_, errno));
+    // A file system without nameless files: a hidden one (O_EXCL settles a collision with anyone else's).
     for (int attempt = 0; fd_ < 0; ++attempt) {
-        const std::uint64_t unique = seed + (std::uint64_t(gTempCounter.fetch_add(1)) << 20);
-        char name[32];
-        std::snprintf(name, sizeof name, ".tovrin-%016llx", static_cast<unsigned long long>(unique));
-        temp_ = FolderOf(destination_) / name;
+        temp_ = HiddenName(folder);
         fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && (errno != EEXIST || attempt > 100))
             throw FileError(WriteError(destination_, errno));
     }
-    // From here the temporary file exists: the destructor (or Discard) removes it unless it is published.
+    // From here the hidden file exists: the destructor (or Discard) removes it unless it is published.
+    named_ = true;
+    readPath_ = temp_;
 }
 
 AtomicFile::~AtomicFile() {
@@ -65,15 +81,26 @@ void AtomicFile::Discard() {
         ::close(fd_);
         fd_ = -1;
     }
-    if (!done_) {
+    if (named_ && !done_)
         ::unlink(temp_.c_str());
-        done_ = true;
-    }
+    done_ = true;
 }
 
 void AtomicFile::Sync() {
     if (fd_ >= 0 && ::fsync(fd_) != 0)
         throw FileError(WriteError(destination_, errno));
+}
+
+void AtomicFile::NameTemporary() {
+    for (int attempt = 0;; ++attempt) {
+        temp_ = HiddenName(FolderOf(destination_));
+        if (::linkat(AT_FDCWD, readPath_.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            break;
+        if (errno != EEXIST || attempt > 100)
+            throw FileError(WriteError(destination_, errno));
+    }
+    named_ = true;
+    readPath_ = temp_;
 }
 
 void AtomicFile::Publish() {
@@ -89,18 +116,17 @@ void AtomicFile::Publish() {
             mode &= ~mode_t(S_ISUID | S_ISGID);
         ::fchmod(fd_, mode);
     }
-    ::close(fd_);
-    fd_ = -1;
 
     if (!overwrite_) {
-        // link() fails when the destination exists, so no file that appeared meanwhile is replaced.
-        if (::link(temp_.c_str(), destination_.c_str()) == 0) {
-            ::unlink(temp_.c_str());
-            done_ = true;
+        // Linking fails when the destination exists, so no file that appeared meanwhile is replaced.
+        const bool linked = ::linkat(AT_FDCWD, readPath_.c_str(), AT_FDCWD, destination_.c_str(),
+                                     named_ ? 0 : AT_SYMLINK_FOLLOW) == 0;
+        const int err = errno;
+        if (linked) {
+            Discard(); // the hidden name, if any, goes; the destination stays
             SyncFolder(FolderOf(destination_));
             return;
         }
-        const int err = errno;
         if (err == EEXIST)
             throw FileError(Quoted(destination_) + " exists; use -y to replace it");
         // File systems without hard links: check, then rename.
@@ -108,6 +134,10 @@ void AtomicFile::Publish() {
         if (std::filesystem::exists(destination_, ec))
             throw FileError(Quoted(destination_) + " exists; use -y to replace it");
     }
+    if (!named_)
+        NameTemporary(); // a nameless file cannot be renamed over another
+    ::close(fd_);
+    fd_ = -1;
     if (::rename(temp_.c_str(), destination_.c_str()) != 0)
         throw FileError(WriteError(destination_, errno));
     done_ = true; // published: nothing left to remove

@@ -9,10 +9,14 @@
 
 #include <OpenImageIO/imageio.h>
 
+#include "sdk/AE_Effect.h"
+
 namespace cli {
 
-// The largest world the host makes, per side: the one size limit of the tool.
-constexpr int kMaxWorldSide = 30000;
+// The largest world the host makes, per side (its own limit, from the protocol's declarations): the one size
+// limit of the tool.
+constexpr int kMaxWorldSide = PF_MAX_WORLD_WIDTH;
+static_assert(PF_MAX_WORLD_WIDTH == PF_MAX_WORLD_HEIGHT);
 
 std::string Quoted(const std::filesystem::path& path);
 // OpenImageIO's errors come a line per problem; the tool reports one line per frame.

@@ -100,7 +100,7 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& 
             open = open || f.fd >= 0;
         if (!open)
             break;
-        int wait = options.interruptWhen ? 20 : -1;
+        int wait = options.interruptWhenProcess ? 20 : -1;
         if (options.timeoutSeconds > 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
@@ -124,7 +124,8 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& 
             }
             (i == 0 ? result.out : result.err).append(buf, std::size_t(n));
         }
-        if (options.interruptWhen && !interrupted && options.interruptWhen(result.out)) {
+        if (!interrupted && ((options.interruptWhen && options.interruptWhen(result.out)) ||
+                             (options.interruptWhenProcess && options.interruptWhenProcess(int(pid))))) {
             ::kill(pid, SIGINT);
             interrupted = true;
         }

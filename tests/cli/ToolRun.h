@@ -21,9 +21,10 @@ struct ToolResult {
 
 struct RunOptions {
     std::vector<std::pair<std::string, std::string>> environment;
-    // Called with the standard output so far, when more arrives and every 20 ms; returning true sends SIGINT
-    // to the tool once.
+    // Called with the standard output so far; returning true sends SIGINT to the tool once.
     std::function<bool(const std::string&)> interruptWhen;
+    // Called every 20 ms with the tool's process id; returning true sends SIGINT to the tool once.
+    std::function<bool(int)> interruptWhenProcess;
     bool terminal = false; // run on a pseudo-terminal (standard output and error together in `out`)
     int timeoutSeconds =
         0; // > 0: the tool is killed after this long (a test of something that must not hang)

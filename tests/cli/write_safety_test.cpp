@@ -1,6 +1,7 @@
 // Writes that cannot lie: a write that fails (a full disk) is exit 3 with nothing left behind, an existing
 // output stays whole and the sequence goes on; a replaced file keeps its mode; any legal output name works,
 // however long.
+#include <csignal>
 #include <fstream>
 
 #include <sys/mount.h>
@@ -122,22 +123,38 @@ TEST_F(Writes, OutputNamesUpToTheLongestLegalOneWork) {
                                         std::string(242, 'q') + ".0002.png", single}));
 }
 
-TEST_F(Writes, ACancelDuringTheWriteStopsItAndLeavesNothingBehind) {
-    // A frame whose write takes long (the smallest PNG of noise); Ctrl-C once its temporary file exists.
+// Whether the tool `pid` holds the temporary file of an output in `folder` (nameless where the file system
+// allows, hidden otherwise).
+bool WritingInto(int pid, const std::filesystem::path& folder) {
+    std::error_code ec;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), ec).string();
+        if (target.rfind(folder.string() + "/", 0) == 0 &&
+            (target.find("/#") != std::string::npos || target.find("/.tovrin-") != std::string::npos))
+            return true;
+    }
+    return false;
+}
+
+TEST_F(Writes, ACancelOrAKillDuringTheWriteLeavesNothingBehind) {
+    // A frame whose write takes long (the smallest PNG of noise).
     WriteImage(Path("in.png"), Noise(1500));
-    RunOptions options;
-    options.interruptWhen = [&](const std::string&) {
-        for (const std::string& name : Listing())
-            if (name.rfind(".tovrin-", 0) == 0)
-                return true;
-        return false;
-    };
     std::vector<std::string> args{"render", File("in.png"), "-o", File("out.png"), "--compression", "9"};
     for (const std::string& s : NoWorkSettings())
         args.push_back(s);
-    ToolResult r = RunTool(args, options);
+
+    RunOptions cancel;
+    cancel.interruptWhenProcess = [&](int pid) { return WritingInto(pid, dir_); };
+    ToolResult r = RunTool(args, cancel);
     EXPECT_NE(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("DONE"), std::string::npos) << r.out;
+    EXPECT_EQ(Listing(), std::vector<std::string>{"in.png"});
+
+    // Nothing can run after SIGKILL: the temporary file must be one the kernel drops by itself.
+    RunOptions kill;
+    kill.interruptWhenProcess = [&](int pid) { return WritingInto(pid, dir_) && ::kill(pid, SIGKILL) == 0; };
+    r = RunTool(args, kill);
+    EXPECT_EQ(r.exitCode, -1) << r.out << r.err;
     EXPECT_EQ(Listing(), std::vector<std::string>{"in.png"});
 }
 

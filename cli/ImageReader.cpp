@@ -121,19 +121,25 @@ SourceImage OpenImageFile(const std::filesystem::path& path, const ReadRequest& 
     src.input = OIIO::ImageInput::open(path.string(), &config);
     if (!src.input)
         throw FileError(ReadError(path, OneLine(OIIO::geterror())));
-    OIIO::ImageInput& in = *src.input;
-    src.formatName = in.format_name();
+    src.formatName = src.input->format_name();
 
     // The first part with something to render; the others are copied through.
+    const int declared = src.input->spec().get_int_attribute("oiio:subimages", 0);
     int chosen = -1, parts = 0;
     std::optional<ChannelMap> map;
-    for (int s = 0; in.seek_subimage(s, 0); ++s) {
+    for (int s = 0; (declared <= 0 || s < declared) && src.input->seek_subimage(s, 0); ++s) {
         ++parts;
-        if (chosen < 0 && !in.spec().deep && in.spec().depth <= 1)
-            if ((map = MapChannels(in.spec())))
+        if (chosen < 0 && !src.input->spec().deep && src.input->spec().depth <= 1)
+            if ((map = MapChannels(src.input->spec())))
                 chosen = s;
     }
-    in.geterror(); // seeking past the last part is how their number is found, not an error
+    if (declared <= 0) {
+        // Seeking past the last part is how their number is found; some readers are not the same after it.
+        src.input = OIIO::ImageInput::open(path.string(), &config);
+        if (!src.input)
+            throw FileError(ReadError(path, OneLine(OIIO::geterror())));
+    }
+    OIIO::ImageInput& in = *src.input;
     if (chosen < 0 || !in.seek_subimage(chosen, 0)) {
         in.seek_subimage(0, 0);
         const OIIO::ImageSpec& first = in.spec();
@@ -192,7 +198,9 @@ bool ReadImagePixels(SourceImage& src, const HostRows& rows, const std::function
     const std::vector<std::size_t> offsets = ChannelOffsets(spec);
     const std::size_t nativePixel = offsets.back();
     const std::size_t nativeRow = nativePixel * std::size_t(data.width);
-    const int bandRows = std::max(kBandRows, spec.tile_height);
+    // Bands start on the file's tile rows (a tiled file is read a row of tiles at a time).
+    const int tileRows = std::max(spec.tile_height, 1);
+    const int bandRows = tileRows * std::max(1, kBandRows / tileRows);
     std::vector<std::uint8_t> native(nativeRow * std::size_t(read.Empty() ? 0 : bandRows));
 
     const ChannelMap& m = src.channels;
@@ -201,15 +209,25 @@ bool ReadImagePixels(SourceImage& src, const HostRows& rows, const std::function
     std::vector<std::uint8_t> colour(std::size_t(read.width) * 4 * colourSize *
                                      std::size_t(read.Empty() ? 0 : bandRows));
 
-    for (std::int64_t y = read.y; y < read.Bottom(); y += bandRows) {
-        const int band = int(std::min<std::int64_t>(bandRows, read.Bottom() - y));
-        if (!in.read_scanlines(src.part, 0, int(y), int(y) + band, 0, 0, spec.nchannels, TypeDesc::UNKNOWN,
-                               native.data()))
+    for (std::int64_t top = data.y + (read.y - data.y) / bandRows * bandRows; top < read.Bottom();
+         top += bandRows) {
+        const std::int64_t bottom = std::min<std::int64_t>(top + bandRows, data.Bottom());
+        const bool decoded =
+            spec.tile_width > 0
+                ? in.read_tiles(src.part, 0, spec.x, spec.x + spec.width, int(top), int(bottom), 0, 1, 0,
+                                spec.nchannels, TypeDesc::UNKNOWN, native.data())
+                : in.read_scanlines(src.part, 0, int(top), int(bottom), 0, 0, spec.nchannels,
+                                    TypeDesc::UNKNOWN, native.data());
+        if (!decoded)
             throw FileError(ReadError(src.path, OneLine(in.geterror())));
+        // The rows of the band inside the region.
+        const std::int64_t y = std::max(top, read.y);
+        const int band = int(std::min(bottom, read.Bottom()) - y);
 
         // The colour channels into one band of R, G, B, A in the file's depth, converted as OpenImageIO
         // converts on reading.
-        const std::uint8_t* first = native.data() + std::size_t(read.x - data.x) * nativePixel;
+        const std::uint8_t* first =
+            native.data() + std::size_t(y - top) * nativeRow + std::size_t(read.x - data.x) * nativePixel;
         const int sources[4] = {m.red, m.grey ? -1 : m.green, m.grey ? -1 : m.blue, m.alpha};
         for (int k = 0; k < 4; ++k) {
             if (sources[k] < 0)

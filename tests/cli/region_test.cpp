@@ -75,8 +75,10 @@ TEST_F(Region, ACopyRenderKeepsThePixelsWhereTheyLieAndCropsToTheDisplayWindow) 
         EXPECT_EQ(out.Value(100, 50, c), 0.0f) << c;
     }
 
-    // Overscan: a data window larger than the display window, cut to the display window.
+    // Overscan: a data window larger than the display window, cut to the display window; stored in tiles,
+    // so the cut falls inside a row of tiles.
     Part over = MakePart(100, 80, {"R", "G", "B", "A"}, {OIIO::TypeDesc::FLOAT}, -10, -10);
+    over.spec.tile_width = over.spec.tile_height = 16;
     over.spec.full_x = 0, over.spec.full_y = 0, over.spec.full_width = 60, over.spec.full_height = 40;
     for (int y = 0; y < 80; ++y)
         for (int x = 0; x < 100; ++x) {

@@ -120,9 +120,8 @@ class Renderer {
 public:
     Renderer(const RenderOptions& o, EffectSession& session, ProgressReporter& reporter)
         : o_(o), session_(session), reporter_(reporter), depth_(ParseDepth(o.depth)),
-          path_(o.path == "classic" ? RenderPath::Classic : RenderPath::Smart), read_{ParseAlpha(o.alpha),
-                                                                                      ParseRegionChoice(
-                                                                                          o.region)},
+          path_(o.path == "classic" ? RenderPath::Classic : RenderPath::Smart),
+          read_(ReadRequest{ParseAlpha(o.alpha), ParseRegionChoice(o.region)}),
           workingSpace_(o.workingSpace.empty() ? ""
                                                : spaces_.ResolveOption("--working-space", o.workingSpace)),
           inputSpace_(o.inputSpace.empty() ? "" : spaces_.ResolveOption("--input-space", o.inputSpace)),
@@ -149,9 +148,8 @@ public:
                          outputSpace + ")",
                      "spaces " + fileSpace + renderSpace + outputSpace);
             if (depth != Depth::k32)
-                NoteOnce("colour conversions at " + std::to_string(BitsOf(depth)) +
-                             " bits lose precision; "
-                             "without --depth the render would be in float",
+                NoteOnce("colour conversions at " + std::to_string(BitsOf(depth)) + " bits lose precision (" +
+                             "without --depth the render is in float)",
                          "conversion depth");
         }
         CheckMemoryAvailable(job.input,

@@ -65,6 +65,13 @@ std::optional<ChannelMap> MapChannels(const OIIO::ImageSpec& spec) {
     return m;
 }
 
+std::vector<std::size_t> ChannelOffsets(const OIIO::ImageSpec& spec) {
+    std::vector<std::size_t> offsets(std::size_t(spec.nchannels) + 1, 0);
+    for (int c = 0; c < spec.nchannels; ++c)
+        offsets[std::size_t(c) + 1] = offsets[std::size_t(c)] + spec.channelformat(c).size();
+    return offsets;
+}
+
 std::string ListChannelNames(const OIIO::ImageSpec& spec, const std::vector<int>& channels) {
     std::string text;
     for (std::size_t i = 0; i < channels.size(); ++i) {

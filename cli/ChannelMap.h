@@ -21,6 +21,10 @@ struct ChannelMap {
 // The channels of `spec` to render, or none when it has nothing the effect can render.
 std::optional<ChannelMap> MapChannels(const OIIO::ImageSpec& spec);
 
+// Where each channel starts in a pixel of `spec`'s native layout (each channel in its own type), and at the
+// end the pixel's size.
+std::vector<std::size_t> ChannelOffsets(const OIIO::ImageSpec& spec);
+
 // "Z, N.x and N.y".
 std::string ListChannelNames(const OIIO::ImageSpec& spec, const std::vector<int>& channels);
 

@@ -51,13 +51,6 @@ TypeDesc ColourTypeOf(const OIIO::ImageSpec& spec, const ChannelMap& m) {
     return widest;
 }
 
-std::vector<std::size_t> ChannelOffsets(const OIIO::ImageSpec& spec) {
-    std::vector<std::size_t> offsets(std::size_t(spec.nchannels) + 1, 0);
-    for (int c = 0; c < spec.nchannels; ++c)
-        offsets[std::size_t(c) + 1] = offsets[std::size_t(c)] + spec.channelformat(c).size();
-    return offsets;
-}
-
 std::string RegionText(const SourceImage& src, RegionChoice choice) {
     const PixelRect data = DataWindow(src.spec), display = DisplayWindow(src.spec);
     if (data == display)

@@ -82,14 +82,6 @@ bool IsFloat(TypeDesc t) {
     return t.basetype == TypeDesc::HALF || t.basetype == TypeDesc::FLOAT || t.basetype == TypeDesc::DOUBLE;
 }
 
-// Where each channel of the output lies in a pixel of `spec`'s native layout.
-std::vector<std::size_t> ChannelOffsets(const OIIO::ImageSpec& spec) {
-    std::vector<std::size_t> offsets(std::size_t(spec.nchannels) + 1, 0);
-    for (int c = 0; c < spec.nchannels; ++c)
-        offsets[std::size_t(c) + 1] = offsets[std::size_t(c)] + spec.channelformat(c).size();
-    return offsets;
-}
-
 template <class T>
 T HostToFileChannel(T v) {
     if constexpr (std::is_same_v<T, std::uint16_t>)

@@ -8,6 +8,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Manual.h"
+#include "cli/OutputMetadata.h"
 #include "cli/Progress.h"
 #include "cli/ToolError.h"
 
@@ -56,6 +57,22 @@ int main(int argc, char** argv) {
         ->add_option("--plugin", render.plugin,
                      "The plug-in file (default: TOVRIN_PLUGIN, or the installed one)")
         ->type_name("FILE");
+
+    renderCmd
+        ->add_option("--region", render.region,
+                     "What to render of a file whose data window is not its display window: union "
+                     "(default), data or display")
+        ->check(CLI::IsMember({"union", "data", "display"}));
+    renderCmd->add_option(
+        "--working-space", render.workingSpace,
+        "Render in this colour space (OpenColorIO's name, e.g. linear); default: the file's");
+    renderCmd->add_option("--input-space", render.inputSpace,
+                          "The input's colour space, overriding what the file says");
+    renderCmd->add_option("--output-space", render.outputSpace,
+                          "The output's colour space (default: the input's)");
+    renderCmd->add_option(
+        "--compression", render.compression,
+        "Output compression: PNG 0-9; OpenEXR none, zip, piz, dwaa, ...; TIFF none, lzw, zip");
 
     renderCmd->footer(cli::RenderHelpFooter());
 
@@ -150,6 +167,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    render.commandLine = cli::CommandLineText(argc, argv);
     try {
         if (renderCmd->parsed())
             return cli::RunRender(render);

@@ -42,8 +42,9 @@ FileResult ReadRegularFile(const char* path, std::string& bytes);
 // disk and renames it over `path`, so that a reader sees the old file or the new one, never a part, and a
 // failure at any step leaves the old file as it was and no temporary file behind. A new file gets the
 // permissions new files get in that folder, an existing one keeps its own; a symbolic link stays a link and
-// its target is replaced. A folder, pipe or device at `path` is refused (NotAFile).
-FileResult ReplaceFile(const char* path, std::string_view bytes);
+// its target is replaced. A folder, pipe or device at `path` is refused (NotAFile), and so is a file this
+// account may not write (Denied), although the rename alone could replace it.
+FileResult ReplaceWholeFile(const char* path, std::string_view bytes);
 
 // Deletes the file. Nothing to delete is no failure; a folder is refused (NotAFile).
 FileResult RemoveFile(const char* path);

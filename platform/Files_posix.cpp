@@ -110,6 +110,9 @@ FileResult ReplaceResolved(const std::string& target, std::string_view bytes) {
     if (::stat(target.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode))
             return Failure(FileProblem::NotAFile);
+        // A rename would replace a file its owner made read-only; writing it in place would be refused.
+        if (::access(target.c_str(), W_OK) != 0)
+            return FromErrno(errno);
         exists = true;
     } else if (errno != ENOENT) {
         return FromErrno(errno);
@@ -214,7 +217,7 @@ FileResult ReadRegularFile(const char* path, std::string& bytes) {
     return result;
 }
 
-FileResult ReplaceFile(const char* path, std::string_view bytes) {
+FileResult ReplaceWholeFile(const char* path, std::string_view bytes) {
     if (!path || !*path)
         return Failure(FileProblem::NoFolder);
     try {

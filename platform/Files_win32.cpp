@@ -43,28 +43,48 @@ FileResult FromLastError(DWORD error) {
     }
 }
 
-// What lies at `path`: nothing (Missing, NoFolder), a disk file (None), or something else (NotAFile). The
-// file is opened without access rights, which neither reads it nor waits on it.
-FileResult KindAt(const char* path) {
+// What the attributes of `path` say: nothing there (Missing, NoFolder), a folder or device (NotAFile), or
+// possibly a file (None), which only its handle's type can confirm.
+FileResult AttributesAt(const char* path) {
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return FromLastError(error);
-        // Wine reports a POSIX pipe or socket this way.
+        // Wine reports a POSIX pipe, socket or device this way.
         if (error == ERROR_INVALID_PARAMETER)
             return Failure(FileProblem::NotAFile, error);
         return FromLastError(error);
     }
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
         return Failure(FileProblem::NotAFile);
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    return {};
+}
+
+// Opens what the attributes allow, and keeps it only if it is a disk file. Opening neither reads nor waits;
+// the type check comes before the first read.
+HANDLE OpenDiskFile(const char* path, DWORD access, FileResult* result) {
+    *result = AttributesAt(path);
+    if (!result->Ok())
+        return INVALID_HANDLE_VALUE;
+    HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return FromLastError(GetLastError());
-    const DWORD type = GetFileType(h);
-    CloseHandle(h);
-    return type == FILE_TYPE_DISK ? FileResult{} : Failure(FileProblem::NotAFile);
+    if (h == INVALID_HANDLE_VALUE) {
+        *result = FromLastError(GetLastError());
+        return h;
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        *result = Failure(FileProblem::NotAFile);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+FileResult KindAt(const char* path) {
+    FileResult result;
+    HANDLE h = OpenDiskFile(path, 0, &result);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    return result;
 }
 
 bool WriteAll(HANDLE h, std::string_view bytes, DWORD* error) {
@@ -86,6 +106,21 @@ bool WriteAll(HANDLE h, std::string_view bytes, DWORD* error) {
     return true;
 }
 
+// Another program that has the old file open (a virus scanner, a host reading it) blocks the replacement
+// for a moment; a few tries over about a second ride that out before the store reports it.
+bool MoveOver(const char* from, const char* to, DWORD* error) {
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        *error = GetLastError();
+        const bool busy = *error == ERROR_SHARING_VIOLATION || *error == ERROR_LOCK_VIOLATION ||
+                          *error == ERROR_ACCESS_DENIED;
+        if (!busy || attempt == 20)
+            return false;
+        Sleep(50);
+    }
+}
+
 } // namespace
 
 FileResult ProbeRegularFile(const char* path) {
@@ -98,14 +133,10 @@ FileResult ReadRegularFile(const char* path, std::string& bytes) {
     bytes.clear();
     if (!path || !*path)
         return Failure(FileProblem::Missing);
-    const FileResult kind = KindAt(path);
-    if (!kind.Ok())
-        return kind;
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return FromLastError(GetLastError());
     FileResult result;
+    HANDLE h = OpenDiskFile(path, GENERIC_READ, &result);
+    if (h == INVALID_HANDLE_VALUE)
+        return result;
     try {
         char chunk[65536];
         for (;;) {
@@ -127,12 +158,15 @@ FileResult ReadRegularFile(const char* path, std::string& bytes) {
     return result;
 }
 
-FileResult ReplaceFile(const char* path, std::string_view bytes) {
+FileResult ReplaceWholeFile(const char* path, std::string_view bytes) {
     if (!path || !*path)
         return Failure(FileProblem::NoFolder);
     const FileResult kind = KindAt(path);
     if (!kind.Ok() && kind.problem != FileProblem::Missing)
         return kind;
+    // The rename refuses a read-only file as well, but only after the tries meant for a busy one.
+    if (kind.Ok() && (GetFileAttributesA(path) & FILE_ATTRIBUTE_READONLY))
+        return Failure(FileProblem::Denied, ERROR_ACCESS_DENIED);
 
     // GetTempFileNameA makes a short unique name ("tov" and four hex digits, ".tmp") in the same folder,
     // so that the rename stays on one volume, and creates the file.
@@ -172,10 +206,8 @@ FileResult ReplaceFile(const char* path, std::string_view bytes) {
         error = GetLastError();
         written = false;
     }
-    if (written && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
+    if (written && !MoveOver(temporary, path, &error))
         written = false;
-    }
     if (!written) {
         DeleteFileA(temporary);
         // A file that exists but cannot be replaced is denied, not missing.

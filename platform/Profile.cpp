@@ -57,7 +57,7 @@ FileResult WriteProfileEntries(const char* section, const ProfileEntry* entries,
         for (std::size_t i = 0; i < count; ++i)
             if (!document.Set(section, entries[i].key, entries[i].value))
                 return FileResult{FileProblem::NotEditable, 0};
-        return ReplaceFile(path, document.bytes());
+        return ReplaceWholeFile(path, document.bytes());
     } catch (const std::bad_alloc&) {
         return FileResult{FileProblem::OutOfMemory, 0};
     }

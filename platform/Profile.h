@@ -61,7 +61,7 @@ struct ProfileEntry {
 };
 
 // Sets every entry's key under `section`, as WriteProfileEntry would one after the other, but writes the
-// file once and replaces it whole (ReplaceFile): a reader sees every entry or none. The result says what
+// file once and replaces it whole (ReplaceWholeFile): a reader sees every entry or none. The result says what
 // stopped the write; the file is then as it was. A UTF-16 file is refused (NotEditable) on every platform,
 // since its text is edited through an 8-bit view.
 FileResult WriteProfileEntries(const char* section, const ProfileEntry* entries, std::size_t count,

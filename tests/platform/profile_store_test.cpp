@@ -21,13 +21,8 @@ using namespace std::string_literals;
 using platform::FileProblem;
 using platform::ProfileEntry;
 using profile_test::ReadBytes;
+using profile_test::ReadString;
 using profile_test::ScratchFolder;
-
-std::string ReadString(const char* section, const char* key, const std::string& file) {
-    char out[128];
-    platform::ReadProfileString(section, key, "<none>", out, sizeof out, file.c_str());
-    return out;
-}
 
 // The names in the folder: a store must leave no temporary file behind.
 std::vector<std::string> Names(const std::filesystem::path& folder) {

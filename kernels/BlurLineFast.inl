@@ -972,6 +972,8 @@ public:
                 return false;
             if (flat && y > 0)
                 MoveWindow(sum, nv, y);
+            if (y < s_.storeFirst || y >= s_.storeEnd)
+                continue;
             const int32_t count = WindowCount(y);
             if constexpr (K == BlurKernel::Box) {
                 const float countF = static_cast<float>(count);
@@ -1047,7 +1049,7 @@ private:
         return reinterpret_cast<const Pixel*>(s_.source + row * s_.sourceStride) + column;
     }
     Pixel* Dst(int32_t row, int32_t column) const {
-        return reinterpret_cast<Pixel*>(s_.destination + row * s_.destinationStride) + column;
+        return reinterpret_cast<Pixel*>(s_.destination + (row - s_.storeFirst) * s_.destinationStride) + column;
     }
 
     void Store(int32_t row, int32_t column, Vec v) const {

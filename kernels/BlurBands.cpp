@@ -146,8 +146,8 @@ private:
 
     static Pixel Widened(const LayerPixel& p) {
         if constexpr (kConverted)
-            return Pixel{ConvertChannel8To16(p.alpha), ConvertChannel8To16(p.red), ConvertChannel8To16(p.green),
-                         ConvertChannel8To16(p.blue)};
+            return Pixel{ConvertChannel8To16(p.alpha), ConvertChannel8To16(p.red),
+                         ConvertChannel8To16(p.green), ConvertChannel8To16(p.blue)};
         else
             return p;
     }
@@ -302,7 +302,8 @@ PF_Err BandPass(void* refcon, A_long, A_long i, A_long calls) noexcept {
     const auto covered = [context](const LineBlock& block) {
         return WorldCoversRect(context->source, context->rect, sizeof(LayerPixel)) &&
                WorldCoversRect(context->destination, context->rect, sizeof(LayerPixel)) &&
-               (!context->unselected || WorldCoversRect(context->unselected, context->rect, sizeof(LayerPixel))) &&
+               (!context->unselected ||
+                WorldCoversRect(context->unselected, context->rect, sizeof(LayerPixel))) &&
                PlaneCovers(context->plane, block.width, block.height);
     };
     return RunLineBlock(context, i, calls, covered, [context](const LineBlock& block) {

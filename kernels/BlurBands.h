@@ -17,9 +17,10 @@
 #include "kernels/PixelTraits.h"
 
 struct BandPassContext {
-    PF_EffectWorld* destination = nullptr;      // the layer's depth; every pixel of rect is written
-    const PF_EffectWorld* source = nullptr;     // the layer's depth: the image blurred
-    const PF_EffectWorld* unselected = nullptr; // the layer's depth: the destination's unselected pixels; null: source
+    PF_EffectWorld* destination = nullptr;  // the layer's depth; every pixel of rect is written
+    const PF_EffectWorld* source = nullptr; // the layer's depth: the image blurred
+    const PF_EffectWorld* unselected =
+        nullptr; // the layer's depth: the destination's unselected pixels; null: source
     PF_Rect rect{};
     SelectionPlane plane;
     // The kernels of the two passes, in the blur fields of a pass context.

@@ -1049,7 +1049,8 @@ private:
         return reinterpret_cast<const Pixel*>(s_.source + row * s_.sourceStride) + column;
     }
     Pixel* Dst(int32_t row, int32_t column) const {
-        return reinterpret_cast<Pixel*>(s_.destination + (row - s_.storeFirst) * s_.destinationStride) + column;
+        return reinterpret_cast<Pixel*>(s_.destination + (row - s_.storeFirst) * s_.destinationStride) +
+               column;
     }
 
     void Store(int32_t row, int32_t column, Vec v) const {

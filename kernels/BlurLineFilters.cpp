@@ -60,8 +60,8 @@ void FilterGathered(const PassContext& ctx, BlurLineFunction<Pixel> filter, cons
     if (!any) {
         if (ctx.fallback)
             for (int32_t y = 0; y < height; ++y)
-                FillUnfiltered(WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0, ctx, y,
-                               g0, n);
+                FillUnfiltered(WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0, ctx,
+                               y, g0, n);
         return;
     }
     // Read and written a row at a time: one visit per row instead of one per column.

@@ -80,7 +80,8 @@ void FillUnfiltered(Pixel* destination, const PassContext& ctx, int32_t y, int32
         std::memcpy(destination, fallback, static_cast<std::size_t>(n) * sizeof(Pixel));
         return;
     }
-    const Pixel* other = WorldRow<const Pixel>(*ctx.unselectedFallback, ctx.rect.top + y) + ctx.rect.left + x0;
+    const Pixel* other =
+        WorldRow<const Pixel>(*ctx.unselectedFallback, ctx.rect.top + y) + ctx.rect.left + x0;
     const uint8_t* selection = ctx.plane.bytes + static_cast<std::ptrdiff_t>(y) * ctx.plane.stride + x0;
     for (int32_t x = 0; x < n; ++x)
         destination[x] = selection[x] ? fallback[x] : other[x];

@@ -83,7 +83,8 @@ PF_Err NarrowSelected(void* refcon, A_long, A_long i, A_long calls) noexcept {
         const PF_Rect& r = context->rect;
         const PF_Pixel16* from = WorldRow<const PF_Pixel16>(*context->source, r.top + y) + r.left;
         const PF_Pixel8* other = WorldRow<const PF_Pixel8>(*context->unselectedFallback, r.top + y) + r.left;
-        const uint8_t* selection = context->plane.bytes + static_cast<std::ptrdiff_t>(y) * context->plane.stride;
+        const uint8_t* selection =
+            context->plane.bytes + static_cast<std::ptrdiff_t>(y) * context->plane.stride;
         PF_Pixel8* to = WorldRow<PF_Pixel8>(*context->destination, r.top + y) + r.left;
         for (int32_t x = 0; x < block.width; ++x) {
             if (selection[x])
@@ -224,7 +225,8 @@ PF_Err BlurLayer(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
         BlurLengthPlan plan = StartBlurLengths(options.aspect, options.lengths, 1);
         SetPassKernels(ctx.rows, NextBlurPass(plan), options);
         SetPassKernels(ctx.columns, NextBlurPass(plan), options);
-        PF_Err err = RunPass(job.in_data, job.iterations, &ctx, BandPassOf<Depth>(options.kernel, options.variant));
+        PF_Err err =
+            RunPass(job.in_data, job.iterations, &ctx, BandPassOf<Depth>(options.kernel, options.variant));
         // Both passes are done.
         for (int pass = 0; pass < 2 && err == PF_Err_NONE; ++pass)
             err = ReportPass(job.progress);
@@ -251,8 +253,8 @@ PF_Err BlurLayer(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
         ctx.unselectedFallback = job.unselected ? job.unselected : job.source;
         return RunPass(job.in_data, job.iterations, &ctx, NarrowSelected);
     } else {
-        return BlurSequence<Depth>(job.output, job.source, worlds[0], options, job.plane, job.rect, job.in_data,
-                                   job.iterations, job.progress, job.source, job.unselected);
+        return BlurSequence<Depth>(job.output, job.source, worlds[0], options, job.plane, job.rect,
+                                   job.in_data, job.iterations, job.progress, job.source, job.unselected);
     }
 }
 

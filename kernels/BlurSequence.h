@@ -34,15 +34,16 @@ template <class Depth>
 PF_Err BlurSequence(PF_EffectWorld* output, PF_EffectWorld* source, PF_EffectWorld* scratch,
                     const BlurOptions& options, const SelectionPlane& plane, const PF_Rect& rect,
                     const PF_InData* in_data, A_long iterations, ProgressCounter* progress,
-                    const PF_EffectWorld* fillFrom = nullptr, const PF_EffectWorld* fillUnselectedFrom = nullptr);
+                    const PF_EffectWorld* fillFrom = nullptr,
+                    const PF_EffectWorld* fillUnselectedFrom = nullptr);
 extern template PF_Err BlurSequence<Depth16>(PF_EffectWorld*, PF_EffectWorld*, PF_EffectWorld*,
                                              const BlurOptions&, const SelectionPlane&, const PF_Rect&,
-                                             const PF_InData*, A_long, ProgressCounter*, const PF_EffectWorld*,
-                                             const PF_EffectWorld*);
+                                             const PF_InData*, A_long, ProgressCounter*,
+                                             const PF_EffectWorld*, const PF_EffectWorld*);
 extern template PF_Err BlurSequence<DepthFloat>(PF_EffectWorld*, PF_EffectWorld*, PF_EffectWorld*,
                                                 const BlurOptions&, const SelectionPlane&, const PF_Rect&,
-                                                const PF_InData*, A_long, ProgressCounter*, const PF_EffectWorld*,
-                                                const PF_EffectWorld*);
+                                                const PF_InData*, A_long, ProgressCounter*,
+                                                const PF_EffectWorld*, const PF_EffectWorld*);
 
 // The blur of a layer of any depth, as a render needs it: every pixel of rect in `output` is written,
 // the selected ones blurred from `source` and the others copied from `unselected` (null: source), all of

@@ -136,8 +136,10 @@ TOVRIN_MASKED_PASSES(DepthFloat)
 
 // Lambdas rather than the functions themselves: a function pointer would be called for every channel.
 PF_Err ConvertSelected8To16(void* context, A_long, A_long i, A_long count) {
-    return ConvertSelected<Depth8, Depth16>(context, i, count, [](A_u_char c) { return ConvertChannel8To16(c); });
+    return ConvertSelected<Depth8, Depth16>(context, i, count,
+                                            [](A_u_char c) { return ConvertChannel8To16(c); });
 }
 PF_Err ConvertSelected16To8(void* context, A_long, A_long i, A_long count) {
-    return ConvertSelected<Depth16, Depth8>(context, i, count, [](A_u_short c) { return ConvertChannel16To8(c); });
+    return ConvertSelected<Depth16, Depth8>(context, i, count,
+                                            [](A_u_short c) { return ConvertChannel16To8(c); });
 }

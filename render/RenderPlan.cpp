@@ -69,6 +69,7 @@ RenderPlan PlanRender(const RenderParams& p, PF_RationalScale downsampleX, PF_Ra
     // The smoothing writes a masked copy and its result; brightness writes the world its source is not;
     // the scratch is a world the blur's source is not. Two worlds serve every combination.
     const int32_t preparing = plan.smoothEdges ? 2 : plan.brighten ? 1 : 0;
-    plan.layerWorlds = preparing + (plan.blurScratch ? 1 : 0) > 2 ? 2 : preparing + (plan.blurScratch ? 1 : 0);
+    plan.layerWorlds =
+        preparing + (plan.blurScratch ? 1 : 0) > 2 ? 2 : preparing + (plan.blurScratch ? 1 : 0);
     return plan;
 }

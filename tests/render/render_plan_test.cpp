@@ -177,7 +177,8 @@ TEST(RenderPlan, OneRepeatNeedsNoBlurWorldWhereThePassesFuse) {
         p.blurAmount = c.amount;
         const RenderPlan plan = PlanRender(p, kFull, kFull);
         EXPECT_EQ(plan.layerWorlds, c.layerWorlds) << c.format << ' ' << c.blurType << ' ' << c.amount;
-        EXPECT_EQ(plan.sixteenBitWorlds, c.sixteenBitWorlds) << c.format << ' ' << c.blurType << ' ' << c.amount;
+        EXPECT_EQ(plan.sixteenBitWorlds, c.sixteenBitWorlds)
+            << c.format << ' ' << c.blurType << ' ' << c.amount;
     }
 }
 

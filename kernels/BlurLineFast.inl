@@ -776,8 +776,25 @@ void FillGroup(ChannelGroup& g, BlurKernel k, const BlurLineKernel& kernel, int 
     g.fullWeight = full;
 }
 
+// Every channel of the n float pixels is finite (x - x is 0 only for finite x).
+bool AllFinite(const PF_PixelFloat* p, int32_t n) {
+    for (int32_t k = 0; k < n; ++k) {
+        const __m128 v = _mm_loadu_ps(reinterpret_cast<const float*>(p + k));
+        const __m128 d = _mm_sub_ps(v, v);
+        if (_mm_movemask_ps(_mm_cmpunord_ps(d, d)))
+            return false;
+    }
+    return true;
+}
+
 template <class Pixel, BlurKernel K, BlurVariant V>
 void FastLine(const BlurLine<Pixel>& line, const BlurLineKernel& kernel, void* scratch) {
+    if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+        if (!AllFinite(line.source, line.length)) {
+            PlainBlurLineFloat(K, V)(line, kernel, scratch);
+            return;
+        }
+    }
     Scratch<Pixel> s;
     const std::size_t entries = static_cast<std::size_t>(line.length) + 3 * kFastLinePad;
     unsigned char* base = static_cast<unsigned char*>(scratch);
@@ -1030,11 +1047,14 @@ private:
             if (!sel[c])
                 return false;
         if constexpr (kFloatDepth) {
-            for (c = 0; c < s_.columns; ++c)
-                if (_mm_movemask_ps(
-                        _mm_cmpeq_ps(_mm_loadu_ps(reinterpret_cast<const float*>(p + c)), _mm_setzero_ps())) &
-                    1)
+            // Transparent, or a NaN or an infinity, which only the plain form keeps out of its sums.
+            for (c = 0; c < s_.columns; ++c) {
+                const __m128 v = _mm_loadu_ps(reinterpret_cast<const float*>(p + c));
+                const __m128 d = _mm_sub_ps(v, v);
+                if ((_mm_movemask_ps(_mm_cmpeq_ps(v, _mm_setzero_ps())) & 1) ||
+                    _mm_movemask_ps(_mm_cmpunord_ps(d, d)))
                     return false;
+            }
         } else {
             for (c = 0; c < s_.columns; c += 2) // two pixels per vector; alpha in words 0 and 4
                 if (_mm_movemask_epi8(_mm_cmpeq_epi16(

@@ -27,12 +27,15 @@ int32_t BandRows(int32_t reach) {
     return reach * 3 > 96 ? reach * 3 : 96;
 }
 
-template <class Depth, BlurKernel K, BlurVariant V>
+template <class SourceDepth, class DestinationDepth, BlurKernel K, BlurVariant V>
 class BandFilter {
-    using Pixel = typename Depth::BlurDepth::Pixel;
-    using LayerPixel = typename Depth::Pixel;
-    // 8-bit layers: rows are converted to 16 bits as they are read and back as the band is written.
-    static constexpr bool kConverted = !std::is_same_v<Pixel, LayerPixel>;
+    using Pixel = typename SourceDepth::BlurDepth::Pixel;
+    using SourcePixel = typename SourceDepth::Pixel;
+    using DestinationPixel = typename DestinationDepth::Pixel;
+    static_assert(std::is_same_v<Pixel, typename DestinationDepth::BlurDepth::Pixel>);
+    // 8-bit worlds: rows are converted to 16 bits as they are read, and back as the band is written.
+    static constexpr bool kWidened = !std::is_same_v<Pixel, SourcePixel>;
+    static constexpr bool kConverted = !std::is_same_v<Pixel, DestinationPixel>;
 
 public:
     BandFilter(const BandPassContext& ctx, const LineBlock& block)
@@ -50,7 +53,7 @@ public:
         AlignedBuffer held(static_cast<std::size_t>(heldRows) * rowBytes_);
         AlignedBuffer rowScratch(rows_.scratchBytes);
         AlignedBuffer columnScratch(columns_.scratchBytes);
-        AlignedBuffer converted(kConverted ? rowBytes_ : 0);
+        AlignedBuffer converted(kWidened ? rowBytes_ : 0);
         AlignedBuffer banded(kConverted ? static_cast<std::size_t>(band_) * rowBytes_ : 0);
         const std::size_t gatheredRows = RoundUp64(longest);
         columnBytes_ = gatheredRows * (1 + 2 * sizeof(Pixel));
@@ -98,12 +101,12 @@ private:
         return reinterpret_cast<Pixel*>(held_ + static_cast<std::size_t>(i) * rowBytes_);
     }
 
-    const LayerPixel* SourceRow(int32_t y) const {
-        return WorldRow<const LayerPixel>(*ctx_.source, ctx_.rect.top + y) + ctx_.rect.left;
+    const SourcePixel* SourceRow(int32_t y) const {
+        return WorldRow<const SourcePixel>(*ctx_.source, ctx_.rect.top + y) + ctx_.rect.left;
     }
-    const LayerPixel* UnselectedRow(int32_t y) const {
-        const PF_EffectWorld* world = ctx_.unselected ? ctx_.unselected : ctx_.source;
-        return WorldRow<const LayerPixel>(*world, ctx_.rect.top + y) + ctx_.rect.left;
+    // The unselected world's row: of the destination's depth.
+    const DestinationPixel* UnselectedRow(int32_t y) const {
+        return WorldRow<const DestinationPixel>(*ctx_.unselected, ctx_.rect.top + y) + ctx_.rect.left;
     }
     const uint8_t* SelectionRow(int32_t y) const {
         return plane_.bytes + static_cast<std::ptrdiff_t>(y) * plane_.stride;
@@ -126,28 +129,45 @@ private:
     }
 
     // What the vertical pass leaves where it filters nothing: the blur's source, or the unselected
-    // world's pixel. 8-bit layers take the converted source; WriteBand puts the unselected pixels back.
+    // world's pixel. An 8-bit destination takes the converted source; WriteBand puts the unselected
+    // pixels back.
     void Unfiltered(Pixel* out, int32_t y, int32_t x0, int32_t n) const {
-        const LayerPixel* source = SourceRow(y) + x0;
-        if constexpr (kConverted) {
+        const SourcePixel* source = SourceRow(y) + x0;
+        if constexpr (kConverted || kWidened) {
             for (int32_t x = 0; x < n; ++x)
                 out[x] = Widened(source[x]);
+            if constexpr (!kConverted) {
+                if (ctx_.unselected) {
+                    const DestinationPixel* other = UnselectedRow(y) + x0;
+                    const uint8_t* selection = SelectionRow(y) + x0;
+                    for (int32_t x = 0; x < n; ++x)
+                        if (!selection[x])
+                            out[x] = other[x];
+                }
+            }
         } else {
-            const LayerPixel* other = UnselectedRow(y) + x0;
-            if (other == source) {
+            if (!ctx_.unselected || ctx_.unselected == ctx_.source) {
                 std::memcpy(out, source, static_cast<std::size_t>(n) * sizeof(Pixel));
                 return;
             }
+            const DestinationPixel* other = UnselectedRow(y) + x0;
             const uint8_t* selection = SelectionRow(y) + x0;
             for (int32_t x = 0; x < n; ++x)
                 out[x] = selection[x] ? source[x] : other[x];
         }
     }
 
-    static Pixel Widened(const LayerPixel& p) {
-        if constexpr (kConverted)
+    static Pixel Widened(const SourcePixel& p) {
+        if constexpr (kWidened)
             return Pixel{ConvertChannel8To16(p.alpha), ConvertChannel8To16(p.red),
                          ConvertChannel8To16(p.green), ConvertChannel8To16(p.blue)};
+        else
+            return p;
+    }
+    static DestinationPixel Narrowed(const Pixel& p) {
+        if constexpr (kConverted)
+            return DestinationPixel{ConvertChannel16To8(p.alpha), ConvertChannel16To8(p.red),
+                                    ConvertChannel16To8(p.green), ConvertChannel16To8(p.blue)};
         else
             return p;
     }
@@ -155,8 +175,8 @@ private:
     // The horizontal pass of row y into `out`, which starts as the source row.
     void FilterRow(int32_t y, Pixel* out) {
         const Pixel* source;
-        if constexpr (kConverted) {
-            const LayerPixel* row = SourceRow(y);
+        if constexpr (kWidened) {
+            const SourcePixel* row = SourceRow(y);
             for (int32_t x = 0; x < width_; ++x)
                 converted_[x] = Widened(row[x]);
             source = converted_;
@@ -172,7 +192,7 @@ private:
         line.length = width_;
         line.destination = reinterpret_cast<unsigned char*>(out);
         line.destinationStep = sizeof(Pixel);
-        if constexpr (!kConverted)
+        if constexpr (!kWidened)
             if (y + 1 < height_)
                 line.nextSource = SourceRow(y + 1);
         rows_.filter(line, rows_.kernel, rowScratch_);
@@ -256,20 +276,22 @@ private:
         }
     }
 
-    // 8-bit layers: the band's 16-bit results back to 8 bits; unselected pixels take the unselected world's.
+    // An 8-bit destination: the band's 16-bit results back to 8 bits; unselected pixels take the
+    // unselected world's (without one, the source's, converted there and back).
     void WriteBand(int32_t y0, int32_t y1) {
         for (int32_t y = y0; y < y1; ++y) {
             const Pixel* from = ResultRow(y);
-            const LayerPixel* other = UnselectedRow(y);
-            const uint8_t* selection = SelectionRow(y);
-            LayerPixel* to = WorldRow<LayerPixel>(*ctx_.destination, ctx_.rect.top + y) + ctx_.rect.left;
-            for (int32_t x = 0; x < width_; ++x) {
-                if (selection[x])
-                    to[x] = LayerPixel{ConvertChannel16To8(from[x].alpha), ConvertChannel16To8(from[x].red),
-                                       ConvertChannel16To8(from[x].green), ConvertChannel16To8(from[x].blue)};
-                else
-                    to[x] = other[x];
+            DestinationPixel* to =
+                WorldRow<DestinationPixel>(*ctx_.destination, ctx_.rect.top + y) + ctx_.rect.left;
+            if (!ctx_.unselected) {
+                for (int32_t x = 0; x < width_; ++x)
+                    to[x] = Narrowed(from[x]);
+                continue;
             }
+            const DestinationPixel* other = UnselectedRow(y);
+            const uint8_t* selection = SelectionRow(y);
+            for (int32_t x = 0; x < width_; ++x)
+                to[x] = selection[x] ? Narrowed(from[x]) : other[x];
         }
     }
 
@@ -295,19 +317,19 @@ private:
     uint8_t* sel_[kStripColumns] = {};
 };
 
-template <class Depth, BlurKernel K, BlurVariant V>
+template <class SourceDepth, class DestinationDepth, BlurKernel K, BlurVariant V>
 PF_Err BandPass(void* refcon, A_long, A_long i, A_long calls) noexcept {
-    using LayerPixel = typename Depth::Pixel;
+    constexpr std::size_t kSource = sizeof(typename SourceDepth::Pixel);
+    constexpr std::size_t kDestination = sizeof(typename DestinationDepth::Pixel);
     const auto* context = static_cast<const BandPassContext*>(refcon);
     const auto covered = [context](const LineBlock& block) {
-        return WorldCoversRect(context->source, context->rect, sizeof(LayerPixel)) &&
-               WorldCoversRect(context->destination, context->rect, sizeof(LayerPixel)) &&
-               (!context->unselected ||
-                WorldCoversRect(context->unselected, context->rect, sizeof(LayerPixel))) &&
+        return WorldCoversRect(context->source, context->rect, kSource) &&
+               WorldCoversRect(context->destination, context->rect, kDestination) &&
+               (!context->unselected || WorldCoversRect(context->unselected, context->rect, kDestination)) &&
                PlaneCovers(context->plane, block.width, block.height);
     };
     return RunLineBlock(context, i, calls, covered, [context](const LineBlock& block) {
-        return BandFilter<Depth, K, V>(*context, block).Run(block.lines);
+        return BandFilter<SourceDepth, DestinationDepth, K, V>(*context, block).Run(block.lines);
     });
 }
 
@@ -321,18 +343,22 @@ bool BandsApply(BlurKernel kernel, bool floatDepth, const int32_t* verticalRadiu
     return !floatDepth || kernel == BlurKernel::Gauss;
 }
 
-template <class Depth>
+template <class SourceDepth, class DestinationDepth>
 PassFunction BandPassOf(BlurKernel kernel, BlurVariant variant) {
     constexpr BlurKernel kGauss = BlurKernel::Gauss;
     constexpr BlurKernel kBox = BlurKernel::Box;
     constexpr BlurVariant kSpanning = BlurVariant::Spanning;
     constexpr BlurVariant kConfined = BlurVariant::Confined;
+    using S = SourceDepth;
+    using D = DestinationDepth;
     constexpr PassFunction passes[2][2] = {
-        {BandPass<Depth, kGauss, kSpanning>, BandPass<Depth, kGauss, kConfined>},
-        {BandPass<Depth, kBox, kSpanning>, BandPass<Depth, kBox, kConfined>}};
+        {BandPass<S, D, kGauss, kSpanning>, BandPass<S, D, kGauss, kConfined>},
+        {BandPass<S, D, kBox, kSpanning>, BandPass<S, D, kBox, kConfined>}};
     return passes[kernel == BlurKernel::Box][variant == BlurVariant::Confined];
 }
 
-template PassFunction BandPassOf<Depth8>(BlurKernel, BlurVariant);
-template PassFunction BandPassOf<Depth16>(BlurKernel, BlurVariant);
-template PassFunction BandPassOf<DepthFloat>(BlurKernel, BlurVariant);
+template PassFunction BandPassOf<Depth8, Depth8>(BlurKernel, BlurVariant);
+template PassFunction BandPassOf<Depth8, Depth16>(BlurKernel, BlurVariant);
+template PassFunction BandPassOf<Depth16, Depth8>(BlurKernel, BlurVariant);
+template PassFunction BandPassOf<Depth16, Depth16>(BlurKernel, BlurVariant);
+template PassFunction BandPassOf<DepthFloat, DepthFloat>(BlurKernel, BlurVariant);

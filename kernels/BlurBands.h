@@ -17,10 +17,9 @@
 #include "kernels/PixelTraits.h"
 
 struct BandPassContext {
-    PF_EffectWorld* destination = nullptr;  // the layer's depth; every pixel of rect is written
-    const PF_EffectWorld* source = nullptr; // the layer's depth: the image blurred
-    const PF_EffectWorld* unselected =
-        nullptr; // the layer's depth: the destination's unselected pixels; null: source
+    PF_EffectWorld* destination = nullptr;      // every pixel of rect is written
+    const PF_EffectWorld* source = nullptr;     // the image blurred
+    const PF_EffectWorld* unselected = nullptr; // the destination's unselected pixels; null: the source's
     PF_Rect rect{};
     SelectionPlane plane;
     // The kernels of the two passes, in the blur fields of a pass context.
@@ -36,11 +35,14 @@ constexpr int32_t kLongestBandReach = 64;
 // Gaussian table has no flat part.
 bool BandsApply(BlurKernel kernel, bool floatDepth, const int32_t* verticalRadius);
 
-// The fused pass for a layer depth (Depth8, Depth16, DepthFloat: instantiated in BlurBands.cpp), kernel
-// and variant. Returns 0; PF_Err_OUT_OF_MEMORY when its buffers cannot be had; PF_Err_INTERNAL_STRUCT_DAMAGED
-// when the context does not hold the rectangle.
-template <class Depth>
+// The fused pass from a source world of one depth to a destination of another (Depth8, Depth16,
+// DepthFloat; the pairs instantiated in BlurBands.cpp share their blur depth), for a kernel and variant.
+// The unselected world has the destination's depth. Returns 0; PF_Err_OUT_OF_MEMORY when its buffers
+// cannot be had; PF_Err_INTERNAL_STRUCT_DAMAGED when the context does not hold the rectangle.
+template <class SourceDepth, class DestinationDepth>
 PassFunction BandPassOf(BlurKernel kernel, BlurVariant variant);
-extern template PassFunction BandPassOf<Depth8>(BlurKernel, BlurVariant);
-extern template PassFunction BandPassOf<Depth16>(BlurKernel, BlurVariant);
-extern template PassFunction BandPassOf<DepthFloat>(BlurKernel, BlurVariant);
+extern template PassFunction BandPassOf<Depth8, Depth8>(BlurKernel, BlurVariant);
+extern template PassFunction BandPassOf<Depth8, Depth16>(BlurKernel, BlurVariant);
+extern template PassFunction BandPassOf<Depth16, Depth8>(BlurKernel, BlurVariant);
+extern template PassFunction BandPassOf<Depth16, Depth16>(BlurKernel, BlurVariant);
+extern template PassFunction BandPassOf<DepthFloat, DepthFloat>(BlurKernel, BlurVariant);

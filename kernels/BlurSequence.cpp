@@ -1,5 +1,6 @@
 #include "kernels/BlurSequence.h"
 
+#include <atomic>
 #include <cmath>
 #include <type_traits>
 
@@ -104,6 +105,139 @@ bool FusesPasses(const BlurOptions& options) {
     BlurLengthPlan plan = StartBlurLengths(options.aspect, options.lengths, 1);
     (void)NextBlurPass(plan);
     return BandsApply(options.kernel, std::is_same_v<Depth, DepthFloat>, NextBlurPass(plan).radius);
+}
+
+// More repeats at an integer depth: every vertical pass within the band form's margins.
+template <class Depth>
+bool ChainsPasses(const BlurOptions& options) {
+    if (std::is_same_v<Depth, DepthFloat> || options.repeat < 2)
+        return false;
+    BlurLengthPlan plan = StartBlurLengths(options.aspect, options.lengths, options.repeat);
+    for (int32_t p = 1; p <= options.repeat + 1; ++p) {
+        const BlurPass pass = NextBlurPass(plan);
+        if (!pass.horizontal && !BandsApply(options.kernel, false, pass.radius))
+            return false;
+    }
+    return true;
+}
+
+// Whether some selected pixel of the source is fully transparent.
+struct TransparencyScan {
+    const PF_EffectWorld* source = nullptr;
+    PF_Rect rect{};
+    SelectionPlane plane;
+    std::atomic<bool> found{false};
+};
+
+template <class Pixel>
+PF_Err ScanForTransparency(void* refcon, A_long, A_long i, A_long calls) noexcept {
+    auto* scan = static_cast<TransparencyScan*>(refcon);
+    const auto covered = [scan](const LineBlock& block) {
+        return WorldCoversRect(scan->source, scan->rect, sizeof(Pixel)) &&
+               PlaneCovers(scan->plane, block.width, block.height);
+    };
+    return ForEachRowOfBlock(scan, i, calls, covered, [scan](const LineBlock& block, int32_t y) {
+        if (scan->found.load(std::memory_order_relaxed))
+            return;
+        const Pixel* row = WorldRow<const Pixel>(*scan->source, scan->rect.top + y) + scan->rect.left;
+        const uint8_t* selection = scan->plane.bytes + static_cast<std::ptrdiff_t>(y) * scan->plane.stride;
+        bool transparent = false;
+        for (int32_t x = 0; x < block.width; ++x)
+            transparent |= selection[x] != 0 && row[x].alpha == 0;
+        if (transparent)
+            scan->found.store(true, std::memory_order_relaxed);
+    });
+}
+
+// One fused pair of passes (or the last, horizontal pass alone) of a chain.
+template <class SourceDepth, class DestinationDepth>
+PF_Err RunFusedPair(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_EffectWorld* source,
+                    PF_EffectWorld* destination, const PF_EffectWorld* unselected) {
+    BandPassContext ctx;
+    ctx.destination = destination;
+    ctx.source = source;
+    ctx.unselected = unselected;
+    ctx.rect = job.rect;
+    ctx.plane = job.plane;
+    SetPassKernels(ctx.rows, NextBlurPass(plan), job.options);
+    SetPassKernels(ctx.columns, NextBlurPass(plan), job.options);
+    PF_Err err = RunPass(job.in_data, job.iterations, &ctx,
+                         BandPassOf<SourceDepth, DestinationDepth>(job.options.kernel, job.options.variant));
+    for (int pass = 0; pass < 2 && err == PF_Err_NONE; ++pass)
+        err = ReportPass(job.progress);
+    return err;
+}
+
+// The repeats as fused pairs of passes, each from the last one's world, the last writing the output.
+// Exact where no pass leaves a selected pixel unfiltered, which then needs the value an earlier pass
+// gave it: so when every selected pixel is opaque (an average of such pixels stays so at 8 and 16 bits).
+// 16-bit: the output and one scratch take turns; 8-bit: three 16-bit worlds, the ends converted.
+template <class Depth>
+PF_Err ChainPasses(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
+    using Blur = typename Depth::BlurDepth;
+    constexpr bool k8 = std::is_same_v<Depth, Depth8>;
+    const int32_t passes = job.options.repeat + 1;
+    const int32_t pairs = passes / 2;
+    const bool single = passes % 2 == 1;
+    const int32_t writes = pairs + (single ? 1 : 0);
+    BlurLengthPlan plan = StartBlurLengths(job.options.aspect, job.options.lengths, job.options.repeat);
+    // Where write k goes: the last lands in the output (8-bit: in 16-bit form, when the last is a single
+    // pass); before it the worlds alternate.
+    const auto target = [&](int32_t k) -> PF_EffectWorld* {
+        if constexpr (k8) {
+            if (k == writes - 1)
+                return single ? worlds[2] : job.output;
+            return worlds[k % 2];
+        } else {
+            return (writes - 1 - k) % 2 == 0 ? job.output : worlds[0];
+        }
+    };
+    const PF_EffectWorld* from = job.source;
+    PF_Err err = PF_Err_NONE;
+    for (int32_t k = 0; k < pairs && err == PF_Err_NONE; ++k) {
+        PF_EffectWorld* to = target(k);
+        const bool last = k == writes - 1;
+        if constexpr (k8) {
+            if (k == 0 && last)
+                err = RunFusedPair<Depth8, Depth8>(job, plan, from, to, job.unselected);
+            else if (k == 0)
+                err = RunFusedPair<Depth8, Depth16>(job, plan, from, to, nullptr);
+            else if (last)
+                err = RunFusedPair<Depth16, Depth8>(job, plan, from, to, job.unselected);
+            else
+                err = RunFusedPair<Depth16, Depth16>(job, plan, from, to, nullptr);
+        } else {
+            err = RunFusedPair<Depth, Depth>(job, plan, from, to, last ? job.unselected : nullptr);
+        }
+        from = to;
+    }
+    if (err != PF_Err_NONE || !single)
+        return err;
+    // The last pass alone (an even repeat count): horizontal, into a world of the blur depth.
+    PassContext ctx;
+    ctx.rect = job.rect;
+    ctx.plane = job.plane;
+    ctx.source = const_cast<PF_EffectWorld*>(from);
+    ctx.destination = target(writes - 1);
+    ctx.fallback = from;
+    ctx.unselectedFallback = k8 ? nullptr : job.unselected;
+    SetPassKernels(ctx, NextBlurPass(plan), job.options);
+    err = RunPass(job.in_data, job.iterations, &ctx,
+                  BlurPassOf<typename Blur::Pixel>(job.options.kernel, job.options.variant, false));
+    if (err == PF_Err_NONE)
+        err = ReportPass(job.progress);
+    if constexpr (k8) {
+        if (err == PF_Err_NONE) {
+            PassContext narrow;
+            narrow.rect = job.rect;
+            narrow.plane = job.plane;
+            narrow.destination = job.output;
+            narrow.source = ctx.destination;
+            narrow.unselectedFallback = job.unselected ? job.unselected : job.source;
+            err = RunPass(job.in_data, job.iterations, &narrow, NarrowSelected);
+        }
+    }
+    return err;
 }
 
 } // namespace
@@ -225,8 +359,8 @@ PF_Err BlurLayer(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
         BlurLengthPlan plan = StartBlurLengths(options.aspect, options.lengths, 1);
         SetPassKernels(ctx.rows, NextBlurPass(plan), options);
         SetPassKernels(ctx.columns, NextBlurPass(plan), options);
-        PF_Err err =
-            RunPass(job.in_data, job.iterations, &ctx, BandPassOf<Depth>(options.kernel, options.variant));
+        PF_Err err = RunPass(job.in_data, job.iterations, &ctx,
+                             BandPassOf<Depth, Depth>(options.kernel, options.variant));
         // Both passes are done.
         for (int pass = 0; pass < 2 && err == PF_Err_NONE; ++pass)
             err = ReportPass(job.progress);
@@ -234,6 +368,18 @@ PF_Err BlurLayer(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
     }
     if (!worlds)
         return PF_Err_BAD_CALLBACK_PARAM;
+    if (ChainsPasses<Depth>(options)) {
+        TransparencyScan scan;
+        scan.source = job.source;
+        scan.rect = job.rect;
+        scan.plane = job.plane;
+        const PF_Err err =
+            RunPass(job.in_data, job.iterations, &scan, ScanForTransparency<typename Depth::Pixel>);
+        if (err != PF_Err_NONE)
+            return err;
+        if (!scan.found.load())
+            return ChainPasses<Depth>(job, worlds);
+    }
     if constexpr (std::is_same_v<Depth, Depth8>) {
         PF_EffectWorld* source = worlds[0];
         PF_EffectWorld* output = worlds[1];

@@ -776,6 +776,111 @@ void FillGroup(ChannelGroup& g, BlurKernel k, const BlurLineKernel& kernel, int 
     g.fullWeight = full;
 }
 
+// ---- Box windows of their own per channel -------------------------------------------------------------
+//
+// Where every sample of a line is selected and opaque, channels whose box lengths differ share one walk:
+// each lane keeps its own window, adding and removing its own samples (a masked-out sample adds zero,
+// which leaves an integer sum, and a float sum that never is minus zero, as it was), and divides by its
+// own count. A channel of length 1 is its sample and is not summed at all, where that is exact: a float
+// spanning window's sum keeps the rounding of the sample it just dropped, (a + b) - a.
+
+struct LaneWindows {
+    int32_t h[4] = {0, 0, 0, 0}; // half-window of each lane
+    int32_t reach = 0;           // the largest
+    int groups = 0;              // distinct half-windows above 0
+    int32_t groupH[4] = {0, 0, 0, 0};
+    __m128i groupMask[4] = {};
+    __m128i identity = _mm_setzero_si128(); // lanes of half-window 0
+    int walks = 0;                          // the walks one per group of equal kernels would take
+};
+
+LaneWindows MakeLaneWindows(const BlurLineKernel& kernel, bool samplesExact) {
+    LaneWindows w;
+    bool identity[4];
+    for (int c = 0; c < 4; ++c) {
+        const int32_t r = kernel.boxRadius[c];
+        w.h[c] = r > 1 ? r - 1 : 0;
+        w.reach = w.h[c] > w.reach ? w.h[c] : w.reach;
+        identity[c] = w.h[c] == 0 && samplesExact;
+    }
+    w.identity = LaneMask(identity[0], identity[1], identity[2], identity[3]);
+    bool grouped[4] = {false, false, false, false};
+    for (int c = 0; c < 4; ++c) {
+        if (grouped[c])
+            continue;
+        bool lanes[4] = {false, false, false, false};
+        for (int o = c; o < 4; ++o)
+            if (w.h[o] == w.h[c])
+                lanes[o] = grouped[o] = true;
+        ++w.walks;
+        if (identity[c])
+            continue;
+        w.groupH[w.groups] = w.h[c];
+        w.groupMask[w.groups] = LaneMask(lanes[0], lanes[1], lanes[2], lanes[3]);
+        ++w.groups;
+    }
+    return w;
+}
+
+// Each lane's window count at x of a line of n: the samples from max(0, x - h) to min(n - 1, x + h).
+__m128i LaneCounts(const LaneWindows& w, int32_t x, int32_t n) {
+    const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.h));
+    const __m128i at = _mm_set1_epi32(x);
+    const __m128i lo = _mm_max_epi32(_mm_sub_epi32(at, h), _mm_setzero_si128());
+    const __m128i hi = _mm_min_epi32(_mm_add_epi32(at, h), _mm_set1_epi32(n - 1));
+    return _mm_add_epi32(_mm_sub_epi32(hi, lo), _mm_set1_epi32(1));
+}
+
+// A selected, opaque line of box lanes in one walk.
+template <class Pixel, BlurVariant V>
+void LaneBoxLine(const BlurLine<Pixel>& line, const LaneWindows& w) {
+    using L = typename LanesOf<Pixel>::T;
+    using Vec = typename L::V;
+    constexpr bool kFloatDepth = std::is_same_v<Pixel, PF_PixelFloat>;
+    const Pixel* src = line.source;
+    const int32_t n = line.length;
+    Vec sum = L::Zero();
+    for (int g = 0; g < w.groups; ++g) {
+        const int32_t last = n - 1 < w.groupH[g] ? n - 1 : w.groupH[g];
+        for (int32_t k = 0; k <= last; ++k)
+            sum = L::Add(sum, L::Masked(L::Load(src + k), w.groupMask[g]));
+    }
+    Divider divider;
+    for (int32_t x = 0; x < n; ++x) {
+        if (x > 0) {
+            for (int g = 0; g < w.groups; ++g) {
+                const int32_t h = w.groupH[g];
+                if constexpr (V == BlurVariant::Spanning) {
+                    if (x + h < n)
+                        sum = L::Add(sum, L::Masked(L::Load(src + x + h), w.groupMask[g]));
+                } else {
+                    if (x - h - 1 >= 0)
+                        sum = L::Sub(sum, L::Masked(L::Load(src + x - h - 1), w.groupMask[g]));
+                }
+            }
+            for (int g = 0; g < w.groups; ++g) {
+                const int32_t h = w.groupH[g];
+                if constexpr (V == BlurVariant::Spanning) {
+                    if (x - h - 1 >= 0)
+                        sum = L::Sub(sum, L::Masked(L::Load(src + x - h - 1), w.groupMask[g]));
+                } else {
+                    if (x + h < n)
+                        sum = L::Add(sum, L::Masked(L::Load(src + x + h), w.groupMask[g]));
+                }
+            }
+        }
+        const __m128i count = LaneCounts(w, x, n);
+        Vec v;
+        if constexpr (kFloatDepth)
+            v = _mm_div_ps(sum, _mm_cvtepi32_ps(count));
+        else
+            v = divider.Floor(_mm_add_epi32(sum, _mm_srli_epi32(count, 1)), count);
+        // A sample alone: 0 + v, as the plain sum has it (minus zero becomes zero).
+        v = L::Select(v, L::Add(L::Zero(), L::Load(src + x)), w.identity);
+        L::StoreAll(line.destination + x * line.destinationStep, v);
+    }
+}
+
 // Every channel of the n float pixels is finite (x - x is 0 only for finite x).
 bool AllFinite(const PF_PixelFloat* p, int32_t n) {
     for (int32_t k = 0; k < n; ++k) {
@@ -792,6 +897,14 @@ void FastLine(const BlurLine<Pixel>& line, const BlurLineKernel& kernel, void* s
     if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
         if (!AllFinite(line.source, line.length)) {
             PlainBlurLineFloat(K, V)(line, kernel, scratch);
+            return;
+        }
+    }
+    if constexpr (K == BlurKernel::Box) {
+        const LaneWindows w =
+            MakeLaneWindows(kernel, !std::is_same_v<Pixel, PF_PixelFloat> || V == BlurVariant::Confined);
+        if (w.walks > 1 && AllSelectedAndOpaque(line.source, line.selection, line.length)) {
+            LaneBoxLine<Pixel, V>(line, w);
             return;
         }
     }
@@ -892,6 +1005,28 @@ WideI DivFloorWI(WideI n, double inverse) {
         _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(n, 1)), half), inv));
     return _mm256_set_m128i(hi, lo);
 }
+// The reciprocals of four lanes' divisors (a pixel's channels), for DivFloorLanes.
+struct LaneInverse {
+    __m256d v;
+};
+LaneInverse InverseOf(__m128i divisors) {
+    return {_mm256_div_pd(_mm256_set1_pd(1.0), _mm256_cvtepi32_pd(divisors))};
+}
+// floor(n / d) with each channel's own divisor d, for both pixels of the vector (see Divider).
+WideI DivFloorLanes(WideI n, const LaneInverse& inverse) {
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m128i lo = _mm256_cvttpd_epi32(
+        _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(n)), half), inverse.v));
+    const __m128i hi = _mm256_cvttpd_epi32(
+        _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(n, 1)), half), inverse.v));
+    return _mm256_set_m128i(hi, lo);
+}
+WideF WidenF(__m128 v) {
+    return _mm256_set_m128(v, v);
+}
+WideF AndWF(WideF v, WideI m) {
+    return _mm256_and_ps(v, _mm256_castsi256_ps(m));
+}
 #else
 WideI LoadPixels(const PF_Pixel16* p) {
     return Lanes16::Load(p);
@@ -934,6 +1069,27 @@ WideI DivFloorWI(WideI n, double inverse) {
         _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), half), inv));
     return _mm_unpacklo_epi64(lo, hi);
 }
+struct LaneInverse {
+    __m128d lo;
+    __m128d hi;
+};
+LaneInverse InverseOf(__m128i divisors) {
+    return {_mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(divisors)),
+            _mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(_mm_unpackhi_epi64(divisors, divisors)))};
+}
+WideI DivFloorLanes(WideI n, const LaneInverse& inverse) {
+    const __m128d half = _mm_set1_pd(0.5);
+    const __m128i lo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(n), half), inverse.lo));
+    const __m128i hi =
+        _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), half), inverse.hi));
+    return _mm_unpacklo_epi64(lo, hi);
+}
+WideF WidenF(__m128 v) {
+    return v;
+}
+WideF AndWF(WideF v, WideI m) {
+    return _mm_and_ps(v, _mm_castsi128_ps(m));
+}
 #endif
 
 template <class Pixel>
@@ -941,6 +1097,7 @@ struct WideOf;
 template <>
 struct WideOf<PF_Pixel16> {
     using V = WideI;
+    static V Masked(V v, WideI m) { return AndWI(v, m); }
     static V Zero() { return SetWI(0); }
     static V Add(V a, V b) { return AddWI(a, b); }
     static V Sub(V a, V b) { return SubWI(a, b); }
@@ -949,6 +1106,7 @@ struct WideOf<PF_Pixel16> {
 template <>
 struct WideOf<PF_PixelFloat> {
     using V = WideF;
+    static V Masked(V v, WideI m) { return AndWF(v, m); }
     static V Zero() { return SetWF(0.0f); }
     static V Add(V a, V b) { return AddWF(a, b); }
     static V Sub(V a, V b) { return SubWF(a, b); }
@@ -1008,6 +1166,81 @@ public:
                     const int m = nv - a0 < kBlockVectors ? nv - a0 : kBlockVectors;
                     ForBlockVectors(m, [&]<int NV>() { GaussRow<NV>(sum + a0, y, kWide * a0, count); });
                 }
+            }
+        }
+        return true;
+    }
+
+    // The box with a window of its own per lane (LaneWindows), every lane written.
+    bool RunLanes(const LaneWindows& w) {
+        const int nv = s_.columns / kWide;
+        const int32_t n = s_.rows;
+        Vec sum[kStripVectors];
+        for (int a = 0; a < nv; ++a)
+            sum[a] = W::Zero();
+        const int32_t first = n - 1 < w.reach ? n - 1 : w.reach;
+        if (!Check(first))
+            return false;
+        WideI masks[4];
+        for (int g = 0; g < w.groups; ++g) {
+            masks[g] = Widen(w.groupMask[g]);
+            const int32_t last = n - 1 < w.groupH[g] ? n - 1 : w.groupH[g];
+            for (int32_t k = 0; k <= last; ++k)
+                AddRow(sum, nv, k, masks[g]);
+        }
+        const WideI identity = Widen(w.identity);
+        const bool anyIdentity = _mm_movemask_ps(_mm_castsi128_ps(w.identity)) != 0;
+        __m128i count = _mm_set1_epi32(-1);
+        WideF countF = SetWF(0.0f);
+        WideI half = SetWI(0);
+        LaneInverse inverse = InverseOf(_mm_set1_epi32(1));
+        for (int32_t y = 0; y < n; ++y) {
+            if (!Check(y + w.reach < n - 1 ? y + w.reach : n - 1))
+                return false;
+            if (y > 0) {
+                // Each lane adds and removes as its own line would; the others see a zero.
+                for (int g = 0; g < w.groups; ++g) {
+                    const int32_t h = w.groupH[g];
+                    if constexpr (V == BlurVariant::Spanning) {
+                        if (y + h < n)
+                            AddRow(sum, nv, y + h, masks[g]);
+                    } else {
+                        if (y - h - 1 >= 0)
+                            RemoveRow(sum, nv, y - h - 1, masks[g]);
+                    }
+                }
+                for (int g = 0; g < w.groups; ++g) {
+                    const int32_t h = w.groupH[g];
+                    if constexpr (V == BlurVariant::Spanning) {
+                        if (y - h - 1 >= 0)
+                            RemoveRow(sum, nv, y - h - 1, masks[g]);
+                    } else {
+                        if (y + h < n)
+                            AddRow(sum, nv, y + h, masks[g]);
+                    }
+                }
+            }
+            if (y < s_.storeFirst || y >= s_.storeEnd)
+                continue;
+            const __m128i c = LaneCounts(w, y, n);
+            if (!AllEqual(c, count)) {
+                count = c;
+                if constexpr (kFloatDepth) {
+                    countF = WidenF(_mm_cvtepi32_ps(c));
+                } else {
+                    half = Widen(_mm_srli_epi32(c, 1));
+                    inverse = InverseOf(c);
+                }
+            }
+            for (int a = 0; a < nv; ++a) {
+                Vec v;
+                if constexpr (kFloatDepth)
+                    v = DivWF(sum[a], countF);
+                else
+                    v = DivFloorLanes(AddWI(sum[a], half), inverse);
+                if (anyIdentity)
+                    v = W::Blend(v, W::Add(W::Zero(), LoadPixels(Src(y, kWide * a))), identity);
+                StorePixels(Dst(y, kWide * a), v);
             }
         }
         return true;
@@ -1089,6 +1322,16 @@ private:
         const Pixel* p = Src(row, 0);
         for (int a = 0; a < nv; ++a)
             sum[a] = W::Sub(sum[a], LoadPixels(p + kWide * a));
+    }
+    void AddRow(Vec* sum, int nv, int32_t row, WideI mask) const {
+        const Pixel* p = Src(row, 0);
+        for (int a = 0; a < nv; ++a)
+            sum[a] = W::Add(sum[a], W::Masked(LoadPixels(p + kWide * a), mask));
+    }
+    void RemoveRow(Vec* sum, int nv, int32_t row, WideI mask) const {
+        const Pixel* p = Src(row, 0);
+        for (int a = 0; a < nv; ++a)
+            sum[a] = W::Sub(sum[a], W::Masked(LoadPixels(p + kWide * a), mask));
     }
 
     void MoveWindow(Vec* sum, int nv, int32_t y) const {
@@ -1210,6 +1453,16 @@ template <class Pixel, BlurKernel K, BlurVariant V>
 bool FastStrip(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel) {
     if (strip.columns <= 0 || strip.columns > kLongestBlurStrip || strip.columns % 2 != 0)
         return false;
+    if constexpr (K == BlurKernel::Box) {
+        const LaneWindows w =
+            MakeLaneWindows(kernel, !std::is_same_v<Pixel, PF_PixelFloat> || V == BlurVariant::Confined);
+        if (w.walks > 1) {
+            ChannelGroup g;
+            const bool all[4] = {true, true, true, true};
+            FillGroup(g, K, kernel, 0, all);
+            return StripFilter<Pixel, K, V>(strip, g).RunLanes(w);
+        }
+    }
     bool done[4] = {false, false, false, false};
     for (int c = 0; c < 4; ++c) {
         if (done[c])

@@ -128,6 +128,14 @@ struct FloatScale {
     }
 };
 
+// floor(n / d) in single precision where that is exact: (n + 0.5) / d lies at least 1 / (2d) from every
+// integer, and a float product is that close for n + 0.5 below 2^22. With 16-bit samples (at most 65535)
+// that holds for every box window of up to kSmallBoxWindow samples.
+constexpr int32_t kSmallBoxWindow = 63;
+__m128i DivFloorSmall(__m128i n, __m128 inverse) {
+    return _mm_cvttps_epi32(_mm_mul_ps(_mm_add_ps(_mm_cvtepi32_ps(n), _mm_set1_ps(0.5f)), inverse));
+}
+
 // ---- Wide vectors for the table part ------------------------------------------------------------------
 
 constexpr int kWide = BLUR_WIDE_PIXELS; // pixels per wide vector
@@ -450,6 +458,8 @@ private:
             // The divisor 2h + 1 was primed before the interior.
             if constexpr (kFloatDepth)
                 v = _mm_div_ps(sum, interiorCount_);
+            else if (smallWindow_)
+                v = DivFloorSmall(_mm_add_epi32(sum, interiorHalf_), interiorInverse_);
             else
                 v = divA_.FloorPrimed(_mm_add_epi32(sum, interiorHalf_));
         } else {
@@ -497,6 +507,8 @@ private:
             const __m128i count = _mm_set1_epi32(2 * h + 1);
             interiorCount_ = _mm_cvtepi32_ps(count);
             interiorHalf_ = _mm_set1_epi32(h);
+            smallWindow_ = 2 * h + 1 <= kSmallBoxWindow;
+            interiorInverse_ = _mm_set1_ps(1.0f / static_cast<float>(2 * h + 1));
             divA_.Prime(count);
             for (; x < end; ++x) {
                 if (x % kFetchPixels == 0)
@@ -733,6 +745,8 @@ private:
     FloatScale scale_;
     __m128 interiorCount_ = _mm_setzero_ps();
     __m128i interiorHalf_ = _mm_setzero_si128();
+    bool smallWindow_ = false;
+    __m128 interiorInverse_ = _mm_setzero_ps();
 };
 
 bool SameKernel(BlurKernel k, const BlurLineKernel& kernel, int a, int b) {
@@ -1024,6 +1038,10 @@ WideI DivFloorLanes(WideI n, const LaneInverse& inverse) {
 WideF WidenF(__m128 v) {
     return _mm256_set_m128(v, v);
 }
+WideI DivFloorSmallWI(WideI n, WideF inverse) {
+    return _mm256_cvttps_epi32(
+        _mm256_mul_ps(_mm256_add_ps(_mm256_cvtepi32_ps(n), _mm256_set1_ps(0.5f)), inverse));
+}
 WideF AndWF(WideF v, WideI m) {
     return _mm256_and_ps(v, _mm256_castsi256_ps(m));
 }
@@ -1086,6 +1104,9 @@ WideI DivFloorLanes(WideI n, const LaneInverse& inverse) {
 }
 WideF WidenF(__m128 v) {
     return v;
+}
+WideI DivFloorSmallWI(WideI n, WideF inverse) {
+    return DivFloorSmall(n, inverse);
 }
 WideF AndWF(WideF v, WideI m) {
     return _mm_and_ps(v, _mm_castsi128_ps(m));
@@ -1153,12 +1174,15 @@ public:
             if constexpr (K == BlurKernel::Box) {
                 const float countF = static_cast<float>(count);
                 const double inverse = 1.0 / count;
+                const WideF inverseF = SetWF(1.0f / countF);
                 for (int a = 0; a < nv; ++a) {
                     Vec v;
                     if constexpr (kFloatDepth)
                         v = DivWF(sum[a], SetWF(countF));
                     else
-                        v = DivFloorWI(AddWI(sum[a], SetWI(count >> 1)), inverse);
+                        v = count <= kSmallBoxWindow
+                                ? DivFloorSmallWI(AddWI(sum[a], SetWI(count >> 1)), inverseF)
+                                : DivFloorWI(AddWI(sum[a], SetWI(count >> 1)), inverse);
                     Store(y, kWide * a, v);
                 }
             } else {
@@ -1194,6 +1218,8 @@ public:
         WideF countF = SetWF(0.0f);
         WideI half = SetWI(0);
         LaneInverse inverse = InverseOf(_mm_set1_epi32(1));
+        WideF inverseF = SetWF(1.0f);
+        const bool small = 2 * w.reach + 1 <= kSmallBoxWindow;
         for (int32_t y = 0; y < n; ++y) {
             if (!Check(y + w.reach < n - 1 ? y + w.reach : n - 1))
                 return false;
@@ -1230,6 +1256,7 @@ public:
                 } else {
                     half = Widen(_mm_srli_epi32(c, 1));
                     inverse = InverseOf(c);
+                    inverseF = WidenF(_mm_div_ps(_mm_set1_ps(1.0f), _mm_cvtepi32_ps(c)));
                 }
             }
             for (int a = 0; a < nv; ++a) {
@@ -1237,7 +1264,8 @@ public:
                 if constexpr (kFloatDepth)
                     v = DivWF(sum[a], countF);
                 else
-                    v = DivFloorLanes(AddWI(sum[a], half), inverse);
+                    v = small ? DivFloorSmallWI(AddWI(sum[a], half), inverseF)
+                              : DivFloorLanes(AddWI(sum[a], half), inverse);
                 if (anyIdentity)
                     v = W::Blend(v, W::Add(W::Zero(), LoadPixels(Src(y, kWide * a))), identity);
                 StorePixels(Dst(y, kWide * a), v);

@@ -178,6 +178,27 @@ WideF AddWF(WideF a, WideF b) {
 WideF MulWF(WideF a, WideF b) {
     return _mm256_mul_ps(a, b);
 }
+// Sixteen-bit samples in pairs for a multiply-add: one vector holds kPairPixels pixels.
+WideI Load16(const void* p) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
+WideI XorWI(WideI a, WideI b) {
+    return _mm256_xor_si256(a, b);
+}
+WideI Unpack16Lo(WideI a, WideI b) {
+    return _mm256_unpacklo_epi16(a, b);
+}
+WideI Unpack16Hi(WideI a, WideI b) {
+    return _mm256_unpackhi_epi16(a, b);
+}
+WideI MaddWI(WideI a, WideI w) {
+    return _mm256_madd_epi16(a, w);
+}
+// The sums of Unpack16Lo hold pixels 0 and 2, of Unpack16Hi pixels 1 and 3: back in order.
+void Unpair(WideI lo, WideI hi, WideI& first, WideI& second) {
+    first = _mm256_permute2x128_si256(lo, hi, 0x20);
+    second = _mm256_permute2x128_si256(lo, hi, 0x31);
+}
 #else
 using WideI = __m128i;
 using WideF = __m128;
@@ -213,6 +234,25 @@ WideF AddWF(WideF a, WideF b) {
 }
 WideF MulWF(WideF a, WideF b) {
     return _mm_mul_ps(a, b);
+}
+WideI Load16(const void* p) {
+    return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
+WideI XorWI(WideI a, WideI b) {
+    return _mm_xor_si128(a, b);
+}
+WideI Unpack16Lo(WideI a, WideI b) {
+    return _mm_unpacklo_epi16(a, b);
+}
+WideI Unpack16Hi(WideI a, WideI b) {
+    return _mm_unpackhi_epi16(a, b);
+}
+WideI MaddWI(WideI a, WideI w) {
+    return _mm_madd_epi16(a, w);
+}
+void Unpair(WideI lo, WideI hi, WideI& first, WideI& second) {
+    first = lo;
+    second = hi;
 }
 #endif
 
@@ -255,6 +295,40 @@ void TablePartFloat(const float* m, const float* w, int32_t pad, float* out) {
     }
     for (int a = 0; a < NV; ++a)
         StoreWF(out + 4 * kWide * a, acc[a]);
+}
+
+// 16-bit table parts by multiply-adds: the samples stored less 32768 as signed 16-bit values (zero
+// outside the run), each weight below 32768 paired with itself, so that one instruction adds a weight
+// times both samples at its distance (the centre pairs with a zero). Every product and sum stays inside
+// 32 bits; the caller adds back 32768 times the weights of the samples in the run. NV is even.
+constexpr int kPairPixels = 2 * kWide;
+
+template <int NV>
+void TablePartPaired(const int16_t* m, const int32_t* pairs, int32_t pad, int32_t* out) {
+    constexpr int P = NV / 2;
+    WideI lo[P], hi[P];
+    const WideI zero = SetWI(0);
+    const WideI w0 = SetWI(pairs[0]);
+    for (int k = 0; k < P; ++k) {
+        const WideI c = Load16(m + 4 * kPairPixels * k);
+        lo[k] = MaddWI(Unpack16Lo(c, zero), w0);
+        hi[k] = MaddWI(Unpack16Hi(c, zero), w0);
+    }
+    for (int32_t j = 1; j <= pad; ++j) {
+        const WideI wj = SetWI(pairs[j]);
+        for (int k = 0; k < P; ++k) {
+            const WideI a = Load16(m + 4 * (kPairPixels * k - j));
+            const WideI b = Load16(m + 4 * (kPairPixels * k + j));
+            lo[k] = AddWI(lo[k], MaddWI(Unpack16Lo(a, b), wj));
+            hi[k] = AddWI(hi[k], MaddWI(Unpack16Hi(a, b), wj));
+        }
+    }
+    for (int k = 0; k < P; ++k) {
+        WideI first, second;
+        Unpair(lo[k], hi[k], first, second);
+        StoreWI(out + 4 * kWide * (2 * k), first);
+        StoreWI(out + 4 * kWide * (2 * k + 1), second);
+    }
 }
 
 // Sum of the table weights over the eligible samples; `e` holds lane masks (all ones or zero).
@@ -351,8 +425,11 @@ struct ChannelGroup {
     int32_t pad;             // table reach either side
     uint16_t flatTotal;
     int32_t fullWeight; // table weights of a window with every sample eligible
+    // Every weight below 32768: 16-bit table parts may use multiply-adds with weightPair (w | w << 16).
+    bool pairable = false;
     alignas(32) int32_t weightInt[100];
     alignas(32) float weightFloat[100];
+    alignas(32) int32_t weightPair[100];
 };
 
 template <class Pixel>
@@ -435,6 +512,8 @@ private:
 
     // Every sample of the run selected and opaque: no masks, and the count is the window's size.
     bool FullyEligible() const { return AllSelectedAndOpaque(src_, sel_, n_); }
+    // 16-bit table parts by multiply-adds (TablePartPaired).
+    bool Paired() const { return g_.pairable; }
 
     // One step of an opaque run's box: the window of x from the window of x - 1, then the output.
     template <bool Interior>
@@ -563,16 +642,24 @@ private:
                 if constexpr (Full) {
                     if (k % kFetchPixels == 0)
                         FetchAhead(k);
-                    v = L::Load(src_ + k);
+                    if (kFloatDepth || !Paired())
+                        v = L::Load(src_ + k);
                 } else {
                     mask = Eligibility(k);
                     v = L::Masked(L::Load(src_ + k), mask);
                 }
             }
-            if constexpr (kFloatDepth)
+            if constexpr (kFloatDepth) {
                 _mm_storeu_ps(m + 4 * i, v);
-            else
+            } else if (Full && Paired()) {
+                __m128i biased = _mm_setzero_si128();
+                if (k >= 0 && k < n_)
+                    biased = _mm_xor_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src_ + k)),
+                                           _mm_set1_epi16(static_cast<short>(0x8000)));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(reinterpret_cast<int16_t*>(e) + 4 * i), biased);
+            } else {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(m + 4 * i), v);
+            }
             if constexpr (!Full) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(e + 4 * i), mask);
                 const int full = _mm_movemask_ps(_mm_castsi128_ps(mask)) & laneBits;
@@ -631,17 +718,35 @@ private:
             if (any) {
                 const int nv = (n + kWide - 1) / kWide;
                 const int32_t at = 4 * (x0 + pad);
-                ForBlockVectors(nv, [&]<int NV>() {
-                    if constexpr (kFloatDepth)
-                        TablePartFloat<NV>(s_.masked + at, g_.weightFloat, pad, tablePart);
-                    else
-                        TablePartInt<NV>(s_.masked + at, g_.weightInt, pad, tablePart);
-                });
+                const bool paired = !kFloatDepth && Full && Paired();
+                if (paired) {
+                    // Rounded up to whole pairs: the samples past the block are readable.
+                    ForBlockVectors(nv + (nv & 1), [&]<int NV>() {
+                        if constexpr (NV % 2 == 0)
+                            TablePartPaired<NV>(reinterpret_cast<const int16_t*>(s_.eligible) + at,
+                                                g_.weightPair, pad, reinterpret_cast<int32_t*>(tablePart));
+                    });
+                } else {
+                    ForBlockVectors(nv, [&]<int NV>() {
+                        if constexpr (kFloatDepth)
+                            TablePartFloat<NV>(s_.masked + at, g_.weightFloat, pad, tablePart);
+                        else
+                            TablePartInt<NV>(s_.masked + at, g_.weightInt, pad, tablePart);
+                    });
+                }
                 if constexpr (Full) {
                     // Whole table inside the run, or the part of it that is.
                     const bool inside = x0 - pad >= 0 && x0 + n - 1 + pad < n_;
                     for (int32_t k = 0; k < n; ++k)
                         uniformWeights[k] = inside ? g_.fullWeight : FullWeightAt(x0 + k);
+                    if constexpr (!kFloatDepth) {
+                        if (paired)
+                            for (int32_t k = 0; k < n; ++k) {
+                                const __m128i lift = _mm_set1_epi32(32768 * uniformWeights[k]);
+                                auto* part = reinterpret_cast<__m128i*>(tablePart + 4 * k);
+                                _mm_storeu_si128(part, _mm_add_epi32(_mm_loadu_si128(part), lift));
+                            }
+                    }
                 } else if (s_.incomplete[x0 + n + 2 * pad] == s_.incomplete[x0]) {
                     // Every sample in reach eligible: the weights are the whole table.
                     for (int32_t k = 0; k < 4 * n; ++k)
@@ -773,6 +878,7 @@ void FillGroup(ChannelGroup& g, BlurKernel k, const BlurLineKernel& kernel, int 
         g.pad = 0;
         g.flatTotal = 0;
         g.fullWeight = 0;
+        g.pairable = false;
         return;
     }
     const GaussTable& t = *kernel.gauss[c];
@@ -781,9 +887,12 @@ void FillGroup(ChannelGroup& g, BlurKernel k, const BlurLineKernel& kernel, int 
     g.pad = t.count - 1;
     g.flatTotal = t.flatTotal;
     int32_t full = t.weights[0];
+    g.pairable = true;
     for (int32_t j = 0; j < t.count; ++j) {
         g.weightInt[j] = t.weights[j];
         g.weightFloat[j] = static_cast<float>(t.weights[j]) * 0x1p-15f;
+        g.weightPair[j] = static_cast<int32_t>(static_cast<uint32_t>(t.weights[j]) * 0x10001u);
+        g.pairable = g.pairable && t.weights[j] < 32768;
         if (j > 0)
             full += 2 * t.weights[j];
     }
@@ -1405,6 +1514,42 @@ private:
                 for (int a = 0; a < NV; ++a)
                     acc[a] = AddWF(acc[a], MulWF(w, LoadPixels(p + kWide * a)));
                 weight += g_.weightInt[j];
+            }
+        } else if (NV % 2 == 0 && g_.pairable) {
+            // Multiply-adds on the samples less 32768 (TablePartPaired); a row beyond the line pairs with
+            // a zero.
+            constexpr int P = NV / 2 > 0 ? NV / 2 : 1;
+            WideI lo[P], hi[P];
+            const WideI bias = SetWI(static_cast<int32_t>(0x80008000u));
+            const WideI zero = SetWI(0);
+            const WideI w0 = SetWI(g_.weightPair[0]);
+            const Pixel* centre = Src(y, c0);
+            for (int k = 0; k < NV / 2; ++k) {
+                const WideI c = XorWI(Load16(centre + kPairPixels * k), bias);
+                lo[k] = MaddWI(Unpack16Lo(c, zero), w0);
+                hi[k] = MaddWI(Unpack16Hi(c, zero), w0);
+            }
+            weight = g_.weightInt[0];
+            for (int32_t j = 1; j <= pad; ++j) {
+                const bool up = y - j >= 0, down = y + j < n;
+                if (!up && !down)
+                    break;
+                const WideI wj = SetWI(g_.weightPair[j]);
+                const Pixel* p = up ? Src(y - j, c0) : nullptr;
+                const Pixel* q = down ? Src(y + j, c0) : nullptr;
+                for (int k = 0; k < NV / 2; ++k) {
+                    const WideI a = p ? XorWI(Load16(p + kPairPixels * k), bias) : zero;
+                    const WideI b = q ? XorWI(Load16(q + kPairPixels * k), bias) : zero;
+                    lo[k] = AddWI(lo[k], MaddWI(Unpack16Lo(a, b), wj));
+                    hi[k] = AddWI(hi[k], MaddWI(Unpack16Hi(a, b), wj));
+                }
+                weight += (up + down) * g_.weightInt[j];
+            }
+            const WideI lift = SetWI(32768 * weight);
+            for (int k = 0; k < NV / 2; ++k) {
+                Unpair(lo[k], hi[k], acc[2 * k], acc[2 * k + 1]);
+                acc[2 * k] = AddWI(acc[2 * k], lift);
+                acc[2 * k + 1] = AddWI(acc[2 * k + 1], lift);
             }
         } else {
             const WideI w0 = SetWI(g_.weightInt[0]);

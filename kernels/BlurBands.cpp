@@ -31,6 +31,7 @@ template <class SourceDepth, class DestinationDepth, BlurKernel K, BlurVariant V
 class BandFilter {
     using Pixel = typename SourceDepth::BlurDepth::Pixel;
     using SourcePixel = typename SourceDepth::Pixel;
+    using SourceChannel = typename SourceDepth::Channel;
     using DestinationPixel = typename DestinationDepth::Pixel;
     static_assert(std::is_same_v<Pixel, typename DestinationDepth::BlurDepth::Pixel>);
     // 8-bit worlds: rows are converted to 16 bits as they are read, and back as the band is written.
@@ -53,7 +54,8 @@ public:
         AlignedBuffer held(static_cast<std::size_t>(heldRows) * rowBytes_);
         AlignedBuffer rowScratch(rows_.scratchBytes);
         AlignedBuffer columnScratch(columns_.scratchBytes);
-        AlignedBuffer converted(kWidened ? rowBytes_ : 0);
+        lookup_ = static_cast<const SourceChannel*>(ctx_.lookup);
+        AlignedBuffer converted(kWidened || lookup_ ? rowBytes_ : 0);
         AlignedBuffer banded(kConverted ? static_cast<std::size_t>(band_) * rowBytes_ : 0);
         const std::size_t gatheredRows = RoundUp64(longest);
         columnBytes_ = gatheredRows * (1 + 2 * sizeof(Pixel));
@@ -133,28 +135,38 @@ private:
     // pixels back.
     void Unfiltered(Pixel* out, int32_t y, int32_t x0, int32_t n) const {
         const SourcePixel* source = SourceRow(y) + x0;
-        if constexpr (kConverted || kWidened) {
-            for (int32_t x = 0; x < n; ++x)
-                out[x] = Widened(source[x]);
-            if constexpr (!kConverted) {
-                if (ctx_.unselected) {
-                    const DestinationPixel* other = UnselectedRow(y) + x0;
-                    const uint8_t* selection = SelectionRow(y) + x0;
-                    for (int32_t x = 0; x < n; ++x)
-                        if (!selection[x])
-                            out[x] = other[x];
-                }
-            }
-        } else {
-            if (!ctx_.unselected || ctx_.unselected == ctx_.source) {
+        const uint8_t* selection = SelectionRow(y) + x0;
+        if constexpr (!kConverted && !kWidened) {
+            if (!lookup_ && (!ctx_.unselected || ctx_.unselected == ctx_.source)) {
                 std::memcpy(out, source, static_cast<std::size_t>(n) * sizeof(Pixel));
                 return;
             }
-            const DestinationPixel* other = UnselectedRow(y) + x0;
-            const uint8_t* selection = SelectionRow(y) + x0;
-            for (int32_t x = 0; x < n; ++x)
-                out[x] = selection[x] ? source[x] : other[x];
         }
+        for (int32_t x = 0; x < n; ++x)
+            out[x] = Prepared(source[x], selection[x]);
+        if constexpr (!kConverted) {
+            if (ctx_.unselected) {
+                const DestinationPixel* other = UnselectedRow(y) + x0;
+                for (int32_t x = 0; x < n; ++x)
+                    if (!selection[x])
+                        out[x] = other[x];
+            }
+        }
+    }
+
+    // A source pixel as the blur takes it: through the lookup table where selected, then widened.
+    Pixel Prepared(const SourcePixel& p, uint8_t selected) const {
+        if (!lookup_ || !selected)
+            return Widened(p);
+        return Widened(SourcePixel{p.alpha, LookUp(p.red), LookUp(p.green), LookUp(p.blue)});
+    }
+    SourceChannel LookUp(SourceChannel c) const {
+        if constexpr (std::is_same_v<SourceChannel, A_u_char>)
+            return lookup_[c];
+        else if constexpr (std::is_same_v<SourceChannel, A_u_short>)
+            return lookup_[Channel16TableIndex(c)];
+        else
+            return lookup_[FloatTableIndex(c)];
     }
 
     static Pixel Widened(const SourcePixel& p) {
@@ -175,13 +187,14 @@ private:
     // The horizontal pass of row y into `out`, which starts as the source row.
     void FilterRow(int32_t y, Pixel* out) {
         const Pixel* source;
-        if constexpr (kWidened) {
+        if (kWidened || lookup_) {
             const SourcePixel* row = SourceRow(y);
+            const uint8_t* selection = SelectionRow(y);
             for (int32_t x = 0; x < width_; ++x)
-                converted_[x] = Widened(row[x]);
+                converted_[x] = Prepared(row[x], selection[x]);
             source = converted_;
         } else {
-            source = SourceRow(y);
+            source = reinterpret_cast<const Pixel*>(SourceRow(y));
         }
         std::memcpy(out, source, rowBytes_);
         if (plane_.rowFlags && !plane_.rowFlags[y])
@@ -192,9 +205,8 @@ private:
         line.length = width_;
         line.destination = reinterpret_cast<unsigned char*>(out);
         line.destinationStep = sizeof(Pixel);
-        if constexpr (!kWidened)
-            if (y + 1 < height_)
-                line.nextSource = SourceRow(y + 1);
+        if (!kWidened && !lookup_ && y + 1 < height_)
+            line.nextSource = reinterpret_cast<const Pixel*>(SourceRow(y + 1));
         rows_.filter(line, rows_.kernel, rowScratch_);
     }
 
@@ -310,6 +322,7 @@ private:
     void* rowScratch_ = nullptr;
     void* columnScratch_ = nullptr;
     Pixel* converted_ = nullptr;
+    const SourceChannel* lookup_ = nullptr;
     Pixel* banded_ = nullptr;
     std::size_t columnBytes_ = 0;
     Pixel* src_[kStripColumns] = {};

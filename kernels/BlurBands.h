@@ -22,6 +22,9 @@ struct BandPassContext {
     const PF_EffectWorld* unselected = nullptr; // the destination's unselected pixels; null: the source's
     PF_Rect rect{};
     SelectionPlane plane;
+    // Or null: a table of the source depth's channel (Depth::kTableEntries entries) that the colour
+    // channels of selected source pixels pass through before the blur, as MapSelectedRgb would.
+    const void* lookup = nullptr;
     // The kernels of the two passes, in the blur fields of a pass context.
     PassContext rows;
     PassContext columns;

@@ -356,6 +356,7 @@ PF_Err BlurLayer(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
         ctx.unselected = job.unselected;
         ctx.rect = job.rect;
         ctx.plane = job.plane;
+        ctx.lookup = job.lookup;
         BlurLengthPlan plan = StartBlurLengths(options.aspect, options.lengths, 1);
         SetPassKernels(ctx.rows, NextBlurPass(plan), options);
         SetPassKernels(ctx.columns, NextBlurPass(plan), options);
@@ -366,7 +367,7 @@ PF_Err BlurLayer(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
             err = ReportPass(job.progress);
         return err;
     }
-    if (!worlds)
+    if (!worlds || job.lookup)
         return PF_Err_BAD_CALLBACK_PARAM;
     if (ChainsPasses<Depth>(options)) {
         TransparencyScan scan;

@@ -60,6 +60,9 @@ struct BlurLayerJob {
     const PF_InData* in_data = nullptr;
     A_long iterations = PF_Iterations_ONCE_PER_PROCESSOR;
     ProgressCounter* progress = nullptr;
+    // Or null: a table the colour channels of selected source pixels pass through first (BlurBands.h),
+    // taken only where BlurLayerWorlds is 0; elsewhere it is PF_Err_BAD_CALLBACK_PARAM.
+    const void* lookup = nullptr;
 };
 
 template <class Depth>

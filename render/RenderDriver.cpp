@@ -112,7 +112,13 @@ template <class Depth>
 PF_Err Blur(const RenderPlan& plan, const RenderParams& record, const PF_Rect& area,
             const SelectionPlane& plane, const WorkWorlds& worlds, PF_EffectWorld* current,
             ProgressCounter& progress) {
+    BrightnessTable<typename Depth::Channel> brightness;
     BlurLayerJob job;
+    if (plan.brightnessInBlur) {
+        brightness = BuildBrightnessTable<Depth>(
+            MakeBrightnessCurve(plan.brightness, plan.brightnessGain, plan.brightnessExponent));
+        job.lookup = brightness.entries.get();
+    }
     job.output = record.output;
     job.source = current;
     job.unselected = plan.keyed ? record.input : nullptr;
@@ -160,7 +166,7 @@ PF_Err RenderAtDepth(const RenderParams& record) {
         err = SmoothEdgesOf<Depth>(in_data, record.input, maskedCopy, smoothed, area, plane);
         current = smoothed;
     }
-    if (err == PF_Err_NONE && plan.brighten) {
+    if (err == PF_Err_NONE && plan.brighten && !plan.brightnessInBlur) {
         PF_EffectWorld* brightened = worlds.OtherThan(current);
         err = ApplyBrightness<Depth>(brightened, in_data, PF_Iterations_ONCE_PER_PROCESSOR, current, area,
                                      plane, plan.brightness, plan.brightnessGain, plan.brightnessExponent, 0);

@@ -68,7 +68,8 @@ RenderPlan PlanRender(const RenderParams& p, PF_RationalScale downsampleX, PF_Ra
     plan.blurScratch = !plan.blurInSixteenBits && blurWorlds > 0;
     // The smoothing writes a masked copy and its result; brightness writes the world its source is not;
     // the scratch is a world the blur's source is not. Two worlds serve every combination.
-    const int32_t preparing = plan.smoothEdges ? 2 : plan.brighten ? 1 : 0;
+    plan.brightnessInBlur = plan.brighten && blurWorlds == 0;
+    const int32_t preparing = plan.smoothEdges ? 2 : plan.brighten && !plan.brightnessInBlur ? 1 : 0;
     plan.layerWorlds =
         preparing + (plan.blurScratch ? 1 : 0) > 2 ? 2 : preparing + (plan.blurScratch ? 1 : 0);
     return plan;

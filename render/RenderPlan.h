@@ -42,6 +42,8 @@ struct RenderPlan {
     double brightness = 0;
     double brightnessGain = 0;
     double brightnessExponent = 0;
+    // The blur's fused passes look the brightened colours up as they read the image: no step of its own.
+    bool brightnessInBlur = false;
 
     // 8-bit layers are converted to 16 bits for the blur and back.
     bool blurInSixteenBits = false;

@@ -179,6 +179,13 @@ TEST(RenderPlan, OneRepeatNeedsNoBlurWorldWhereThePassesFuse) {
         EXPECT_EQ(plan.layerWorlds, c.layerWorlds) << c.format << ' ' << c.blurType << ' ' << c.amount;
         EXPECT_EQ(plan.sixteenBitWorlds, c.sixteenBitWorlds)
             << c.format << ' ' << c.blurType << ' ' << c.amount;
+        // Brightness rides along in fused passes; otherwise it is a step with a world of its own.
+        RenderParams bright = p;
+        bright.brightness = 10;
+        const RenderPlan lit = PlanRender(bright, kFull, kFull);
+        const bool fused = c.layerWorlds == 0 && c.sixteenBitWorlds == 0;
+        EXPECT_EQ(lit.brightnessInBlur, fused) << c.format << ' ' << c.blurType << ' ' << c.amount;
+        EXPECT_EQ(lit.layerWorlds, fused ? 0 : c.sixteenBitWorlds ? 1 : 2);
     }
 }
 

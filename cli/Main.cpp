@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     submitCmd->add_option("--path", submit.render.path, "smart or classic render commands")
         ->check(CLI::IsMember({"smart", "classic"}));
     submitCmd->add_option("--frames", submit.render.frames,
-                          "Frames: A-B[xSTEP] (default: the input frames on disk)");
+                          "Frames: a list such as 1-3,8,20-40x5 (default: the input frames on disk)");
     submitCmd
         ->add_option("--alpha", submit.render.alpha, "How the files store colour: straight or premultiplied")
         ->check(CLI::IsMember({"straight", "premultiplied"}));

@@ -356,8 +356,7 @@ int RunSubmit(const SubmitOptions& o) {
                              "--dry-run shows the job script without it");
     }
 
-    const std::vector<int> frames =
-        r.frames.empty() ? inPattern->FramesOnDisk() : ParseFrameRange(r.frames).Frames();
+    const std::vector<int> frames = r.frames.empty() ? inPattern->FramesOnDisk() : ParseFrameList(r.frames);
     if (frames.empty())
         throw FileError("no files match the input pattern \"" + r.input +
                         "\"; give the frames with --frames");

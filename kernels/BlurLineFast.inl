@@ -822,7 +822,10 @@ private:
                             _mm_set1_epi32(16384));
                         v = L::Select(_mm_srli_epi32(mix, 15), mean, noWeight);
                     } else {
-                        v = divG_.Floor(_mm_add_epi32(p, _mm_srli_epi32(w, 1)), w);
+                        if (AllEqual(w, _mm_set1_epi32(32768)))
+                            v = _mm_srli_epi32(_mm_add_epi32(p, _mm_set1_epi32(16384)), 15);
+                        else
+                            v = divG_.Floor(_mm_add_epi32(p, _mm_srli_epi32(w, 1)), w);
                         v = L::Select(v, L::Load(src_ + x), noWeight);
                     }
                 }
@@ -1607,8 +1610,10 @@ private:
                         v = ShiftRightWI(mix, 15);
                     }
                 } else {
-                    v = weight == 0 ? LoadPixels(Src(y, column))
-                                    : DivFloorWI(AddWI(acc[a], SetWI(weight >> 1)), 1.0 / weight);
+                    // The whole table (it totals 32768 without a flat part) divides by a shift.
+                    v = weight == 0       ? LoadPixels(Src(y, column))
+                        : weight == 32768 ? ShiftRightWI(AddWI(acc[a], SetWI(16384)), 15)
+                                          : DivFloorWI(AddWI(acc[a], SetWI(weight >> 1)), 1.0 / weight);
                 }
             }
             Store(y, column, v);

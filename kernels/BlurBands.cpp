@@ -45,12 +45,13 @@ public:
 
     PF_Err Run(const Block& lines) {
         reach_ = VerticalReach(K, ctx_.columns);
-        band_ = BandRows(reach_);
+        // No band longer than the call's block: with many threads each holds only what it needs.
+        band_ = BandRows(reach_) < lines.count ? BandRows(reach_) : lines.count;
         const int32_t longest = band_ + 2 * reach_ < height_ ? band_ + 2 * reach_ : height_;
         if (!rows_.Prepare(ctx_.rows, width_) || !columns_.Prepare(ctx_.columns, longest))
             return PF_Err_INTERNAL_STRUCT_DAMAGED;
         strip_ = SelectBlurStrip<Pixel>(K, V, BestBlurIsa(), columns_.kernel, longest);
-        const int32_t heldRows = band_ + 2 * reach_;
+        const int32_t heldRows = longest;
         AlignedBuffer held(static_cast<std::size_t>(heldRows) * rowBytes_);
         AlignedBuffer rowScratch(rows_.scratchBytes);
         AlignedBuffer columnScratch(columns_.scratchBytes);

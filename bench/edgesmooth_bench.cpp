@@ -1,19 +1,37 @@
-// The edge-smoothing engine on a 3840 × 2160 cel-like frame (flat shapes, one-pixel lines, a transparent
-// part) at each depth: the whole job through the embedded host (copy, flag map world, detection, pass),
-// the detection and pass alone on plain memory, and a memcpy of the frame as the floor.
+// The edge smoothing on 3840 × 2160 frames at each depth, on two kinds of content: a cel-like frame (flat
+// shapes, one-pixel lines, a transparent band) and a grainy one (a smooth picture under film grain, where
+// nearly every pixel lies on an edge). Measured:
+// - job: the whole job through the embedded host (production mode, as the tool runs it) on 1 and 2 threads;
+// - pass: edge detection and the plain serial smoothing pass on plain memory, the order every job keeps;
+// - render: a whole 16-bit render at Blur Amount 3 (box 7 after the smoothing) on the grainy frame, against
+//   OpenCV's box filter 7 on the same frame and the same number of threads;
+// - memcpy of the frame as the floor.
+// The ratios are printed at the end.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "bench/GrainFrame.h"
 #include "edgesmooth/EdgeDetect.h"
 #include "edgesmooth/EdgeSmooth.h"
 #include "edgesmooth/SmoothingPass.h"
 #include "host/Host.h"
 #include "host/Instance.h"
 #include "host/World.h"
+#include "params/Controls.h"
+#include "params/RenderParams.h"
+#include "render/RenderDriver.h"
+#include "share/AEUtil/SuiteHolder.h"
 
 namespace {
 
@@ -23,18 +41,10 @@ constexpr A_long kHeight = 2160;
 struct Env {
     std::unique_ptr<host::Host> host;
     std::unique_ptr<host::Instance> instance;
+    std::unique_ptr<AEUtil::SuiteHolder> suites;
     PF_InData inData{};
 };
-Env& TheEnv() {
-    static Env env = [] {
-        Env e;
-        e.host = std::make_unique<host::Host>();
-        e.instance = std::make_unique<host::Instance>(*e.host);
-        e.inData = e.instance->MakeInData();
-        return e;
-    }();
-    return env;
-}
+Env* gEnv = nullptr;
 
 template <class Pixel>
 Pixel Colour(int r, int g, int b, int a = 255) {
@@ -78,18 +88,38 @@ std::vector<Pixel> CelFrame() {
     return frame;
 }
 
+enum class Content { Cel, Grain };
+const char* ContentName(Content c) {
+    return c == Content::Cel ? "cel" : "grain";
+}
+
+template <class Pixel>
+const std::vector<Pixel>& FrameOf(Content content) {
+    static std::map<Content, std::vector<Pixel>> frames;
+    auto it = frames.find(content);
+    if (it == frames.end())
+        it = frames
+                 .emplace(content, content == Content::Cel ? CelFrame<Pixel>()
+                                                           : bench::GrainFrame<Pixel>(kWidth, kHeight))
+                 .first;
+    return it->second;
+}
+
+template <class Pixel>
+void Fill(host::World& world, const std::vector<Pixel>& frame) {
+    for (A_long y = 0; y < kHeight; ++y)
+        std::memcpy(world.Row(y), &frame[std::size_t(y) * kWidth], std::size_t(kWidth) * sizeof(Pixel));
+}
+
 template <class Depth>
-void BM_SmoothEdgesJob(benchmark::State& state) {
+void RunJob(benchmark::State& state, Content content, int threads) {
     using Pixel = typename Depth::Pixel;
-    Env& env = TheEnv();
-    host::World source(*env.host, kWidth, kHeight, Depth::kFormat);
-    host::World destination(*env.host, kWidth, kHeight, Depth::kFormat, false);
-    const std::vector<Pixel> frame = CelFrame<Pixel>();
-    std::vector<std::uint8_t> bytes(frame.size() * sizeof(Pixel));
-    std::memcpy(bytes.data(), frame.data(), bytes.size());
-    source.SetPixels(bytes);
+    gEnv->host->SetWorkerThreads(threads);
+    host::World source(*gEnv->host, kWidth, kHeight, Depth::kFormat);
+    host::World destination(*gEnv->host, kWidth, kHeight, Depth::kFormat, false);
+    Fill(source, FrameOf<Pixel>(content));
     EdgeSmoothJob job;
-    job.in_data = &env.inData;
+    job.in_data = &gEnv->inData;
     job.source = source.get();
     job.destination = destination.get();
     job.pixelFormat = Depth::kFormat;
@@ -99,11 +129,11 @@ void BM_SmoothEdgesJob(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-// Detection and pass on plain memory: the engine's own work without the host's copy and world.
+// Detection and the plain serial pass on plain memory: the engine's own work without the host.
 template <class Depth>
-void BM_DetectAndSmooth(benchmark::State& state) {
+void RunPlainPass(benchmark::State& state, Content content) {
     using Pixel = typename Depth::Pixel;
-    const std::vector<Pixel> frame = CelFrame<Pixel>();
+    const std::vector<Pixel>& frame = FrameOf<Pixel>(content);
     std::vector<Pixel> target(frame.size());
     std::vector<std::uint8_t> mapBlock(EdgeFlagMapBytes(kWidth, kHeight));
     EdgeSmoothJob job;
@@ -126,35 +156,139 @@ void BM_DetectAndSmooth(benchmark::State& state) {
         pass.strength = job.strength;
         pass.lightWeight = scale.lightWeight;
         pass.loneWeight = scale.loneWeight;
-        DetectEdges<Depth>(pass.map, view(static_cast<const Pixel*>(target.data())), scale.threshold);
+        DetectEdges<Depth>(pass.map, view(frame.data()), scale.threshold);
         RunSmoothingPass(pass);
         benchmark::DoNotOptimize(target.data());
     }
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-template <class Depth>
-void BM_CopyFloor(benchmark::State& state) {
-    using Pixel = typename Depth::Pixel;
-    const std::vector<Pixel> frame = CelFrame<Pixel>();
+// A whole 16-bit render of the grainy frame: Blur Amount 3 and no channel lengths give a box of 7 × 7,
+// one repeat, with the edges smoothed first.
+void RunRender(benchmark::State& state, int threads) {
+    gEnv->host->SetWorkerThreads(threads);
+    host::World input(*gEnv->host, kWidth, kHeight, PF_PixelFormat_ARGB64);
+    host::World output(*gEnv->host, kWidth, kHeight, PF_PixelFormat_ARGB64, false);
+    Fill(input, FrameOf<PF_Pixel16>(Content::Grain));
+    RenderParams record;
+    record.blurAmount = 3;
+    record.autoAlpha = 1;
+    record.mode = kModeNormal;
+    record.keepDivision = 1;
+    record.repeat = 1;
+    record.blurType = kBlurTypeBox;
+    record.in_data = &gEnv->inData;
+    record.input = input.get();
+    record.output = output.get();
+    record.pixelFormat = PF_PixelFormat_ARGB64;
+    record.area = {0, 0, kWidth, kHeight};
+    for (auto _ : state)
+        if (RenderFrame(record) != PF_Err_NONE)
+            state.SkipWithError("the render failed");
+}
+
+void RunCvBox(benchmark::State& state, int threads) {
+    static std::vector<PF_Pixel16> destination(std::size_t(kWidth) * kHeight);
+    const std::vector<PF_Pixel16>& frame = FrameOf<PF_Pixel16>(Content::Grain);
+    cv::setNumThreads(threads);
+    const cv::Mat source(kHeight, kWidth, CV_16UC4, const_cast<PF_Pixel16*>(frame.data()));
+    cv::Mat out(kHeight, kWidth, CV_16UC4, destination.data());
+    for (auto _ : state)
+        cv::boxFilter(source, out, -1, cv::Size(7, 7));
+}
+
+template <class Pixel>
+void RunMemcpy(benchmark::State& state) {
+    const std::vector<Pixel>& frame = FrameOf<Pixel>(Content::Grain);
     std::vector<Pixel> target(frame.size());
     for (auto _ : state) {
         std::memcpy(target.data(), frame.data(), frame.size() * sizeof(Pixel));
         benchmark::DoNotOptimize(target.data());
     }
-    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-BENCHMARK(BM_SmoothEdgesJob<EdgeDepth8>)->Name("SmoothEdges8/job")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SmoothEdgesJob<EdgeDepth16>)->Name("SmoothEdges16/job")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SmoothEdgesJob<EdgeDepthFloat>)->Name("SmoothEdgesFloat/job")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DetectAndSmooth<EdgeDepth8>)->Name("SmoothEdges8/pass")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DetectAndSmooth<EdgeDepth16>)->Name("SmoothEdges16/pass")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DetectAndSmooth<EdgeDepthFloat>)->Name("SmoothEdgesFloat/pass")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyFloor<EdgeDepth8>)->Name("memcpy8")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyFloor<EdgeDepth16>)->Name("memcpy16")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyFloor<EdgeDepthFloat>)->Name("memcpyFloat")->Unit(benchmark::kMillisecond);
+// Keeps every result so that the ratios can be printed after the run.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> ms;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (!r.error_occurred)
+                ms[r.run_name.function_name] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    double Get(const std::string& name) const {
+        const auto it = ms.find(name);
+        return it == ms.end() ? NAN : it->second;
+    }
+};
+
+const char* const kDepths[] = {"8", "16", "float"};
+
+void PrintRatios(const RatioReporter& r) {
+    std::printf("\nRatios (wall time; below 1 is faster)\n");
+    for (const char* depth : kDepths)
+        for (Content c : {Content::Cel, Content::Grain}) {
+            const std::string name = std::string(depth) + "/" + ContentName(c);
+            const double plain = r.Get("pass/" + name), one = r.Get("job/" + name + "/threads:1"),
+                         two = r.Get("job/" + name + "/threads:2"),
+                         floor = r.Get(std::string("memcpy/") + depth);
+            std::printf(
+                "%-12s job 1 thread / plain pass %5.2f   2 threads / 1 thread %5.2f   2 threads / memcpy "
+                "%6.2f\n",
+                name.c_str(), one / plain, two / one, two / floor);
+        }
+    for (int threads : {1, 2}) {
+        const std::string t = "/threads:" + std::to_string(threads);
+        std::printf("render 16/grain Blur Amount 3 / cv.boxFilter 7, %d thread(s): %6.2f\n", threads,
+                    r.Get("render/16/grain/amount:3" + t) / r.Get("cv.boxFilter/16/grain/d=7" + t));
+    }
+}
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    Env env;
+    env.host = std::make_unique<host::Host>(host::Settings::Production());
+    env.instance = std::make_unique<host::Instance>(*env.host);
+    env.inData = env.instance->MakeInData();
+    env.suites = std::make_unique<AEUtil::SuiteHolder>(env.host->BasicSuite());
+    AEUtil::SetGlobalSuites(env.suites.get());
+    gEnv = &env;
+
+    const auto reg = [](const std::string& name, auto fn, auto... args) {
+        benchmark::RegisterBenchmark(name.c_str(), fn, args...)->Unit(benchmark::kMillisecond)->UseRealTime();
+    };
+    for (Content c : {Content::Cel, Content::Grain}) {
+        const std::string content = ContentName(c);
+        reg("pass/8/" + content, RunPlainPass<EdgeDepth8>, c);
+        reg("pass/16/" + content, RunPlainPass<EdgeDepth16>, c);
+        reg("pass/float/" + content, RunPlainPass<EdgeDepthFloat>, c);
+        for (int threads : {1, 2}) {
+            const std::string t = "/threads:" + std::to_string(threads);
+            reg("job/8/" + content + t, RunJob<EdgeDepth8>, c, threads);
+            reg("job/16/" + content + t, RunJob<EdgeDepth16>, c, threads);
+            reg("job/float/" + content + t, RunJob<EdgeDepthFloat>, c, threads);
+        }
+    }
+    for (int threads : {1, 2}) {
+        const std::string t = "/threads:" + std::to_string(threads);
+        reg("render/16/grain/amount:3" + t, RunRender, threads);
+        reg("cv.boxFilter/16/grain/d=7" + t, RunCvBox, threads);
+    }
+    reg("memcpy/8", RunMemcpy<PF_Pixel8>);
+    reg("memcpy/16", RunMemcpy<PF_Pixel16>);
+    reg("memcpy/float", RunMemcpy<PF_PixelFloat>);
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintRatios(reporter);
+    benchmark::Shutdown();
+
+    AEUtil::SetGlobalSuites(nullptr);
+    env.suites.reset();
+    env.instance.reset();
+    env.host.reset();
+    return 0;
+}

@@ -102,8 +102,9 @@ TEST_F(RenderEntryTest, EveryRefusedHostServiceEndsTheRenderWithItsCodeAndNoLeak
     SetFloat("1 : Color Range", 10);
     host::World input = MakeImage(PF_PixelFormat_ARGB32);
     const std::size_t handlesBefore = hostPtr->Handles().live;
-    for (host::Fault f : {host::Fault::NewWorld, host::Fault::NewHandle, host::Fault::IterateGeneric,
-                          host::Fault::Copy, host::Fault::CopyHQ, host::Fault::RGBtoHLS}) {
+    // At high quality the host's copies are all copy_hq: the smoothing copies its rows in its own passes.
+    for (host::Fault f : {host::Fault::NewWorld, host::Fault::NewHandle, host::Fault::LockHandle,
+                          host::Fault::IterateGeneric, host::Fault::CopyHQ, host::Fault::RGBtoHLS}) {
         hostPtr->Faults().Clear();
         RenderClassic(input);
         // Inside the key pass the host's colour answer is not examined: only the key colours' count.
@@ -119,7 +120,8 @@ TEST_F(RenderEntryTest, EveryRefusedHostServiceEndsTheRenderWithItsCodeAndNoLeak
             EXPECT_EQ(instance->OutstandingCheckouts(), 0);
         }
     }
+    // A suite the smoothing acquires for its job, refused: the suite failure's code.
     hostPtr->Faults().Clear();
-    hostPtr->Faults().RefuseSuite("PF World Transform Suite", 1);
+    hostPtr->Faults().RefuseSuite("PF World Suite", 1);
     RenderClassic(input, PF_Err_BAD_CALLBACK_PARAM);
 }

@@ -125,6 +125,8 @@ template <class P>
 bool RampOneSide(P& p, RampDirection direction, int32_t x, int32_t y, bool& thin) noexcept {
     using Depth = typename P::Depth;
     const EdgeFlagMap& m = p.map;
+    if (!RampMayStart(m, direction, x, y))
+        return false;
     int32_t run = 0, opposite = 0;
     bool hasOpposite = false;
     switch (direction) {

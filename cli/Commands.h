@@ -21,6 +21,12 @@ struct RenderOptions {
     bool inPlace = false;      // the output may be the input file itself
     bool quiet = false;
     std::string plugin;
+    std::string region = "union"; // what of a file with a data window: "union", "data" or "display"
+    std::string workingSpace;     // the colour space the effect renders in; "": the file's
+    std::string inputSpace;       // the input's colour space; "": what the file says
+    std::string outputSpace;      // the output's colour space; "": the input's
+    std::string compression;      // the output's; "": the input's (same format) or the format's default
+    std::string commandLine;      // as given, recorded in the outputs' history
 };
 int RunRender(const RenderOptions& options);
 

@@ -8,6 +8,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Manual.h"
+#include "cli/OutputMetadata.h"
 #include "cli/Progress.h"
 #include "cli/ToolError.h"
 
@@ -57,6 +58,22 @@ int main(int argc, char** argv) {
                      "The plug-in file (default: TOVRIN_PLUGIN, or the installed one)")
         ->type_name("FILE");
 
+    renderCmd
+        ->add_option("--region", render.region,
+                     "What to render of a file whose data window is not its display window: union "
+                     "(default), data or display")
+        ->check(CLI::IsMember({"union", "data", "display"}));
+    renderCmd->add_option(
+        "--working-space", render.workingSpace,
+        "Render in this colour space (OpenColorIO's name, e.g. linear); default: the file's");
+    renderCmd->add_option("--input-space", render.inputSpace,
+                          "The input's colour space, overriding what the file says");
+    renderCmd->add_option("--output-space", render.outputSpace,
+                          "The output's colour space (default: the input's)");
+    renderCmd->add_option(
+        "--compression", render.compression,
+        "Output compression: PNG 0-9; OpenEXR none, zip, piz, dwaa, ...; TIFF none, lzw, zip");
+
     renderCmd->footer(cli::RenderHelpFooter());
 
     cli::SubmitOptions submit;
@@ -75,7 +92,7 @@ int main(int argc, char** argv) {
     submitCmd->add_option("--path", submit.render.path, "smart or classic render commands")
         ->check(CLI::IsMember({"smart", "classic"}));
     submitCmd->add_option("--frames", submit.render.frames,
-                          "Frames: A-B[xSTEP] (default: the input frames on disk)");
+                          "Frames: a list such as 1-3,8,20-40x5 (default: the input frames on disk)");
     submitCmd
         ->add_option("--alpha", submit.render.alpha, "How the files store colour: straight or premultiplied")
         ->check(CLI::IsMember({"straight", "premultiplied"}));
@@ -150,6 +167,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    render.commandLine = cli::CommandLineText(argc, argv);
     try {
         if (renderCmd->parsed())
             return cli::RunRender(render);

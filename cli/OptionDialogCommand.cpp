@@ -85,6 +85,12 @@ int RunOptionDialog(const OptionDialogOptions& o) {
     }
     if (err != PF_Err_NONE)
         throw EffectError("the option dialog returned " + DescribePfErr(err));
+    // A store or restore that did not happen says why in the message the host would show.
+    const PF_OutData& out = session.Instance().LastOutData();
+    if (out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) {
+        const char* end = static_cast<const char*>(std::memchr(out.return_msg, 0, sizeof out.return_msg));
+        throw FileError(std::string(out.return_msg, end ? end : out.return_msg + sizeof out.return_msg));
+    }
     std::filesystem::path stored = settings.plugin;
     stored.replace_extension(".ini");
     std::error_code ec;

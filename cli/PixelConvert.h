@@ -1,8 +1,10 @@
 #pragma once
-// The numeric conventions between files and the host, and between the host's depths. The depth formulas
-// are the effect's own, so that a conversion here matches one the effect would make.
+// The numeric conventions between files and the host, and between the host's depths, one pixel at a time so
+// that files are converted band by band on their way into and out of a world. The depth formulas are the
+// effect's own, so that a conversion here matches one the effect would make.
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "cli/HostImage.h"
 
@@ -45,15 +47,78 @@ inline std::uint16_t ConvertFloatTo16(float c) {
     return std::uint16_t(std::trunc(double(p) + 0.5));
 }
 
-// The whole image at another depth (a copy when the depth is the same).
-HostImage ConvertDepth(const HostImage& image, Depth to);
+// One channel from depth to depth (From, To: std::uint8_t, std::uint16_t or float).
+template <class To, class From>
+To ConvertChannel(From c) {
+    if constexpr (std::is_same_v<From, To>)
+        return c;
+    else if constexpr (std::is_same_v<From, std::uint8_t>)
+        return std::is_same_v<To, std::uint16_t> ? To(Convert8To16(c)) : To(Convert8ToFloat(c));
+    else if constexpr (std::is_same_v<From, std::uint16_t>)
+        return std::is_same_v<To, std::uint8_t> ? To(Convert16To8(c)) : To(Convert16ToFloat(c));
+    else
+        return std::is_same_v<To, std::uint8_t> ? To(ConvertFloatTo8(c)) : To(ConvertFloatTo16(c));
+}
 
-// Straight ↔ associated alpha, in place, at the image's depth. A pixel with zero alpha keeps its colour
-// when un-associated (there is nothing to divide by).
-void Unassociate(HostImage& image);
-void Associate(HostImage& image);
+template <class P>
+using ChannelOf = decltype(P::alpha);
+
+template <class To, class From>
+To ConvertPixel(const From& p) {
+    using C = ChannelOf<To>;
+    return To{ConvertChannel<C>(p.alpha), ConvertChannel<C>(p.red), ConvertChannel<C>(p.green),
+              ConvertChannel<C>(p.blue)};
+}
+
+// Full scale of a depth's channel.
+template <class P>
+constexpr ChannelOf<P> kHostFull = ChannelOf<P>(1);
+template <>
+constexpr std::uint8_t kHostFull<PF_Pixel8> = 255;
+template <>
+constexpr std::uint16_t kHostFull<PF_Pixel16> = 32768;
+
+// Straight ↔ associated alpha at the pixel's depth. A pixel with zero alpha keeps its colour when
+// un-associated (there is nothing to divide by).
+template <class P>
+void UnassociatePixel(P& p) {
+    if constexpr (std::is_same_v<P, PF_PixelFloat>) {
+        if (p.alpha != 0.0f) {
+            p.red = p.red / p.alpha;
+            p.green = p.green / p.alpha;
+            p.blue = p.blue / p.alpha;
+        }
+    } else {
+        const std::uint32_t a = p.alpha, full = kHostFull<P>;
+        if (a == 0)
+            return;
+        auto un = [&](auto c) {
+            std::uint32_t v = (std::uint32_t(c) * full + a / 2) / a;
+            return decltype(c)(v > full ? full : v);
+        };
+        p.red = un(p.red);
+        p.green = un(p.green);
+        p.blue = un(p.blue);
+    }
+}
+
+template <class P>
+void AssociatePixel(P& p) {
+    if constexpr (std::is_same_v<P, PF_PixelFloat>) {
+        p.red = p.red * p.alpha;
+        p.green = p.green * p.alpha;
+        p.blue = p.blue * p.alpha;
+    } else {
+        const std::uint32_t full = kHostFull<P>;
+        const std::uint32_t a = p.alpha > full ? full : p.alpha;
+        auto as = [&](auto c) { return decltype(c)((std::uint32_t(c) * a + full / 2) / full); };
+        p.red = as(p.red);
+        p.green = as(p.green);
+        p.blue = as(p.blue);
+    }
+}
 
 // Whether any pixel's alpha is below full scale.
-bool HasPartialAlpha(const HostImage& image);
+bool HasPartialAlpha(const HostRows& rows);
 
 } // namespace cli

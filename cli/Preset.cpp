@@ -176,8 +176,8 @@ std::vector<PresetValue> LoadPreset(const std::filesystem::path& path, const std
     return values;
 }
 
-void SavePreset(const std::filesystem::path& path, const std::vector<Control>& controls,
-                const host::Instance& instance, const std::string& matchName, bool overwrite) {
+std::string PresetText(const std::vector<Control>& controls, const host::Instance& instance,
+                       const std::string& matchName) {
     // In the controls' order, which is easier to read than the ids' order.
     nlohmann::ordered_json values = nlohmann::ordered_json::object();
     for (const Control& c : controls) {
@@ -199,7 +199,12 @@ void SavePreset(const std::filesystem::path& path, const std::vector<Control>& c
         first = false;
     }
     text += "\n  }\n}\n";
-    WriteFileAtomically(path, text, overwrite);
+    return text;
+}
+
+void SavePreset(const std::filesystem::path& path, const std::vector<Control>& controls,
+                const host::Instance& instance, const std::string& matchName, bool overwrite) {
+    WriteFileAtomically(path, PresetText(controls, instance, matchName), overwrite);
 }
 
 } // namespace cli

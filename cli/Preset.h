@@ -30,6 +30,9 @@ std::vector<PresetValue> LoadPreset(const std::filesystem::path& path, const std
                                     const std::string& matchName, std::vector<std::string>* warnings);
 
 // The current value of every control, written atomically.
+// The preset file's text for the instance's current values.
+std::string PresetText(const std::vector<Control>& controls, const host::Instance& instance,
+                       const std::string& matchName);
 void SavePreset(const std::filesystem::path& path, const std::vector<Control>& controls,
                 const host::Instance& instance, const std::string& matchName, bool overwrite);
 

@@ -61,33 +61,6 @@ ProgressMode ChooseProgressMode(bool quiet) {
     return ::isatty(STDERR_FILENO) ? ProgressMode::Bar : ProgressMode::Plain;
 }
 
-std::string OneLine(const std::string& text) {
-    std::string out;
-    bool pendingBreak = false;
-    for (char c : text) {
-        if (c == '\n' || c == '\r') {
-            pendingBreak = !out.empty();
-            continue;
-        }
-        if (pendingBreak) {
-            while (!out.empty() && (out.back() == ' ' || out.back() == ';' || out.back() == ':'))
-                out.pop_back();
-            out += "; ";
-            pendingBreak = false;
-            if (c == ' ' || c == '\t')
-                continue;
-        }
-        if (c == '\t')
-            c = ' ';
-        if (c == ' ' && (out.empty() || out.back() == ' '))
-            continue;
-        out += c;
-    }
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    return out;
-}
-
 ProgressReporter::ProgressReporter(ProgressMode mode, int totalFrames, bool sequence)
     : mode_(mode), totalFrames_(totalFrames > 0 ? totalFrames : 1), sequence_(sequence) {}
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/OneLine.h"
 #include "host/Host.h"
 #include "host/Instance.h"
 
@@ -33,9 +34,6 @@ ProgressMode ChooseProgressMode(bool quiet);
 
 // The steps of one frame, in order.
 enum class FramePhase { Reading = 0, Rendering = 1, Writing = 2 };
-
-// Text for the one-line protocols: line breaks and tabs become "; " and spaces, the ends trimmed.
-std::string OneLine(const std::string& text);
 
 class ProgressReporter {
 public:

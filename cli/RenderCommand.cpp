@@ -8,14 +8,16 @@
 
 #include <sys/stat.h>
 
+#include "cli/ColorSpaces.h"
 #include "cli/Commands.h"
+#include "cli/Compression.h"
 #include "cli/ControlSettings.h"
 #include "cli/EffectSession.h"
 #include "cli/ErrorNames.h"
+#include "cli/FileChecks.h"
 #include "cli/FrameSequence.h"
 #include "cli/ImageFile.h"
 #include "cli/Interrupt.h"
-#include "cli/PixelConvert.h"
 #include "cli/PluginLocator.h"
 #include "cli/Preset.h"
 #include "cli/Progress.h"
@@ -102,29 +104,70 @@ std::vector<Job> PlanJobs(const RenderOptions& o) {
     return jobs;
 }
 
+// What of the command line concerns files alone, checked before the plug-in loads.
+void CheckFileOptions(const RenderOptions& o) {
+    ParseRegionChoice(o.region);
+    if (!o.workingSpace.empty() || !o.inputSpace.empty() || !o.outputSpace.empty()) {
+        ColorSpaces spaces;
+        if (!o.workingSpace.empty())
+            spaces.ResolveOption("--working-space", o.workingSpace);
+        if (!o.inputSpace.empty())
+            spaces.ResolveOption("--input-space", o.inputSpace);
+        if (!o.outputSpace.empty())
+            spaces.ResolveOption("--output-space", o.outputSpace);
+    }
+    if (!o.compression.empty() && !o.output.empty())
+        if (auto out = OIIO::ImageOutput::create(o.output))
+            CheckCompression(out->format_name(), o.compression);
+}
+
 class Renderer {
 public:
     Renderer(const RenderOptions& o, EffectSession& session, ProgressReporter& reporter)
         : o_(o), session_(session), reporter_(reporter), depth_(ParseDepth(o.depth)),
-          path_(o.path == "classic" ? RenderPath::Classic : RenderPath::Smart), alpha_(ParseAlpha(o.alpha)) {}
+          path_(o.path == "classic" ? RenderPath::Classic : RenderPath::Smart),
+          read_(ReadRequest{ParseAlpha(o.alpha), ParseRegionChoice(o.region)}),
+          workingSpace_(o.workingSpace.empty() ? ""
+                                               : spaces_.ResolveOption("--working-space", o.workingSpace)),
+          inputSpace_(o.inputSpace.empty() ? "" : spaces_.ResolveOption("--input-space", o.inputSpace)),
+          outputSpace_(o.outputSpace.empty() ? "" : spaces_.ResolveOption("--output-space", o.outputSpace)) {}
 
     // Throws ToolError or Cancelled.
     void Frame(const Job& job) {
-        SourceImage source = ReadImageFile(job.input, alpha_);
-        const Depth depth = depth_ ? *depth_ : source.pixels.depth;
-        const int w = source.pixels.width, h = source.pixels.height;
-        NoteOnce(job.input.string() + ": " + std::to_string(w) + " × " + std::to_string(h) + ", " +
-                     FileTypeText(source.fileType) + (source.grey ? " grey" : "") +
-                     (source.hasAlpha
-                          ? (source.associated ? " with premultiplied alpha" : " with straight alpha")
-                          : " without alpha") +
-                     "; rendering in " + FormatText(depth),
-                 "input " + std::to_string(int(depth)) + FileTypeText(source.fileType) +
-                     std::to_string(source.hasAlpha) + std::to_string(source.associated) +
-                     std::to_string(source.grey));
+        // Read: the header checked, then the pixels straight into the input world's rows.
+        SourceImage source = OpenImageFile(job.input, read_);
+        const std::string fileSpace =
+            inputSpace_.empty() ? FileColorSpace(source.spec, source.formatName) : inputSpace_;
+        const std::string renderSpace = workingSpace_.empty() ? fileSpace : workingSpace_;
+        const std::string outputSpace = outputSpace_.empty() ? fileSpace : outputSpace_;
+        const bool convertIn = !spaces_.Same(fileSpace, renderSpace);
+        const bool convertOut = !spaces_.Same(renderSpace, outputSpace);
+        // Colour conversions keep their precision in float unless a depth is asked for.
+        const Depth depth = depth_                    ? *depth_
+                            : convertIn || convertOut ? Depth::k32
+                                                      : DepthOfFileType(source.fileType);
+        const int w = int(source.region.width), h = int(source.region.height);
+        DescribeInput(job, source, depth);
+        if (convertIn || convertOut) {
+            NoteOnce("rendering in " + renderSpace + " (the input is " + fileSpace + ", the output " +
+                         outputSpace + ")",
+                     "spaces " + fileSpace + renderSpace + outputSpace);
+            if (depth != Depth::k32)
+                NoteOnce("colour conversions at " + std::to_string(BitsOf(depth)) + " bits lose precision (" +
+                             "without --depth the render is in float)",
+                         "conversion depth");
+        }
+        CheckMemoryAvailable(job.input,
+                             2 * std::uintmax_t(w) * std::uintmax_t(h) * PixelBytes(depth) +
+                                 std::uintmax_t(w) * std::uintmax_t(h) * source.passThroughPixelBytes);
 
-        host::World input(session_.Host(), w, h, FormatOf(depth));
-        input.SetPixels(ConvertDepth(source.pixels, depth).bytes);
+        std::optional<host::World> input(std::in_place, session_.Host(), w, h, FormatOf(depth));
+        if (!ReadImagePixels(source, RowsOf(*input), [] { return Interrupted(); }))
+            throw Cancelled{};
+        if (convertIn)
+            spaces_.Convert(RowsOf(*input), fileSpace, renderSpace);
+
+        // Render.
         host::World output(session_.Host(), w, h, FormatOf(depth));
         if (Interrupted())
             throw Cancelled{};
@@ -132,25 +175,52 @@ public:
         PF_Err err = PF_Err_NONE;
         {
             RenderWatch watch(session_.Host(), session_.Instance(), reporter_);
-            err = session_.Render(input, output, path_);
+            err = session_.Render(*input, output, path_);
         }
         if (err == PF_Interrupt_CANCEL || Interrupted())
             throw Cancelled{};
         if (err != PF_Err_NONE)
             throw EffectError("the effect returned " + DescribePfErr(err));
+        input.reset();
 
         reporter_.Phase(FramePhase::Writing);
-        HostImage rendered(w, h, depth);
-        rendered.bytes = output.Pixels();
+        // Write: encoded from the output world's rows.
+        if (convertOut)
+            spaces_.Convert(RowsOf(output), renderSpace, outputSpace);
         std::vector<std::string> notes;
-        WriteRequest request{depth_, alpha_, o_.overwrite};
-        if (!WriteImageFile(job.output, rendered, source, request, &notes, [] { return Interrupted(); }))
+        WriteRequest request{depth_,
+                             read_.alpha,
+                             o_.overwrite,
+                             o_.compression,
+                             o_.commandLine,
+                             outputSpace,
+                             spaces_.IsLinear(outputSpace)};
+        if (!WriteImageFile(job.output, RowsOf(output), source, request, &notes,
+                            [] { return Interrupted(); }))
             throw Cancelled{};
         for (const std::string& n : notes)
             NoteOnce(job.output.string() + ": " + n, n);
     }
 
 private:
+    void DescribeInput(const Job& job, const SourceImage& source, Depth depth) {
+        const PixelRect data = DataWindow(source.spec);
+        std::string region;
+        if (!(source.region == data) || !(DisplayWindow(source.spec) == data))
+            region = " (data window " + DescribeRect(data) + ", display window " +
+                     DescribeRect(DisplayWindow(source.spec)) + "; rendering " + DescribeRect(source.region) +
+                     ")";
+        NoteOnce(
+            job.input.string() + ": " + std::to_string(data.width) + " × " + std::to_string(data.height) +
+                ", " + FileTypeText(source.fileType) + (source.grey ? " grey" : "") +
+                (source.hasAlpha ? (source.associated ? " with premultiplied alpha" : " with straight alpha")
+                                 : " without alpha") +
+                region + "; rendering in " + FormatText(depth),
+            "input " + std::to_string(int(depth)) + FileTypeText(source.fileType) +
+                std::to_string(source.hasAlpha) + std::to_string(source.associated) +
+                std::to_string(source.grey) + region);
+    }
+
     void NoteOnce(const std::string& text, const std::string& key) {
         if (shown_.insert(key).second)
             reporter_.Note(text);
@@ -161,7 +231,9 @@ private:
     ProgressReporter& reporter_;
     std::optional<Depth> depth_;
     RenderPath path_;
-    AlphaConvention alpha_;
+    ReadRequest read_;
+    ColorSpaces spaces_;
+    std::string workingSpace_, inputSpace_, outputSpace_;
     std::set<std::string> shown_;
 };
 
@@ -227,6 +299,7 @@ int RunRender(const RenderOptions& options) {
     if (o.depth != 0 && !ParseDepth(o.depth))
         throw UsageError("--depth " + std::to_string(o.depth) + ": expected 8, 16 or 32");
     const auto [downX, downY] = ParseDownsample(o.downsample);
+    CheckFileOptions(o);
     std::vector<Job> jobs;
     if (!o.input.empty()) {
         jobs = PlanJobs(o);
@@ -272,7 +345,7 @@ int RunRender(const RenderOptions& options) {
 
     for (const Job& job : jobs)
         if (!(o.skipExisting && OutputExists(job.output)))
-            CheckImageOutputPath(job.output, o.overwrite);
+            CheckImageOutputPath(job.output, o.overwrite, o.compression);
 
     Renderer renderer(o, session, reporter);
     int worst = kExitOk, failed = 0, skipped = 0;

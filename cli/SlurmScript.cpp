@@ -68,7 +68,7 @@ std::vector<std::string> ChunkFrames(const std::vector<int>& frames, int chunk) 
 }
 
 std::vector<int> ChunkFrameList(const std::string& chunk) {
-    return ParseFrameRange(chunk).Frames();
+    return ParseFrameList(chunk);
 }
 
 std::string FrameListText(const std::vector<int>& frames) {

@@ -295,8 +295,8 @@ std::vector<std::string> TaskRenderArgs(const RenderOptions& r) {
 
 // Every control's value (stored defaults, then --preset, then --set) written into `path`, so that every
 // task renders with the same values whatever happens to the stored defaults meanwhile.
-void SaveJobPreset(const RenderOptions& r, const std::filesystem::path& plugin,
-                   const std::filesystem::path& path, const SubmitOptions& o) {
+std::string JobPresetText(const RenderOptions& r, const std::filesystem::path& plugin,
+                          const SubmitOptions& o) {
     SessionSettings settings;
     settings.plugin = plugin;
     EffectSession session(settings);
@@ -306,7 +306,7 @@ void SaveJobPreset(const RenderOptions& r, const std::filesystem::path& plugin,
     ApplyPresetAndSets(session.Instance(), controls, matchName, r.preset, r.sets, &warnings);
     for (const std::string& w : warnings)
         Note(o, "warning: " + w);
-    SavePreset(path, controls, session.Instance(), matchName, true);
+    return PresetText(controls, session.Instance(), matchName);
 }
 
 std::string SubmitWithSbatch(const std::filesystem::path& sbatch, const std::filesystem::path& script) {
@@ -356,8 +356,7 @@ int RunSubmit(const SubmitOptions& o) {
                              "--dry-run shows the job script without it");
     }
 
-    const std::vector<int> frames =
-        r.frames.empty() ? inPattern->FramesOnDisk() : ParseFrameRange(r.frames).Frames();
+    const std::vector<int> frames = r.frames.empty() ? inPattern->FramesOnDisk() : ParseFrameList(r.frames);
     if (frames.empty())
         throw FileError("no files match the input pattern \"" + r.input +
                         "\"; give the frames with --frames");
@@ -390,15 +389,13 @@ int RunSubmit(const SubmitOptions& o) {
     const std::filesystem::path scriptPath = folder / (name + ".sbatch");
     const std::string script = SlurmScriptText(job);
 
-    AtomicFile preset(job.preset, true);
-    SaveJobPreset(r, plugin, preset.TempPath(), o);
+    const std::string presetText = JobPresetText(r, plugin, o);
 
     // A job of the same name with other settings may still have tasks waiting to read these files.
     if (!r.overwrite) {
         const auto oldScript = ReadWholeFile(scriptPath);
         const auto oldPreset = ReadWholeFile(job.preset);
-        if ((oldScript && *oldScript != script) ||
-            (oldPreset && *oldPreset != ReadWholeFile(preset.TempPath())))
+        if ((oldScript && *oldScript != script) || (oldPreset && *oldPreset != presetText))
             throw FileError(Quoted(scriptPath) + " or its preset exists with other settings; use -y to " +
                             "replace them, --job-name for another job, or sbatch " + Quoted(scriptPath) +
                             " to submit it again as it is");
@@ -423,7 +420,7 @@ int RunSubmit(const SubmitOptions& o) {
                     " are not written, and nothing is submitted");
         return kExitOk;
     }
-    preset.Publish();
+    WriteFileAtomically(job.preset, presetText, true);
     WriteFileAtomically(scriptPath, script, true);
     const std::string jobId = SubmitWithSbatch(*sbatch, scriptPath);
     RecordJob(o, jobId, scriptPath);

@@ -25,7 +25,7 @@ Command DecodeCommand(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_P
     case PF_Cmd_SEQUENCE_SETDOWN:
         return command::SequenceSetdown{in_data, out_data};
     case PF_Cmd_DO_DIALOG:
-        return command::DoDialog{in_data, params};
+        return command::DoDialog{in_data, out_data, params};
     case PF_Cmd_RENDER:
         return command::Render{in_data, out_data, params, output};
     case PF_Cmd_UPDATE_PARAMS_UI:
@@ -68,7 +68,7 @@ PF_Err Run(const command::SequenceSetdown& c) {
     return SequenceSetdown(c.in_data, c.out_data);
 }
 PF_Err Run(const command::DoDialog& c) {
-    (void)DoOptionDialog(c.in_data, c.params);
+    (void)DoOptionDialog(c.in_data, c.out_data, c.params);
     return PF_Err_NONE;
 }
 PF_Err Run(const command::Render& c) {

@@ -39,6 +39,7 @@ struct SequenceSetdown {
 };
 struct DoDialog {
     PF_InData* in_data;
+    PF_OutData* out_data;
     PF_ParamDef** params;
 };
 struct Render {

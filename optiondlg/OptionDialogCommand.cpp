@@ -8,7 +8,7 @@
 #include "params/StoredDefaults.h"
 #include "platform/Dialog.h"
 
-PF_Err DoOptionDialog(PF_InData* in_data, PF_ParamDef* params[]) {
+PF_Err DoOptionDialog(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]) {
     if (!in_data || !in_data->utils || !in_data->utils->get_platform_data)
         return PF_Err_BAD_CALLBACK_PARAM;
     auto* getPlatformData = in_data->utils->get_platform_data;
@@ -30,18 +30,23 @@ PF_Err DoOptionDialog(PF_InData* in_data, PF_ParamDef* params[]) {
     const bool settingsEnabled = !IsLegacyHost(in_data);
 
     FxOptionDlg::AEFxOptionDialog dialog(IDD_OPTION, module, mainWindow, "Tovrin", settingsEnabled, language);
+    StoreResult result;
+    bool restore = false;
     switch (dialog.DoModal()) {
     case FxOptionDlg::kResultStore:
-        StoreCurrentDefaults(in_data, params);
+        result = StoreCurrentDefaults(in_data, params);
         break;
-    case FxOptionDlg::kResultRestore: {
-        char path[kStoredDefaultsPathSize];
-        if (StoredDefaultsPath(in_data, path))
-            platform::DeleteFileAnsi(path);
+    case FxOptionDlg::kResultRestore:
+        restore = true;
+        result = RestoreBuiltInDefaults(in_data);
         break;
-    }
     default:
         break;
+    }
+    // The host shows the message once the dialog has gone; the command itself succeeded.
+    if (result.outcome != StoreOutcome::Done && out_data) {
+        DescribeStoreResult(result, restore, out_data->return_msg, sizeof out_data->return_msg);
+        out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
     }
     return PF_Err_NONE;
 }

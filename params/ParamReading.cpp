@@ -12,15 +12,24 @@ A_long IntegerValue(const PF_ParamDef& value) {
     return v;
 }
 
-// The value of the host's record in the type of the record field it goes into.
+// The value of the host's record in the type of the record field it goes into. A slider's value is held
+// to its valid range: a host or a project may hand over any 32-bit number, and the render counts passes
+// with it.
 template <class T>
-T ValueAs(const PF_ParamDef& value) {
-    if constexpr (std::is_same_v<T, double>)
+T ValueAs(const ControlDef& control, const PF_ParamDef& value) {
+    if constexpr (std::is_same_v<T, double>) {
         return value.u.fs_d.value;
-    else if constexpr (std::is_same_v<T, PF_Pixel>)
+    } else if constexpr (std::is_same_v<T, PF_Pixel>) {
         return value.u.cd.value;
-    else
-        return static_cast<T>(IntegerValue(value)); // a checkbox's byte is the low byte of its value
+    } else {
+        A_long v = IntegerValue(value);
+        if (control.kind == ControlKind::Slider) {
+            const auto low = static_cast<A_long>(control.range.validMin);
+            const auto high = static_cast<A_long>(control.range.validMax);
+            v = v < low ? low : v > high ? high : v;
+        }
+        return static_cast<T>(v); // a checkbox's byte is the low byte of its value
+    }
 }
 
 } // namespace
@@ -90,7 +99,7 @@ PF_Err ReadAllParams(RenderParams* record, ParamGetter& getter) {
                     using Field = std::decay_t<decltype(field)>;
                     if constexpr (!std::is_same_v<Field, std::monostate>) {
                         using T = std::decay_t<decltype(field.In(*record))>;
-                        field.In(*record) = ValueAs<T>(value);
+                        field.In(*record) = ValueAs<T>(control, value);
                     }
                 },
                 control.value);

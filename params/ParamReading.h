@@ -67,7 +67,8 @@ private:
 };
 
 // Every control with a value, in host order, into `record` (may be null) through `getter`; stops at the
-// first failure and returns its code, leaving the later fields as they were.
+// first failure and returns its code, leaving the later fields as they were. Sliders are held to their valid
+// range ("Blur Repeat Num" is 1 to 10 whatever the host hands over).
 PF_Err ReadAllParams(RenderParams* record, ParamGetter& getter);
 
 // Releases every value the getter holds, in host order. All are released even when one release fails;

@@ -3,6 +3,7 @@
 #include "params/ParamsCommands.h"
 
 #include <cstring>
+#include <optional>
 
 #include "params/Controls.h"
 #include "params/Registration.h"
@@ -51,12 +52,12 @@ PF_ParamType TypeOf(ControlKind kind) {
     return PF_Param_GROUP_END;
 }
 
-// The value part of the record: the built-in default, or the stored one when `path` names the file.
-void FillValue(PF_ParamDef& def, const ControlDef& control, const char* path) {
-    const auto storedInt = [&](A_long dflt) { return path ? ReadStoredInt(path, control.name, dflt) : dflt; };
+// The value part of the record: the built-in default, or the stored one when there are stored defaults.
+void FillValue(PF_ParamDef& def, const ControlDef& control, const StoredDefaultsReader* stored) {
+    const A_long builtIn = static_cast<A_long>(control.defaultValue);
     switch (control.kind) {
     case ControlKind::Slider: {
-        const A_long start = storedInt(static_cast<A_long>(control.defaultValue));
+        const A_long start = stored ? stored->Integer(control) : builtIn;
         PF_SliderDef& sd = def.u.sd;
         sd.value = start;
         sd.valid_min = static_cast<A_long>(control.range.validMin);
@@ -67,8 +68,7 @@ void FillValue(PF_ParamDef& def, const ControlDef& control, const char* path) {
         break;
     }
     case ControlKind::FloatSlider: {
-        const float start =
-            path ? ReadStoredFloat(path, control.name, control.defaultValue) : control.defaultValue;
+        const float start = stored ? stored->Float(control) : control.defaultValue;
         PF_FloatSliderDef& fs = def.u.fs_d;
         fs.value = start;
         fs.valid_min = control.range.validMin;
@@ -82,30 +82,27 @@ void FillValue(PF_ParamDef& def, const ControlDef& control, const char* path) {
         break;
     }
     case ControlKind::Checkbox: {
-        // A stored value keeps its low byte, as the host's one-byte default does.
-        const A_long start = storedInt(static_cast<A_long>(control.defaultValue));
-        const auto low = static_cast<signed char>(static_cast<A_u_long>(start) & 0xFF);
+        const A_long start = stored ? stored->Integer(control) : builtIn; // 0 or 1
         PF_CheckBoxDef& bd = def.u.bd;
-        bd.value = low;
-        bd.dephault = static_cast<PF_Boolean>(low);
+        bd.value = start;
+        bd.dephault = static_cast<PF_Boolean>(start);
         bd.u.nameptr = control.choices;
         break;
     }
     case ControlKind::Popup: {
-        const A_long start = storedInt(static_cast<A_long>(control.defaultValue));
-        const auto low = static_cast<A_short>(static_cast<A_u_long>(start) & 0xFFFF);
+        const A_long start = stored ? stored->Integer(control) : builtIn; // an item of the list
         PF_PopupDef& pd = def.u.pd;
-        pd.value = low;
+        pd.value = start;
         pd.num_choices = control.choiceCount;
-        pd.dephault = low;
+        pd.dephault = static_cast<A_short>(start);
         pd.u.namesptr = control.choices;
         break;
     }
     case ControlKind::Color: {
         PF_Pixel start = control.defaultColor;
         start.alpha = 255;
-        if (path)
-            start = ReadStoredColor(path, control.name, start);
+        if (stored)
+            start = stored->Color(control);
         def.u.cd.value = start;
         def.u.cd.dephault = start;
         break;
@@ -143,12 +140,16 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data) {
             file = path;
         FillStoredDefaultsSection();
     }
+    // Read once for all controls: a store in progress elsewhere is seen whole or not at all.
+    std::optional<StoredDefaultsReader> stored;
+    if (file)
+        stored.emplace(file);
     PF_Err err = PF_Err_NONE;
     for (PF_ParamIndex index = 1; index < kParamCount && err == PF_Err_NONE; ++index) {
         const ControlDef& control = ControlAt(index);
         PF_ParamDef& def = g_registered[index];
         def = Template(control);
-        FillValue(def, control, file);
+        FillValue(def, control, stored ? &*stored : nullptr);
         def.param_type = TypeOf(control.kind);
         in_data->utils->ansi.strcpy(def.name, control.name);
         def.uu.id = control.id;

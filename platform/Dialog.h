@@ -89,7 +89,4 @@ WindowHandle ParentWindow(WindowHandle window);                            // Ge
 bool GetWindowRectangle(WindowHandle window, WindowRect* rect);            // GetWindowRect, screen pixels
 bool MoveWindowTo(WindowHandle window, int left, int top, int width, int height, bool repaint); // MoveWindow
 
-// DeleteFileA; false when there was nothing to delete or it cannot be deleted.
-bool DeleteFileAnsi(const char* path);
-
 } // namespace platform

@@ -460,8 +460,4 @@ bool MoveWindowTo(WindowHandle window, int left, int top, int width, int height,
     return true;
 }
 
-bool DeleteFileAnsi(const char* path) {
-    return path && unlink(path) == 0;
-}
-
 } // namespace platform

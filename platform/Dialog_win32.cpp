@@ -86,8 +86,4 @@ bool MoveWindowTo(WindowHandle window, int left, int top, int width, int height,
     return MoveWindow(static_cast<HWND>(window), left, top, width, height, repaint ? TRUE : FALSE) != FALSE;
 }
 
-bool DeleteFileAnsi(const char* path) {
-    return path && DeleteFileA(path) != FALSE;
-}
-
 } // namespace platform

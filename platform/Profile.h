@@ -10,6 +10,14 @@
 //
 // Section, key and path must not be null: the Win32 functions give a null section or key other meanings
 // (listing names, deleting entries) that nothing here needs, so null is answered like a missing entry.
+//
+// Nothing here waits on a path that is not a regular file: a folder, a pipe or a device named like the file
+// reads as an unreadable file (the caller's default) and refuses writes.
+#include <cstddef>
+#include <optional>
+
+#include "platform/Files.h"
+#include "platform/ProfileText.h"
 
 namespace platform {
 
@@ -29,5 +37,34 @@ unsigned int ReadProfileString(const char* section, const char* key, const char*
 // Every other line is kept. Returns false when the file cannot be read or written (the caller may ignore
 // it); a null value is refused rather than deleting the key.
 bool WriteProfileEntry(const char* section, const char* key, const char* value, const char* path);
+
+// A profile file read once, so that many reads answer from the same state of the file even while another
+// process replaces it.
+class ProfileSnapshot {
+public:
+    explicit ProfileSnapshot(const char* path);
+    ProfileSnapshot(const ProfileSnapshot&) = delete;
+    ProfileSnapshot& operator=(const ProfileSnapshot&) = delete;
+
+    // ReadProfileString's answer for the file as it was read.
+    unsigned int ReadString(const char* section, const char* key, const char* fallback, char* out,
+                            unsigned int size) const;
+
+private:
+    FileProblem load_ = FileProblem::None; // Missing reads as empty; any other problem as unreadable
+    std::optional<profile_text::Document> document_;
+};
+
+struct ProfileEntry {
+    const char* key;
+    const char* value;
+};
+
+// Sets every entry's key under `section`, as WriteProfileEntry would one after the other, but writes the
+// file once and replaces it whole (ReplaceWholeFile): a reader sees every entry or none. The result says what
+// stopped the write; the file is then as it was. A UTF-16 file is refused (NotEditable) on every platform,
+// since its text is edited through an 8-bit view.
+FileResult WriteProfileEntries(const char* section, const ProfileEntry* entries, std::size_t count,
+                               const char* path);
 
 } // namespace platform

@@ -6,8 +6,18 @@
 
 namespace platform {
 
+namespace {
+// Windows would open a pipe or a device named like the file and could wait on it for ever; such a path, and
+// a folder, answer as a file that cannot be read.
+bool MayOpen(const char* path) {
+    const FileProblem problem = ProbeRegularFile(path).problem;
+    return problem == FileProblem::None || problem == FileProblem::Missing ||
+           problem == FileProblem::NoFolder;
+}
+} // namespace
+
 unsigned int ReadProfileInt(const char* section, const char* key, int fallback, const char* path) {
-    if (!section || !key || !path)
+    if (!section || !key || !path || !MayOpen(path))
         return static_cast<unsigned int>(fallback);
     return GetPrivateProfileIntA(section, key, fallback, path);
 }
@@ -18,21 +28,15 @@ unsigned int ReadProfileString(const char* section, const char* key, const char*
         return 0;
     if (!section || !key || !path) {
         // Answer as for a missing entry, without letting Windows list section or key names into `out`.
-        const char* text = fallback ? fallback : "";
-        std::size_t n = std::strlen(text);
-        while (n > 0 && text[n - 1] == ' ')
-            --n;
-        if (n > size - 1)
-            n = size - 1;
-        std::memcpy(out, text, n);
-        out[n] = '\0';
-        return static_cast<unsigned int>(n);
+        return ProfileSnapshot(nullptr).ReadString(nullptr, nullptr, fallback, out, size);
     }
+    if (!MayOpen(path))
+        return profile_text::CopyCut(profile_text::DefaultText(fallback), out, size);
     return GetPrivateProfileStringA(section, key, fallback, out, size, path);
 }
 
 bool WriteProfileEntry(const char* section, const char* key, const char* value, const char* path) {
-    if (!section || !key || !value || !path)
+    if (!section || !key || !value || !path || !MayOpen(path))
         return false;
     return WritePrivateProfileStringA(section, key, value, path) != FALSE;
 }

@@ -1,6 +1,7 @@
 #include "ToolRun.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,13 +96,24 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& 
     else
         fds = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     int signalsSent = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
     while (true) {
         bool open = false;
         for (const pollfd& f : fds)
             open = open || f.fd >= 0;
         if (!open)
             break;
-        if (::poll(fds.data(), fds.size(), options.interruptWhen ? 5 : -1) < 0 && errno != EINTR)
+        int wait = options.interruptWhen ? 5 : options.interruptWhenProcess ? 20 : -1;
+        if (options.timeoutSeconds > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 && !result.timedOut) {
+                result.timedOut = true;
+                ::kill(pid, SIGKILL);
+            }
+            wait = left.count() <= 0 ? 100 : wait < 0 ? int(left.count()) : std::min(wait, int(left.count()));
+        }
+        if (::poll(fds.data(), fds.size(), wait) < 0 && errno != EINTR)
             break;
         for (std::size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
@@ -114,15 +127,18 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& 
             }
             (i == 0 ? result.out : result.err).append(buf, std::size_t(n));
         }
-        if (options.interruptWhen && signalsSent < options.interruptCount &&
-            (signalsSent > 0 || options.interruptWhen(result.out))) {
+        if ((options.interruptWhen || options.interruptWhenProcess) && signalsSent < options.interruptCount &&
+            (signalsSent > 0 || (options.interruptWhen && options.interruptWhen(result.out)) ||
+             (options.interruptWhenProcess && options.interruptWhenProcess(int(pid))))) {
             ::kill(pid, options.interruptSignal);
             ++signalsSent;
         }
     }
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    struct rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.peakKb = usage.ru_maxrss;
     return result;
 }
 
@@ -138,6 +154,12 @@ Image MakeImage(int width, int height, int channels, OIIO::TypeDesc type) {
     image.type = type;
     image.bytes.resize(std::size_t(width) * std::size_t(height) * std::size_t(channels) * type.size());
     return image;
+}
+
+bool SamePixels(const std::filesystem::path& a, const std::filesystem::path& b) {
+    const Image x = ReadImage(a), y = ReadImage(b);
+    return x.width == y.width && x.height == y.height && x.channels == y.channels && x.type == y.type &&
+           x.bytes == y.bytes;
 }
 
 Image ReadImage(const std::filesystem::path& path) {

@@ -15,6 +15,8 @@ namespace clitest {
 struct ToolResult {
     int exitCode = -1; // -1 when the tool died of a signal
     std::string out, err;
+    long peakKb = 0;       // the tool's peak resident memory
+    bool timedOut = false; // killed after RunOptions::timeoutSeconds
 };
 
 struct RunOptions {
@@ -24,8 +26,12 @@ struct RunOptions {
     std::function<bool(const std::string&)> interruptWhen;
     int interruptSignal = 2; // SIGINT
     int interruptCount = 1;
+    // Called every 20 ms with the tool's process id; returning true starts the signals as interruptWhen does.
+    std::function<bool(int)> interruptWhenProcess;
     bool terminal = false;      // run on a pseudo-terminal (standard output and error together in `out`)
     unsigned short columns = 0; // the pseudo-terminal's width (0: none set)
+    int timeoutSeconds =
+        0; // > 0: the tool is killed after this long (a test of something that must not hang)
 };
 
 ToolResult RunTool(const std::vector<std::string>& arguments, const RunOptions& options = {});
@@ -58,6 +64,8 @@ struct Image {
 
 Image MakeImage(int width, int height, int channels, OIIO::TypeDesc type);
 Image ReadImage(const std::filesystem::path& path);
+// Whether two files hold the same pixels (their metadata, such as the command line that made them, aside).
+bool SamePixels(const std::filesystem::path& a, const std::filesystem::path& b);
 // Stored as given, straight unless `premultiplied` (OpenEXR always premultiplied); `attributes` are added to
 // the file's metadata.
 void WriteImage(const std::filesystem::path& path, const Image& image,

@@ -66,19 +66,24 @@ TEST_F(Cancel, EachSignalHasItsExitCodeAndTheLastLineSaysCancelled) {
 }
 
 TEST_F(Cancel, SecondSignalWhileWritingLeavesNoTemporaryFile) {
-    // A frame big enough that writing it takes a while; the signals come while its temporary file exists.
+    // A frame big enough that writing it takes a while (the slowest compression); the signals come while the
+    // tool holds its temporary file open, named or not.
     WriteImage(Path("in.png"), CelFrame8(2400, 1200));
     RunOptions options;
     options.interruptCount = 2;
-    const std::filesystem::path dir = dir_;
-    options.interruptWhen = [dir](const std::string&) {
+    const std::string dir = dir_.string();
+    options.interruptWhenProcess = [dir](int pid) {
         std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(dir, ec))
-            if (e.path().filename().string()[0] == '.') // the hidden temporary file of the write
-                return true;
+        for (const auto& e :
+             std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+            std::error_code ignored;
+            const std::string target = std::filesystem::read_symlink(e.path(), ignored).string();
+            if (target.rfind(dir + "/", 0) == 0 && target.find("in.png") == std::string::npos)
+                return true; // an open file in the output's folder other than the input: the write
+        }
         return false;
     };
-    std::vector<std::string> args{"render", File("in.png"), "-o", File("out.png")};
+    std::vector<std::string> args{"render", File("in.png"), "-o", File("out.png"), "--compression", "9"};
     for (const std::string& s : NoWorkSettings())
         args.push_back(s);
     ToolResult r = RunTool(args, options);

@@ -14,7 +14,7 @@ TEST_F(CommandLine, SlipsArePrefixedAndSuggested) {
         std::vector<std::string> args;
         std::string mention;
     } cases[] = {
-        {{}, "give a command: render, info or options"},
+        {{}, "give a command: render, submit, info or options"},
         {{"rendr", File("in.png")}, "unknown command \"rendr\"; did you mean \"render\"?"},
         {{"inof"}, "did you mean \"info\"?"},
         {{"render", File("in.png"), "-o", File("out.png"), "--depht", "16"},

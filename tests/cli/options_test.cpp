@@ -43,6 +43,18 @@ TEST_F(OptionDialog, StoreThenRestore) {
     EXPECT_FALSE(std::filesystem::exists(Path("Tovrin.ini")));
 }
 
+TEST_F(OptionDialog, AStoreOrRestoreThatCannotHappenSaysWhy) {
+    std::filesystem::create_directory(Path("Tovrin.ini")); // a folder where the file should be
+    const std::string why = "(a folder or device has the file's name): " + File("Tovrin.ini");
+    ToolResult stored = Run({"options", "--store"});
+    EXPECT_EQ(stored.exitCode, 3) << stored.out;
+    EXPECT_EQ(stored.err, "tovrin: Tovrin could not store the default values " + why + "\n");
+    ToolResult restored = Run({"options", "--restore"});
+    EXPECT_EQ(restored.exitCode, 3) << restored.out;
+    EXPECT_EQ(restored.err, "tovrin: Tovrin could not remove the stored default values " + why + "\n");
+    EXPECT_TRUE(std::filesystem::is_directory(Path("Tovrin.ini")));
+}
+
 TEST_F(OptionDialog, StoreAndRestoreTogetherAreRefused) {
     EXPECT_EQ(Run({"options", "--store", "--restore"}).exitCode, 2);
     EXPECT_EQ(Run({"options", "--store", "-s", "Nope=1"}).exitCode, 2);

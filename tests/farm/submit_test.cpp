@@ -208,14 +208,14 @@ TEST_F(Submit, ATaskRendersItsChunkWithTheSubmittedSettings) {
                    plugin, "-q"})
                   .exitCode,
               0);
-    EXPECT_TRUE(ReadText(Path("plain.png")) != ReadText(Path("ref/ref.0005.png")));
+    EXPECT_FALSE(SamePixels(Path("plain.png"), Path("ref/ref.0005.png")));
 
     cli::ProgramResult task = RunTask(1);
     ASSERT_EQ(task.exitCode, 0) << task.out << task.err;
     for (int f = 1; f <= 12; ++f) {
         EXPECT_EQ(fs::exists(ShotFrame(f)), f >= 5 && f <= 8) << f;
         if (f >= 5 && f <= 8) {
-            EXPECT_TRUE(ReadText(ShotFrame(f)) == ReadText(Path("ref") / Frame("ref", f).filename())) << f;
+            EXPECT_TRUE(SamePixels(ShotFrame(f), Path("ref") / Frame("ref", f).filename())) << f;
         }
     }
     EXPECT_NE(task.out.find("FRAME 8 done " + ShotFrame(8).string() + "\n"), std::string::npos) << task.out;

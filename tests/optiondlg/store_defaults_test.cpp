@@ -43,10 +43,19 @@ protected:
         InnerParamsTest::TearDown();
     }
 
-    void Store(const ParamArray& params) {
+    StoreResult Store(const ParamArray& params) {
         GetParamFromArray getter(const_cast<PF_ParamDef**>(params.pointers.data()));
         (void)ReadAllParams(nullptr, getter);
-        SaveAllDefaults(path_.c_str(), getter);
+        return SaveAllDefaults(path_.c_str(), getter);
+    }
+    // The stored float of the control `id`, or of a control like it under another name and default.
+    float StoredFloat(A_long id, const char* name = nullptr, float builtIn = 0) const {
+        ControlDef control = ControlAt(IndexOfControl(id));
+        if (name) {
+            control.name = name;
+            control.defaultValue = builtIn;
+        }
+        return StoredDefaultsReader(path_.c_str()).Float(control);
     }
     std::string FileText() const {
         std::ifstream in(path_, std::ios::binary);
@@ -63,7 +72,7 @@ TEST_F(StoreDefaultsTest, WritesEveryKeyInHostOrder) {
     Instance().SetColor(Index(KeyColorId(2)), PF_Pixel{128, 10, 20, 30});
     Instance().SetCheckbox(Index(KeyEnableId(2)), true);
     Instance().SetPopup(Index(kModeId), kModeExtract);
-    Store(CurrentParams());
+    EXPECT_EQ(Store(CurrentParams()).outcome, StoreOutcome::Done);
     EXPECT_EQ(FileText(), "[Version=1.0]\r\n"
                           "Blur Type=2\r\n"
                           "Blur Amount=0.123457\r\n"
@@ -99,9 +108,9 @@ TEST_F(StoreDefaultsTest, ReadingStopsAtTheFirstErrorAndTheRestKeepTheirRegister
 TEST_F(StoreDefaultsTest, AStoredFloatReadsBackAtSixDecimals) {
     Instance().SetFloat(Index(kBlurAmountId), 0.1234567);
     Store(CurrentParams());
-    EXPECT_EQ(ReadStoredFloat(path_.c_str(), "Blur Amount", 9.0f), 0.123457f);
-    // A missing key gives the fallback through the same text: rounded to six decimals as well.
-    EXPECT_EQ(ReadStoredFloat(path_.c_str(), "missing", 0.1234567f), 0.123457f);
+    EXPECT_EQ(StoredFloat(kBlurAmountId), 0.123457f);
+    // A missing key gives the built-in default through the same text: rounded to six decimals as well.
+    EXPECT_EQ(StoredFloat(kBlurAmountId, "missing", 0.1234567f), 0.123457f);
 }
 
 TEST_F(StoreDefaultsTest, AFloatIsWrittenWithTheLocalesDecimalSeparator) {
@@ -111,7 +120,7 @@ TEST_F(StoreDefaultsTest, AFloatIsWrittenWithTheLocalesDecimalSeparator) {
         GTEST_SKIP() << "no locale with a decimal comma on this system";
     Store(CurrentParams());
     EXPECT_NE(FileText().find("Blur Amount=0,123457\r\n"), std::string::npos);
-    EXPECT_EQ(ReadStoredFloat(path_.c_str(), "Blur Amount", 9.0f), 0.123457f);
+    EXPECT_EQ(StoredFloat(kBlurAmountId), 0.123457f);
 }
 
 TEST_F(StoreDefaultsTest, NothingIsWrittenWithoutASectionOrAPlaceForTheFile) {
@@ -123,7 +132,7 @@ TEST_F(StoreDefaultsTest, NothingIsWrittenWithoutASectionOrAPlaceForTheFile) {
         PF_OutData out{};
         ASSERT_EQ(ParamsSetup(&legacy, &out), PF_Err_NONE);
         EXPECT_STREQ(StoredDefaultsSection(), "");
-        Store(CurrentParams());
+        EXPECT_EQ(Store(CurrentParams()).outcome, StoreOutcome::NotUsed);
         EXPECT_FALSE(std::filesystem::exists(path_));
 
         host::Instance currentInstance(Host());
@@ -132,12 +141,14 @@ TEST_F(StoreDefaultsTest, NothingIsWrittenWithoutASectionOrAPlaceForTheFile) {
         EXPECT_STREQ(StoredDefaultsSection(), "Version=1.0");
     }
     path_ = (folder_ / "no-such-folder" / "Tovrin.ini").string();
-    Store(CurrentParams());
+    const StoreResult noFolder = Store(CurrentParams());
+    EXPECT_EQ(noFolder.outcome, StoreOutcome::FileFailed);
+    EXPECT_EQ(noFolder.file.problem, platform::FileProblem::NoFolder);
     EXPECT_FALSE(std::filesystem::exists(path_));
 
-    // Without a plug-in path from the host, the dialog's store writes nothing and fails quietly.
+    // Without a plug-in path from the host, the dialog's store writes nothing and says so.
     ParamArray params = CurrentParams();
-    StoreCurrentDefaults(InData(), params.pointers.data());
+    EXPECT_EQ(StoreCurrentDefaults(InData(), params.pointers.data()).outcome, StoreOutcome::NoPlace);
 }
 
 } // namespace

@@ -101,6 +101,17 @@ TEST_F(RecordTest, ValuesArriveAsTheHostHoldsThem) {
     EXPECT_EQ(r.keepDivision, 0);
 }
 
+TEST_F(RecordTest, ARepeatCountBeyondItsValidRangeArrivesWithinIt) {
+    // A host or a project may hold any 32-bit number; the render counts its passes with this one.
+    const struct {
+        A_long held, arrives;
+    } cases[] = {{2147483647, 10}, {11, 10}, {0, 1}, {-2147483647 - 1, 1}, {7, 7}};
+    for (const auto& c : cases) {
+        instance->MutableParam(Index(kBlurRepeatNumId)).u.sd.value = c.held;
+        EXPECT_EQ(PreRenderRecord().repeat, c.arrives) << c.held;
+    }
+}
+
 TEST_F(RecordTest, ValuesAreThoseAtTheCommandsTime) {
     PF_ParamDefUnion later = instance->Param(Index(kBlurAmountId)).u;
     instance->SetValueAt(Index(kBlurAmountId), 0, later);

@@ -1,12 +1,25 @@
 // Stored defaults through the host: the file beside the plug-in supplies the starting values of the
 // controls, and whatever it cannot supply keeps its built-in default.
+#include <atomic>
+#include <chrono>
 #include <clocale>
 #include <cstring>
 #include <filesystem>
+#include <future>
+#include <iterator>
 #include <string>
+#include <thread>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "host/World.h"
 #include "params/Controls.h"
 #include "params/StoredDefaults.h"
+#include "platform/Profile.h"
 #include "tests/params/CommaLocale.h"
 #include "tests/params/ParamsPluginFixture.h"
 
@@ -60,12 +73,12 @@ TEST_F(StoredDefaultsTest, StoredValuesBecomeValueAndDefault) {
              "Blur Amount=0.123457\r\n"
              "Blur Repeat Num=7\r\n"
              "Blur Aspect=-50.000000\r\n"
-             "Auto Alpha=257\r\n"   // the low byte: 1
-             "2 : Enable=256\r\n"   // the low byte: 0
-             "Mode=65538\r\n"       // the low 16 bits: 2
+             "Auto Alpha=0\r\n"
+             "2 : Enable=1\r\n"
+             "Mode=2\r\n"
              "3 : Color.g=77\r\n"   // red and blue keep their built-in values
              "3 : Color.a=0\r\n"    // alpha is never read
-             "4 : Color.r=300\r\n"  // the low byte: 44
+             "4 : Color.r=0x1f\r\n" // the profile functions' prefixes still count
              "Blur Amount=99\r\n"); // the first key wins
     SetUpParams();
     EXPECT_EQ(ById(kBlurTypeId).u.pd.value, kBlurTypeGaussian);
@@ -75,8 +88,8 @@ TEST_F(StoredDefaultsTest, StoredValuesBecomeValueAndDefault) {
     EXPECT_EQ(Int(kBlurRepeatNumId), 7);
     EXPECT_EQ(ById(kBlurRepeatNumId).u.sd.dephault, 7);
     EXPECT_EQ(Float(kBlurAspectId), -50.0);
-    EXPECT_EQ(ById(kAutoAlphaId).u.bd.value, 1);
-    EXPECT_EQ(ById(KeyEnableId(2)).u.bd.value, 0);
+    EXPECT_EQ(ById(kAutoAlphaId).u.bd.value, 0);
+    EXPECT_EQ(ById(KeyEnableId(2)).u.bd.value, 1);
     EXPECT_EQ(ById(kModeId).u.pd.value, kModeExtract);
     const PF_Pixel c3 = ById(KeyColorId(3)).u.cd.value;
     EXPECT_EQ(c3.alpha, 255);
@@ -84,7 +97,7 @@ TEST_F(StoredDefaultsTest, StoredValuesBecomeValueAndDefault) {
     EXPECT_EQ(c3.green, 77);
     EXPECT_EQ(c3.blue, 245);
     EXPECT_EQ(ById(KeyColorId(3)).u.cd.dephault.green, 77);
-    EXPECT_EQ(ById(KeyColorId(4)).u.cd.value.red, 44);
+    EXPECT_EQ(ById(KeyColorId(4)).u.cd.value.red, 31);
     // Untouched keys keep their built-in defaults.
     EXPECT_EQ(Float(kGreenId), 5.0);
     EXPECT_EQ(ById(kKeepDivisionId).u.bd.value, 1);
@@ -167,12 +180,161 @@ TEST_F(StoredDefaultsTest, BadFilesGiveBuiltInDefaultsForWhatTheyCannotSupply) {
         WriteIni(text);
         SetUpParams();
         EXPECT_EQ(Int(kBlurRepeatNumId), 3);
-        EXPECT_EQ(Float(kGreenId), text.find("G=\r\n") != std::string::npos ? 0.0 : 5.0);
+        EXPECT_EQ(Float(kGreenId), 5.0); // an empty text is no number either
         EXPECT_EQ(Float(kBlueId), 15.0);
         EXPECT_EQ(Float(kRedId), 0.0);
         EXPECT_EQ(Float(kAlphaId), 0.0);
         ASSERT_EQ(instance->GlobalSetdown(), PF_Err_NONE);
     }
+}
+
+// Values no store writes, as a hand-edited or damaged file holds them: each control starts inside its
+// range. A number its type holds is clamped (a choice from a list is not: it gives the built-in item); a
+// text that is no number, or a number too large for the type, gives the built-in default.
+TEST_F(StoredDefaultsTest, EveryStoredValueStartsInsideItsControlsRange) {
+    struct Case {
+        const char* line;
+        A_long id;
+        double expected;
+        char channel = 0; // colours: 'r', 'g' or 'b'
+    } cases[] = {
+        {"Blur Repeat Num=2147483647", kBlurRepeatNumId, 10},
+        {"Blur Repeat Num=0x7fffffff", kBlurRepeatNumId, 10},
+        {"Blur Repeat Num=99999999999999999999", kBlurRepeatNumId, 3}, // no wrap-around
+        {"Blur Repeat Num=4294967303", kBlurRepeatNumId, 3},           // 2^32 + 7 would wrap to 7
+        {"Blur Repeat Num=-2147483648", kBlurRepeatNumId, 1},
+        {"Blur Repeat Num=0", kBlurRepeatNumId, 1},
+        {"Blur Repeat Num=seven", kBlurRepeatNumId, 3},
+        {"Blur Repeat Num=8.9", kBlurRepeatNumId, 8},
+        {"Blur Amount=3.4e38", kBlurAmountId, 1000},
+        {"Blur Amount=-7", kBlurAmountId, 0},
+        {"Blur Amount=1e39", kBlurAmountId, 0}, // beyond a float
+        {"Blur Aspect=-1e6", kBlurAspectId, -100},
+        {"1 : Color Range=150", KeyColorRangeId(1), 100},
+        {"R=abc", kRedId, 0},
+        {"G=12abc", kGreenId, 12},
+        {"B=-nan", kBlueId, 15},
+        {"Mode=99", kModeId, kModeNormal},
+        {"Mode=0", kModeId, kModeNormal},
+        {"Mode=65538", kModeId, kModeNormal}, // its low 16 bits would say Extract
+        {"Blur Type=-1", kBlurTypeId, kBlurTypeBox},
+        {"Blur Type=1", kBlurTypeId, kBlurTypeGaussian},
+        {"Invert=256", kInvertId, 1}, // its low byte would say off
+        {"Invert=-1", kInvertId, 1},
+        {"Keep Division=0", kKeepDivisionId, 0},
+        {"Keep Division=off", kKeepDivisionId, 1},
+        {"1 : Color.r=300", KeyColorId(1), 255, 'r'},
+        {"1 : Color.g=-5", KeyColorId(1), 0, 'g'},
+        {"1 : Color.b=4294967296", KeyColorId(1), 245, 'b'},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        WriteIni(std::string("[Version=1.0]\r\n") + c.line + "\r\n");
+        SetUpParams();
+        const PF_ParamDef& def = ById(c.id);
+        double value = 0;
+        switch (def.param_type) {
+        case PF_Param_SLIDER:
+            value = def.u.sd.value;
+            EXPECT_EQ(def.u.sd.dephault, def.u.sd.value);
+            break;
+        case PF_Param_FLOAT_SLIDER:
+            value = def.u.fs_d.value;
+            EXPECT_EQ(static_cast<double>(def.u.fs_d.dephault), def.u.fs_d.value);
+            break;
+        case PF_Param_POPUP:
+            value = def.u.pd.value;
+            EXPECT_EQ(def.u.pd.dephault, def.u.pd.value);
+            break;
+        case PF_Param_CHECKBOX:
+            value = def.u.bd.value;
+            EXPECT_EQ(def.u.bd.dephault, def.u.bd.value);
+            break;
+        case PF_Param_COLOR:
+            value = c.channel == 'r'   ? def.u.cd.value.red
+                    : c.channel == 'g' ? def.u.cd.value.green
+                                       : def.u.cd.value.blue;
+            break;
+        default:
+            ADD_FAILURE() << "no case for this control";
+        }
+        EXPECT_EQ(value, c.expected);
+        ASSERT_EQ(instance->GlobalSetdown(), PF_Err_NONE);
+    }
+}
+
+// The values of a damaged file all at once: the render they start from finishes, as an ordinary one does.
+TEST_F(StoredDefaultsTest, ARenderFromHostileStoredValuesFinishes) {
+    for (const char* repeat : {"2147483647", "99999999999999999999"}) {
+        SCOPED_TRACE(repeat);
+        WriteIni(std::string("[Version=1.0]\r\nBlur Amount=3.4e38\r\nMode=99\r\nBlur Type=-1\r\n"
+                             "Blur Repeat Num=") +
+                 repeat + "\r\nR=1e30\r\nBrightness=1e300\r\nBlur Aspect=-3.4e38\r\n");
+        SetUpParams();
+        ASSERT_EQ(instance->SequenceSetup(), PF_Err_NONE);
+        host::World input(*hostPtr, 16, 8, PF_PixelFormat_ARGB64);
+        host::World output(*hostPtr, 16, 8, PF_PixelFormat_ARGB64);
+        for (A_long y = 0; y < 8; ++y)
+            for (A_long x = 0; x < 16; ++x)
+                input.At16(x, y) = PF_Pixel16{32768, static_cast<A_u_short>(x * 2000), 100, 32768};
+        EXPECT_EQ(instance->Render(input, output), PF_Err_NONE);
+        ASSERT_EQ(instance->SequenceSetdown(), PF_Err_NONE);
+        ASSERT_EQ(instance->GlobalSetdown(), PF_Err_NONE);
+    }
+}
+
+#if !defined(_WIN32)
+TEST_F(StoredDefaultsTest, APipeNamedLikeTheFileDoesNotHoldUpTheStart) {
+    ASSERT_EQ(::mkfifo(IniFile().c_str(), 0644), 0);
+    auto start = std::async(std::launch::async, [&] { SetUpParams(); });
+    if (start.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+        ADD_FAILURE() << "the parameter setup waits on the pipe";
+        const int fd = ::open(IniFile().c_str(), O_WRONLY | O_NONBLOCK); // lets it go on
+        if (fd >= 0)
+            ::close(fd);
+    }
+    start.get();
+    ExpectBuiltInDefaults();
+}
+#endif
+
+// A host that starts while the option dialog of another stores the defaults again and again: it reads the
+// file once, so every control comes from the same store.
+TEST_F(StoredDefaultsTest, AStartDuringStoresReadsOneStoreWhole) {
+    auto store = [&](int n) {
+        const std::string v = std::to_string(n);
+        const std::string f = v + ".000000";
+        const platform::ProfileEntry entries[] = {
+            {"Blur Repeat Num", v.c_str()},        {"Blur Amount", f.c_str()},
+            {"Mode", n == 2 ? "2" : "3"},          {"1 : Color.r", v.c_str()},
+            {"Keep Division", n == 2 ? "0" : "1"},
+        };
+        return platform::WriteProfileEntries("Version=1.0", entries, std::size(entries),
+                                             IniFile().string().c_str())
+            .Ok();
+    };
+    ASSERT_TRUE(store(2));
+    ASSERT_EQ(instance->GlobalSetup(), PF_Err_NONE);
+    std::atomic<bool> done{false};
+    std::atomic<int> failures{0};
+    std::thread writer([&] {
+        for (int round = 0; !done; ++round)
+            if (!store(round % 2 ? 2 : 4))
+                ++failures;
+    });
+    int mixed = 0;
+    for (int start = 0; start < 200; ++start) {
+        ASSERT_EQ(instance->ParamsSetup(), PF_Err_NONE);
+        const A_long n = Int(kBlurRepeatNumId);
+        const bool same =
+            (n == 2 || n == 4) && Float(kBlurAmountId) == n && ById(kModeId).u.pd.value == (n == 2 ? 2 : 3) &&
+            ById(KeyColorId(1)).u.cd.value.red == n && ById(kKeepDivisionId).u.bd.value == (n == 2 ? 0 : 1);
+        mixed += same ? 0 : 1;
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(mixed, 0) << "of 200 starts";
 }
 
 TEST_F(StoredDefaultsTest, DuplicatedSectionsAndKeysUseTheFirst) {

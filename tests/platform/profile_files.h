@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Profile.h"
+
 namespace profile_test {
 
 // The committed test files, found through the folder the build names (a compiler cache may make __FILE__
@@ -54,6 +56,13 @@ private:
 inline std::string ReadBytes(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The key's value as ReadProfileString gives it, "<none>" when the file does not hold it.
+inline std::string ReadString(const char* section, const char* key, const std::string& file) {
+    char out[128];
+    platform::ReadProfileString(section, key, "<none>", out, sizeof out, file.c_str());
+    return out;
 }
 
 } // namespace profile_test

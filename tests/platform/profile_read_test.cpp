@@ -111,6 +111,12 @@ TEST_P(ProfileStringRead, GivesTheDocumentedText) {
         platform::ReadProfileString(c.section, c.key, c.fallback, out, c.size, file.c_str());
     EXPECT_STREQ(out, c.expected);
     EXPECT_EQ(n, std::strlen(c.expected));
+
+    // A snapshot of the file answers the same (on Windows: as the Win32 function itself does).
+    std::memset(out, '#', sizeof out);
+    const platform::ProfileSnapshot snapshot(file.c_str());
+    EXPECT_EQ(snapshot.ReadString(c.section, c.key, c.fallback, out, c.size), n);
+    EXPECT_STREQ(out, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -11,13 +11,8 @@
 namespace {
 
 using profile_test::ReadBytes;
+using profile_test::ReadString;
 using profile_test::ScratchFolder;
-
-std::string ReadString(const char* section, const char* key, const std::string& file) {
-    char out[128];
-    platform::ReadProfileString(section, key, "<none>", out, sizeof out, file.c_str());
-    return out;
-}
 
 TEST(ProfileWrite, ANewFileHoldsTheSectionAndKeysInWritingOrder) {
     ScratchFolder folder;

@@ -1,0 +1,32 @@
+#include "cli/OneLine.h"
+
+namespace cli {
+
+std::string OneLine(const std::string& text) {
+    std::string out;
+    bool pendingBreak = false;
+    for (char c : text) {
+        if (c == '\n' || c == '\r') {
+            pendingBreak = !out.empty();
+            continue;
+        }
+        if (pendingBreak) {
+            while (!out.empty() && (out.back() == ' ' || out.back() == ';' || out.back() == ':'))
+                out.pop_back();
+            out += "; ";
+            pendingBreak = false;
+            if (c == ' ' || c == '\t')
+                continue;
+        }
+        if (c == '\t')
+            c = ' ';
+        if (c == ' ' && (out.empty() || out.back() == ' '))
+            continue;
+        out += c;
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out.empty() ? "unknown error" : out;
+}
+
+} // namespace cli

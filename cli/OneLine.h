@@ -1,0 +1,12 @@
+#pragma once
+// Text for the tool's one-line protocols (FRAME n failed: ..., FAILED: ...): libraries report a line per
+// problem, the tool one line per frame.
+#include <string>
+
+namespace cli {
+
+// Line breaks become "; ", tabs and runs of spaces one space, the ends trimmed; empty text is "unknown
+// error".
+std::string OneLine(const std::string& text);
+
+} // namespace cli

@@ -1,8 +1,10 @@
 #pragma once
 // Fills the edge flag map from an image, one map row at a time, so that bands of rows can be detected by
 // separate calls. Row y reads image rows y and y + 1 and writes map row y alone, borders included.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "edgesmooth/EdgeDepth.h"
 #include "edgesmooth/EdgeFlagMap.h"
@@ -13,13 +15,22 @@ namespace edgesmooth_detail {
 // PixelsDiffer without branches, so that a row of tests runs as straight arithmetic: for integer channels
 // the sum of differences is 0 exactly when the pixels are identical.
 template <class Pixel>
-inline uint8_t DifferBit(const Pixel& p, const Pixel& q, int64_t t) noexcept {
+inline uint8_t DifferBit(const Pixel& p, const Pixel& q, int32_t t) noexcept {
     const int32_t sum = ChannelDistance(p.alpha, q.alpha) + ChannelDistance(p.red, q.red) +
                         ChannelDistance(p.green, q.green) + ChannelDistance(p.blue, q.blue);
     return static_cast<uint8_t>((p.alpha != 0) & (q.alpha != 0) & (sum != 0) & (sum > t));
 }
 inline uint8_t DifferBit(const PF_PixelFloat& p, const PF_PixelFloat& q, float t) noexcept {
     return static_cast<uint8_t>(PixelsDiffer(p, q, t));
+}
+
+// The threshold in the type of the sums: a sum of integer channels lies between 0 and 4 × 65535, so any
+// threshold below 0 acts as −1 and any above 2^31 − 1 as 2^31 − 1.
+inline int32_t SumThreshold(int64_t t) noexcept {
+    return static_cast<int32_t>(std::clamp<int64_t>(t, -1, std::numeric_limits<int32_t>::max()));
+}
+inline float SumThreshold(float t) noexcept {
+    return t;
 }
 
 } // namespace edgesmooth_detail
@@ -34,23 +45,47 @@ void DetectEdgeRow(const EdgeFlagMap& map, const EdgeImage<const typename Depth:
                    typename Depth::Level threshold, int32_t y) noexcept {
     using edgesmooth_detail::DifferBit;
     using Pixel = typename Depth::Pixel;
+    const auto limit = edgesmooth_detail::SumThreshold(threshold);
     ClearEdgeFlagMapRow(map, y);
     const int32_t w = image.width;
     uint8_t* row = map.Row(y);
     const Pixel* above = image.Row(y);
     if (y + 1 >= image.height) {
         for (int32_t x = 0; x + 1 < w; ++x)
-            row[x] = DifferBit(above[x], above[x + 1], threshold) * kEdgeRight;
+            row[x] = DifferBit(above[x], above[x + 1], limit) * kEdgeRight;
         return;
     }
     const Pixel* below = image.Row(y + 1);
-    // All four tests of every pixel in one straight loop, which the compiler turns into vector code; then the
-    // grouped columns drop their diagonal bits.
-    for (int32_t x = 0; x + 1 < w; ++x) {
-        const Pixel p = above[x], q = above[x + 1], r = below[x], t = below[x + 1];
-        row[x] = static_cast<uint8_t>(
-            DifferBit(p, q, threshold) * kEdgeRight | DifferBit(p, r, threshold) * kEdgeBelow |
-            DifferBit(p, t, threshold) * kEdgeDiag | DifferBit(q, r, threshold) * kEdgeAnti);
+    const auto tests = [&](int32_t x) {
+        const Pixel p = above[x], q = above[x + 1], r = below[x], s = below[x + 1];
+        return static_cast<uint8_t>(DifferBit(p, q, limit) * kEdgeRight |
+                                    DifferBit(p, r, limit) * kEdgeBelow | DifferBit(p, s, limit) * kEdgeDiag |
+                                    DifferBit(q, r, limit) * kEdgeAnti);
+    };
+    // Spans of 16 pixels whose pixels in both rows (and the next pixel's) are all identical have no edge.
+    // Between them, every pixel gets all four tests in one straight loop, which the compiler turns into
+    // vector code. Then the grouped columns drop their diagonal bits.
+    constexpr int32_t kSpan = 16;
+    const auto flatSpan = [&](int32_t x) {
+        if (x + kSpan >= w)
+            return false;
+        for (int32_t k = 0; k <= kSpan; ++k)
+            if (!PixelsIdentical(above[x + k], above[x]) || !PixelsIdentical(below[x + k], above[x]))
+                return false;
+        return true;
+    };
+    for (int32_t x = 0; x + 1 < w;) {
+        if (flatSpan(x)) {
+            std::memset(row + x, 0, kSpan);
+            x += kSpan;
+            continue;
+        }
+        int32_t end = x + kSpan;
+        while (end + 1 < w && !flatSpan(end))
+            end += kSpan;
+        end = std::min(end, w - 1);
+        for (; x < end; ++x)
+            row[x] = tests(x);
     }
     const int32_t grouped = (w - 1) / 4 * 4;
     for (int32_t x = 0; x < grouped; x += 4) {
@@ -61,7 +96,7 @@ void DetectEdgeRow(const EdgeFlagMap& map, const EdgeImage<const typename Depth:
         b[2] = near2 ? b[2] : static_cast<uint8_t>(b[2] & 3);
     }
     if (w > 0)
-        row[w - 1] = DifferBit(above[w - 1], below[w - 1], threshold) * kEdgeBelow;
+        row[w - 1] = DifferBit(above[w - 1], below[w - 1], limit) * kEdgeBelow;
 }
 
 // Every row of the map, and its border rows cleared. The map must be laid out for the image's size.

@@ -9,42 +9,25 @@
 // The ratios are printed at the end.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <opencv2/core.hpp>
-#include <opencv2/imgproc.hpp>
-
+#include "bench/BenchSupport.h"
 #include "bench/GrainFrame.h"
 #include "edgesmooth/EdgeDetect.h"
 #include "edgesmooth/EdgeSmooth.h"
 #include "edgesmooth/SmoothingPass.h"
-#include "host/Host.h"
-#include "host/Instance.h"
-#include "host/World.h"
-#include "params/Controls.h"
-#include "params/RenderParams.h"
-#include "render/RenderDriver.h"
-#include "share/AEUtil/SuiteHolder.h"
 
 namespace {
 
-constexpr A_long kWidth = 3840;
-constexpr A_long kHeight = 2160;
+using bench::kHeight;
+using bench::kWidth;
 
-struct Env {
-    std::unique_ptr<host::Host> host;
-    std::unique_ptr<host::Instance> instance;
-    std::unique_ptr<AEUtil::SuiteHolder> suites;
-    PF_InData inData{};
-};
-Env* gEnv = nullptr;
+bench::BenchHost* gEnv = nullptr;
 
 template <class Pixel>
 Pixel Colour(int r, int g, int b, int a = 255) {
@@ -105,21 +88,15 @@ const std::vector<Pixel>& FrameOf(Content content) {
     return it->second;
 }
 
-template <class Pixel>
-void Fill(host::World& world, const std::vector<Pixel>& frame) {
-    for (A_long y = 0; y < kHeight; ++y)
-        std::memcpy(world.Row(y), &frame[std::size_t(y) * kWidth], std::size_t(kWidth) * sizeof(Pixel));
-}
-
 template <class Depth>
 void RunJob(benchmark::State& state, Content content, int threads) {
     using Pixel = typename Depth::Pixel;
-    gEnv->host->SetWorkerThreads(threads);
-    host::World source(*gEnv->host, kWidth, kHeight, Depth::kFormat);
-    host::World destination(*gEnv->host, kWidth, kHeight, Depth::kFormat, false);
-    Fill(source, FrameOf<Pixel>(content));
+    gEnv->Host().SetWorkerThreads(threads);
+    host::World source(gEnv->Host(), kWidth, kHeight, Depth::kFormat);
+    host::World destination(gEnv->Host(), kWidth, kHeight, Depth::kFormat, false);
+    bench::Fill(source, FrameOf<Pixel>(content));
     EdgeSmoothJob job;
-    job.in_data = &gEnv->inData;
+    job.in_data = gEnv->InData();
     job.source = source.get();
     job.destination = destination.get();
     job.pixelFormat = Depth::kFormat;
@@ -166,35 +143,11 @@ void RunPlainPass(benchmark::State& state, Content content) {
 // A whole 16-bit render of the grainy frame: Blur Amount 3 and no channel lengths give a box of 7 × 7,
 // one repeat, with the edges smoothed first.
 void RunRender(benchmark::State& state, int threads) {
-    gEnv->host->SetWorkerThreads(threads);
-    host::World input(*gEnv->host, kWidth, kHeight, PF_PixelFormat_ARGB64);
-    host::World output(*gEnv->host, kWidth, kHeight, PF_PixelFormat_ARGB64, false);
-    Fill(input, FrameOf<PF_Pixel16>(Content::Grain));
-    RenderParams record;
-    record.blurAmount = 3;
-    record.autoAlpha = 1;
-    record.mode = kModeNormal;
-    record.keepDivision = 1;
-    record.repeat = 1;
-    record.blurType = kBlurTypeBox;
-    record.in_data = &gEnv->inData;
-    record.input = input.get();
-    record.output = output.get();
-    record.pixelFormat = PF_PixelFormat_ARGB64;
-    record.area = {0, 0, kWidth, kHeight};
-    for (auto _ : state)
-        if (RenderFrame(record) != PF_Err_NONE)
-            state.SkipWithError("the render failed");
+    bench::RunBoxRender(state, *gEnv, FrameOf<PF_Pixel16>(Content::Grain), threads, 3, [](RenderParams&) {});
 }
 
 void RunCvBox(benchmark::State& state, int threads) {
-    static std::vector<PF_Pixel16> destination(std::size_t(kWidth) * kHeight);
-    const std::vector<PF_Pixel16>& frame = FrameOf<PF_Pixel16>(Content::Grain);
-    cv::setNumThreads(threads);
-    const cv::Mat source(kHeight, kWidth, CV_16UC4, const_cast<PF_Pixel16*>(frame.data()));
-    cv::Mat out(kHeight, kWidth, CV_16UC4, destination.data());
-    for (auto _ : state)
-        cv::boxFilter(source, out, -1, cv::Size(7, 7));
+    bench::RunCvBox(state, FrameOf<PF_Pixel16>(Content::Grain), threads, 7);
 }
 
 template <class Pixel>
@@ -207,25 +160,9 @@ void RunMemcpy(benchmark::State& state) {
     }
 }
 
-// Keeps every result so that the ratios can be printed after the run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> ms;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (!r.error_occurred)
-                ms[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    double Get(const std::string& name) const {
-        const auto it = ms.find(name);
-        return it == ms.end() ? NAN : it->second;
-    }
-};
-
 const char* const kDepths[] = {"8", "16", "float"};
 
-void PrintRatios(const RatioReporter& r) {
+void PrintRatios(const bench::RatioReporter& r) {
     std::printf("\nRatios (wall time; below 1 is faster)\n");
     for (const char* depth : kDepths)
         for (Content c : {Content::Cel, Content::Grain}) {
@@ -248,12 +185,7 @@ void PrintRatios(const RatioReporter& r) {
 } // namespace
 
 int main(int argc, char** argv) {
-    Env env;
-    env.host = std::make_unique<host::Host>(host::Settings::Production());
-    env.instance = std::make_unique<host::Instance>(*env.host);
-    env.inData = env.instance->MakeInData();
-    env.suites = std::make_unique<AEUtil::SuiteHolder>(env.host->BasicSuite());
-    AEUtil::SetGlobalSuites(env.suites.get());
+    bench::BenchHost env;
     gEnv = &env;
 
     const auto reg = [](const std::string& name, auto fn, auto... args) {
@@ -281,14 +213,9 @@ int main(int argc, char** argv) {
     reg("memcpy/float", RunMemcpy<PF_PixelFloat>);
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     PrintRatios(reporter);
     benchmark::Shutdown();
-
-    AEUtil::SetGlobalSuites(nullptr);
-    env.suites.reset();
-    env.instance.reset();
-    env.host.reset();
     return 0;
 }

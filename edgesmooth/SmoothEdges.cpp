@@ -206,13 +206,15 @@ PF_Err SmoothInChunks(const PF_InData* in_data, const PF_HandleSuite1* handles, 
     const int32_t calls = c.bands;
     // Tall enough that few blends cross bands, short enough that the lists stay small and hot.
     const int32_t chunkRows = std::max(64, 16 * calls);
-    const std::size_t bandRows = static_cast<std::size_t>((chunkRows + calls - 1) / calls);
+    const std::size_t bandRows = static_cast<std::size_t>(std::min(height, (chunkRows + calls - 1) / calls));
     for (int32_t b = 0; b < calls; ++b) {
         auto& band = c.band[b];
         PF_Err err =
             GiveRoom(handles, band.ownMemory, band.own, bandRows * static_cast<std::size_t>(width) + 64);
         if (err == PF_Err_NONE)
-            err = GiveRoom(handles, band.acrossMemory, band.across, 4 * static_cast<std::size_t>(width) + 64);
+            err = GiveRoom(handles, band.acrossMemory, band.across,
+                           static_cast<std::size_t>(std::min(height, 4)) * static_cast<std::size_t>(width) +
+                               64);
         if (err != PF_Err_NONE)
             return err;
     }

@@ -25,7 +25,11 @@ namespace cli {
 namespace {
 
 std::string Quoted(const std::filesystem::path& p) {
-    return "\"" + p.string() + "\"";
+    // Built in place: GCC 12 at -O3 warns (-Wrestrict) about "\"" + a temporary string.
+    std::string text = "\"";
+    text += p.string();
+    text += '"';
+    return text;
 }
 
 void Note(const SubmitOptions& o, const std::string& text) {

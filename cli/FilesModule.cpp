@@ -45,7 +45,7 @@ int RunFilesCommand(FilesCommand command, const void* options) {
             continue;
         }
         // Kept loaded until the process ends: its libraries' destructors run at exit, as if linked.
-        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* module = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (!module) {
             const char* why = ::dlerror();
             throw EffectError("cannot load " + path.string() + ": " + (why ? why : "unknown reason"));

@@ -82,14 +82,15 @@ protected:
 
 TEST_F(Stats, JsonGivesEachFrameStagesThatAddUpWithinItsTimeAndItsPeakMemory) {
     WriteFrames(3);
+    // Frame 4 has no input: it fails on its own and is counted as failed.
     std::vector<std::string> args{"render", File("in.####.png"), "-o", File("out.####.png"), "--stats=json",
-                                  "-q"};
+                                  "-q",     "--frames",          "1-4"};
     for (const std::string& a : Busy())
         args.push_back(a);
     const ToolResult r = RunTool(args);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.exitCode, 3) << r.err;
     const std::vector<std::string> lines = Lines(r.err, "{");
-    ASSERT_EQ(lines.size(), 4u) << r.err;
+    ASSERT_EQ(lines.size(), 5u) << r.err;
     for (int i = 0; i < 3; ++i) {
         const auto j = nlohmann::json::parse(lines[std::size_t(i)]);
         EXPECT_EQ(j["frame"], i + 1);
@@ -114,9 +115,13 @@ TEST_F(Stats, JsonGivesEachFrameStagesThatAddUpWithinItsTimeAndItsPeakMemory) {
         EXPECT_EQ(m["frameBytes"], 96u * 64u * 4u);
         EXPECT_GT(m["peakBytes"], m["frameBytes"]);
     }
+    const auto missing = nlohmann::json::parse(lines[3]);
+    EXPECT_EQ(missing["frame"], 4);
+    EXPECT_EQ(missing["status"], "failed");
     const auto summary = nlohmann::json::parse(lines.back())["summary"];
-    EXPECT_EQ(summary["frames"], 3);
+    EXPECT_EQ(summary["frames"], 4);
     EXPECT_EQ(summary["done"], 3);
+    EXPECT_EQ(summary["failed"], 1);
     EXPECT_EQ(summary["overlap"], true);
 }
 

@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
                      "Print where each frame's time and memory went, a line a frame (text) or as JSON")
         ->expected(0, 1)
         ->default_str("text")
-        ->check(CLI::IsMember({"text", "json"}))
+        ->check(CLI::IsMember({"text", "json"}).description(""))
         ->type_name("[text|json]");
     bool noOverlap = false;
     renderCmd->add_flag("--no-overlap", noOverlap,

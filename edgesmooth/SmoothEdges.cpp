@@ -160,8 +160,13 @@ PF_Err DecideBand(void* refcon, A_long, A_long i, A_long count) noexcept {
     auto& band = c->band[i];
     if (band.decided)
         return PF_Err_NONE;
-    band.head.Clear();
-    band.across.Clear();
+    // A band decided again after the blends from above keeps its lists: they are complete (a band is
+    // reached deep only once every band's lists are), and the bands below it read them in this same pass.
+    const bool record = !band.reachedDeep;
+    if (record) {
+        band.head.Clear();
+        band.across.Clear();
+    }
     EdgeBandPass<Depth> pass;
     pass.map = c->map;
     pass.strength = c->strength;
@@ -172,6 +177,7 @@ PF_Err DecideBand(void* refcon, A_long, A_long i, A_long count) noexcept {
     pass.copiedEnd = band.rows.first;
     pass.head = &band.head;
     pass.across = &band.across;
+    pass.record = record;
     if (band.reachedDeep)
         c->ForEachDeepBlend(i, [&pass](const EdgeBlendOp<typename Depth::Weight>& op) {
             pass.CopyThrough(op.targetY);

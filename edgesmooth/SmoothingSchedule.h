@@ -97,6 +97,9 @@ struct EdgeBandPass {
     int32_t copiedEnd = 0; // T's rows [own.first, copiedEnd) hold S's copy
     EdgeBlendList<Weight>* head = nullptr;
     EdgeBlendList<Weight>* across = nullptr;
+    // False when the band's lists are complete from an earlier decision: the bands below may be reading
+    // them, so only T is written.
+    bool record = true;
 
     // Copies S's rows up to y (a row of the band) into T.
     void CopyThrough(int32_t y) noexcept {
@@ -109,7 +112,7 @@ struct EdgeBandPass {
             if (t.y >= copiedEnd)
                 CopyThrough(t.y);
             BlendTowards(applier.target.At(t.x, t.y), applier.source.At(c.x, c.y), w);
-        } else {
+        } else if (record) {
             (own.Holds(t.y) ? head : across)->Push(EdgeBlendOp<Weight>{t.x, t.y, c.x, c.y, w});
         }
     }
@@ -119,7 +122,7 @@ struct EdgeBandPass {
             if (y >= copiedEnd)
                 CopyThrough(y);
             AverageLonePixelOf<Depth>(applier.source, applier.target, x, y, applier.loneWeight);
-        } else {
+        } else if (record) {
             head->Push(EdgeBlendOp<Weight>{x, y, kLoneAverage, 0, Weight{}});
         }
     }

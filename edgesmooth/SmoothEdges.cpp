@@ -183,7 +183,7 @@ PF_Err DecideBand(void* refcon, A_long, A_long i, A_long count) noexcept {
             pass.CopyThrough(op.targetY);
             pass.applier.Apply(op);
         });
-    SmoothRows(pass, band.rows.first, band.rows.end);
+    SmoothCodedRows(pass, band.rows.first, band.rows.end);
     pass.CopyThrough(band.rows.end - 1);
     band.decided = !band.head.overflowed && !band.across.overflowed;
     return PF_Err_NONE;

@@ -1,5 +1,6 @@
 #include "kernels/BlurBands.h"
 
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
@@ -139,7 +140,12 @@ private:
         const uint8_t* selection = SelectionRow(y) + x0;
         if constexpr (!kConverted && !kWidened) {
             if (!lookup_ && (!ctx_.unselected || ctx_.unselected == ctx_.source)) {
-                std::memcpy(out, source, static_cast<std::size_t>(n) * sizeof(Pixel));
+                // A whole strip is a copy of known size, a few vector moves: a copy of any length
+                // becomes a string move whose start-up costs more than the copy.
+                if (n == kStripColumns)
+                    std::memcpy(out, source, kStripColumns * sizeof(Pixel));
+                else
+                    std::memcpy(out, source, static_cast<std::size_t>(n) * sizeof(Pixel));
                 return;
             }
         }
@@ -246,6 +252,14 @@ private:
         }
     }
 
+    // A hint to fetch the strip of pixels after the one at `p` (beyond a row's end, the hint is ignored).
+    template <class P>
+    static void FetchNextStrip(const P* p) {
+        const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(p) + kStripColumns * sizeof(P);
+        for (std::size_t at = 0; at < kStripColumns * sizeof(P); at += 64)
+            __builtin_prefetch(reinterpret_cast<const void*>(next + at));
+    }
+
     // Columns [g0, g0 + n) of the held rows gathered, filtered as lines of their own and written back for
     // the band's rows.
     void FilterGathered(int32_t a, int32_t b, int32_t y0, int32_t y1, int32_t g0, int32_t n) {
@@ -257,19 +271,33 @@ private:
                 Unfiltered(ResultRow(y) + g0, y, g0, n);
             return;
         }
+        // The columns' addresses in locals: a selection byte stored through a member's address could
+        // change the members, which would then be read again for every sample.
+        Pixel* src[kStripColumns];
+        uint8_t* sel[kStripColumns];
+        Pixel* dst[kStripColumns];
+        for (int32_t c = 0; c < kStripColumns; ++c) {
+            src[c] = src_[c];
+            sel[c] = sel_[c];
+            dst[c] = dst_[c];
+        }
         for (int32_t y = a; y < b; ++y) {
             const Pixel* from = HeldRow(y - a) + g0;
             const uint8_t* selRow = SelectionRow(y) + g0;
+            // The held rows are far apart and seldom still cached: the next strip's pixels are fetched
+            // while this one is gathered.
+            FetchNextStrip(from);
             for (int32_t c = 0; c < n; ++c) {
-                src_[c][y - a] = from[c];
-                sel_[c][y - a] = selRow[c];
+                src[c][y - a] = from[c];
+                sel[c][y - a] = selRow[c];
             }
         }
         Pixel unfiltered[kStripColumns];
         for (int32_t y = y0; y < y1; ++y) {
+            FetchNextStrip(SourceRow(y) + g0);
             Unfiltered(unfiltered, y, g0, n);
             for (int32_t c = 0; c < n; ++c)
-                dst_[c][y - a] = unfiltered[c];
+                dst[c][y - a] = unfiltered[c];
         }
         for (int32_t c = 0; c < n; ++c) {
             if (plane_.columnFlags && !plane_.columnFlags[g0 + c])
@@ -284,8 +312,9 @@ private:
         }
         for (int32_t y = y0; y < y1; ++y) {
             Pixel* to = ResultRow(y) + g0;
+            FetchNextStrip(to);
             for (int32_t c = 0; c < n; ++c)
-                to[c] = dst_[c][y - a];
+                to[c] = dst[c][y - a];
         }
     }
 

@@ -1,6 +1,5 @@
 #include "kernels/BlurBands.h"
 
-#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
@@ -262,14 +261,6 @@ private:
         }
     }
 
-    // A hint to fetch the strip of pixels after the one at `p` (beyond a row's end, the hint is ignored).
-    template <class P>
-    static void FetchNextStrip(const P* p) {
-        const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(p) + kStripColumns * sizeof(P);
-        for (std::size_t at = 0; at < kStripColumns * sizeof(P); at += 64)
-            __builtin_prefetch(reinterpret_cast<const void*>(next + at));
-    }
-
     // Columns [g0, g0 + n) of the held rows gathered, filtered as lines of their own and written back for
     // the band's rows.
     void FilterGathered(int32_t a, int32_t b, int32_t y0, int32_t y1, int32_t g0, int32_t n) {
@@ -294,8 +285,7 @@ private:
         for (int32_t y = a; y < b; ++y) {
             const Pixel* from = HeldRow(y - a) + g0;
             const uint8_t* selRow = SelectionRow(y) + g0;
-            // The held rows are far apart and seldom still cached: the next strip's pixels are fetched
-            // while this one is gathered.
+            // The next strip's pixels are fetched while this one is gathered.
             FetchNextStrip(from);
             for (int32_t c = 0; c < n; ++c) {
                 src[c][y - a] = from[c];

@@ -64,20 +64,34 @@ void FilterGathered(const PassContext& ctx, BlurLineFunction<Pixel> filter, cons
                                y, g0, n);
         return;
     }
+    // The columns' addresses in locals: a selection byte stored through the caller's array could change
+    // it, which would then be read again for every sample.
+    Pixel* srcs[kStripColumns];
+    Pixel* dsts[kStripColumns];
+    uint8_t* sels[kStripColumns];
+    for (int32_t c = 0; c < kStripColumns; ++c) {
+        srcs[c] = src[c];
+        dsts[c] = dst[c];
+        sels[c] = sel[c];
+    }
     // Read and written a row at a time: one visit per row instead of one per column.
     Pixel unfiltered[kStripColumns];
     for (int32_t y = 0; y < height; ++y) {
         const Pixel* from = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + g0;
         const Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
+        FetchNextStrip(from);
         if (ctx.fallback) {
+            FetchNextStrip(WorldRow<const Pixel>(*ctx.fallback, ctx.rect.top + y) + ctx.rect.left + g0);
             FillUnfiltered(unfiltered, ctx, y, g0, n);
             to = unfiltered;
+        } else {
+            FetchNextStrip(to);
         }
         const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.stride + g0;
         for (int32_t c = 0; c < n; ++c) {
-            src[c][y] = from[c];
-            dst[c][y] = to[c];
-            sel[c][y] = selRow[c];
+            srcs[c][y] = from[c];
+            dsts[c][y] = to[c];
+            sels[c][y] = selRow[c];
         }
     }
     for (int32_t c = 0; c < n; ++c) {
@@ -94,8 +108,9 @@ void FilterGathered(const PassContext& ctx, BlurLineFunction<Pixel> filter, cons
     // Pixels the filter left alone go back unchanged; no other call writes these columns.
     for (int32_t y = 0; y < height; ++y) {
         Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
+        FetchNextStrip(to);
         for (int32_t c = 0; c < n; ++c)
-            to[c] = dst[c][y];
+            to[c] = dsts[c][y];
     }
 }
 

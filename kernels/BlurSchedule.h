@@ -71,13 +71,27 @@ struct LinePlan {
     }
 };
 
+// A hint to fetch the strip of kStripColumns pixels after the one at `p` (beyond a row's end, the hint is
+// ignored): rows of gathered columns lie far apart and are seldom still cached.
+template <class Pixel>
+void FetchNextStrip(const Pixel* p) {
+    const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(p) + kStripColumns * sizeof(Pixel);
+    for (std::size_t at = 0; at < kStripColumns * sizeof(Pixel); at += 64)
+        __builtin_prefetch(reinterpret_cast<const void*>(next + at));
+}
+
 // The value a pass leaves in a destination pixel it does not filter: the fallback world's where the pixel
 // is selected, the unselected world's (the fallback's when null) where it is not.
 template <class Pixel>
 void FillUnfiltered(Pixel* destination, const PassContext& ctx, int32_t y, int32_t x0, int32_t n) {
     const Pixel* fallback = WorldRow<const Pixel>(*ctx.fallback, ctx.rect.top + y) + ctx.rect.left + x0;
     if (!ctx.unselectedFallback || ctx.unselectedFallback == ctx.fallback) {
-        std::memcpy(destination, fallback, static_cast<std::size_t>(n) * sizeof(Pixel));
+        // A whole strip is a copy of known size, a few vector moves: a copy of any length becomes a
+        // string move whose start-up costs more than a strip's copy.
+        if (n == kStripColumns)
+            std::memcpy(destination, fallback, kStripColumns * sizeof(Pixel));
+        else
+            std::memcpy(destination, fallback, static_cast<std::size_t>(n) * sizeof(Pixel));
         return;
     }
     const Pixel* other =

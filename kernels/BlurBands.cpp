@@ -78,11 +78,7 @@ public:
         columnScratch_ = columnScratch.data;
         converted_ = reinterpret_cast<Pixel*>(converted.data);
         banded_ = reinterpret_cast<Pixel*>(banded.data);
-        for (int32_t c = 0; c < kStripColumns; ++c) {
-            src_[c] = reinterpret_cast<Pixel*>(gather.data + c * columnBytes_);
-            dst_[c] = src_[c] + gatheredRows;
-            sel_[c] = reinterpret_cast<uint8_t*>(dst_[c] + gatheredRows);
-        }
+        gathered_.Lay(gather.data, columnBytes_, gatheredRows);
 
         int32_t heldFirst = 0;
         int32_t heldEnd = 0;
@@ -272,24 +268,15 @@ private:
                 Unfiltered(ResultRow(y) + g0, y, g0, n);
             return;
         }
-        // The columns' addresses in locals: a selection byte stored through a member's address could
-        // change the members, which would then be read again for every sample.
-        Pixel* src[kStripColumns];
-        uint8_t* sel[kStripColumns];
-        Pixel* dst[kStripColumns];
-        for (int32_t c = 0; c < kStripColumns; ++c) {
-            src[c] = src_[c];
-            sel[c] = sel_[c];
-            dst[c] = dst_[c];
-        }
+        const GatheredColumns<Pixel> cols = gathered_;
         for (int32_t y = a; y < b; ++y) {
             const Pixel* from = HeldRow(y - a) + g0;
             const uint8_t* selRow = SelectionRow(y) + g0;
             // The next strip's pixels are fetched while this one is gathered.
             FetchNextStrip(from);
             for (int32_t c = 0; c < n; ++c) {
-                src[c][y - a] = from[c];
-                sel[c][y - a] = selRow[c];
+                cols.src[c][y - a] = from[c];
+                cols.sel[c][y - a] = selRow[c];
             }
         }
         Pixel unfiltered[kStripColumns];
@@ -297,16 +284,16 @@ private:
             FetchNextStrip(SourceRow(y) + g0);
             Unfiltered(unfiltered, y, g0, n);
             for (int32_t c = 0; c < n; ++c)
-                dst[c][y - a] = unfiltered[c];
+                cols.dst[c][y - a] = unfiltered[c];
         }
         for (int32_t c = 0; c < n; ++c) {
             if (plane_.columnFlags && !plane_.columnFlags[g0 + c])
                 continue;
             BlurLine<Pixel> line;
-            line.source = src_[c];
-            line.selection = sel_[c];
+            line.source = cols.src[c];
+            line.selection = cols.sel[c];
             line.length = b - a;
-            line.destination = reinterpret_cast<unsigned char*>(dst_[c]);
+            line.destination = reinterpret_cast<unsigned char*>(cols.dst[c]);
             line.destinationStep = sizeof(Pixel);
             columns_.filter(line, columns_.kernel, columnScratch_);
         }
@@ -314,7 +301,7 @@ private:
             Pixel* to = ResultRow(y) + g0;
             FetchNextStrip(to);
             for (int32_t c = 0; c < n; ++c)
-                to[c] = dst[c][y - a];
+                to[c] = cols.dst[c][y - a];
         }
     }
 
@@ -355,9 +342,7 @@ private:
     const SourceChannel* lookup_ = nullptr;
     Pixel* banded_ = nullptr;
     std::size_t columnBytes_ = 0;
-    Pixel* src_[kStripColumns] = {};
-    Pixel* dst_[kStripColumns] = {};
-    uint8_t* sel_[kStripColumns] = {};
+    GatheredColumns<Pixel> gathered_;
 };
 
 template <class SourceDepth, class DestinationDepth, BlurKernel K, BlurVariant V>

@@ -71,6 +71,25 @@ struct LinePlan {
     }
 };
 
+// The columns of a gathered strip, each its source pixels, destination pixels and selection bytes. Users
+// copy it into a local: a selection byte stored through a member's address could change the members,
+// which would then be read again for every sample.
+template <class Pixel>
+struct GatheredColumns {
+    Pixel* src[kStripColumns] = {};
+    Pixel* dst[kStripColumns] = {};
+    uint8_t* sel[kStripColumns] = {};
+
+    // Column c at data + c × columnBytes: `rows` source pixels, `rows` destination pixels, the bytes.
+    void Lay(unsigned char* data, std::size_t columnBytes, std::size_t rows) {
+        for (int32_t c = 0; c < kStripColumns; ++c) {
+            src[c] = reinterpret_cast<Pixel*>(data + c * columnBytes);
+            dst[c] = src[c] + rows;
+            sel[c] = reinterpret_cast<uint8_t*>(dst[c] + rows);
+        }
+    }
+};
+
 // A hint to fetch the strip of kStripColumns pixels after the one at `p` (beyond a row's end, the hint is
 // ignored): rows of gathered columns lie far apart and are seldom still cached.
 template <class Pixel>

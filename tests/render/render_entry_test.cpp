@@ -102,9 +102,9 @@ TEST_F(RenderEntryTest, EveryRefusedHostServiceEndsTheRenderWithItsCodeAndNoLeak
     SetFloat("1 : Color Range", 10);
     host::World input = MakeImage(PF_PixelFormat_ARGB32);
     const std::size_t handlesBefore = hostPtr->Handles().live;
-    for (host::Fault f : {host::Fault::NewWorld, host::Fault::NewHandle, host::Fault::LockHandle,
-                          host::Fault::IterateGeneric, host::Fault::Copy, host::Fault::CopyHQ,
-                          host::Fault::RGBtoHLS}) {
+    for (host::Fault f :
+         {host::Fault::NewWorld, host::Fault::NewHandle, host::Fault::LockHandle, host::Fault::IterateGeneric,
+          host::Fault::Copy, host::Fault::CopyHQ, host::Fault::RGBtoHLS}) {
         // The blur writes every output pixel itself; only a render with nothing to do copies.
         const bool copy = f == host::Fault::Copy || f == host::Fault::CopyHQ;
         SetFloat("Blur Amount", copy ? 0 : 3);

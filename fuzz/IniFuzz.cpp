@@ -250,7 +250,6 @@ void CheckStringReads(const std::string& path, const std::vector<Entry>& entries
             snapshot.ReadString(entry.section.c_str(), entry.key.c_str(), "fallback  ", again.data(), size);
         FUZZ_CHECK(m == n && std::memcmp(once.data(), again.data(), n + 1) == 0,
                    "a snapshot answers [" + Shown(entry.section) + "] " + Shown(entry.key) + " otherwise");
-        (void)platform::ReadProfileInt(entry.section.c_str(), entry.key.c_str(), -1, path.c_str());
     }
 }
 
@@ -273,10 +272,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Entry> entries = KeysOf(before);
     // Each one-off read reads the file again: a few names are enough.
     std::vector<Entry> someEntries(entries.begin(),
-                                   entries.begin() + std::min<std::size_t>(entries.size(), 6));
+                                   entries.begin() + std::min<std::size_t>(entries.size(), 3));
     someEntries.push_back({section, "Blur Repeat Num"});
     someEntries.push_back({"", ""});
     CheckStringReads(path, someEntries, bufferSize);
+    (void)platform::ReadProfileInt(someEntries[0].section.c_str(), someEntries[0].key.c_str(), -1,
+                                   path.c_str());
 
     // Storing: every value reads back, other sections are untouched, a second store changes nothing.
     const std::vector<StoredValue> values = ValuesToStore(seed);

@@ -98,7 +98,7 @@ std::vector<Entry> KeysOf(const Document& doc) {
     return entries;
 }
 
-// Values to store, each one its control takes, drawn from `seed`: every control one time in eight, else
+// Values to store, each one its control takes, drawn from `seed`: every control one time in 32, else
 // one to four of them.
 struct StoredValue {
     const ControlDef* control;
@@ -107,7 +107,7 @@ struct StoredValue {
 
 std::vector<StoredValue> ValuesToStore(std::uint32_t seed) {
     std::mt19937 random(seed);
-    const bool all = random() % 8 == 0;
+    const bool all = random() % 32 == 0;
     const unsigned count = 1 + random() % 4;
     std::vector<StoredValue> values;
     for (unsigned k = 0; k < (all ? std::size(kControls) : count); ++k) {

@@ -22,10 +22,14 @@ def write(target, name, data):
         f.write(data)
 
 
-# ---- ini: a byte for the read buffer's size, four for the values stored, then the file ------------------
+# ---- ini: a byte for the read buffers' size, four choosing the key set and its value, then the file -------
 
 def ini(name, text, size=128, seed=1):
-    write("ini", name, bytes([size - 1]) + struct.pack(">I", seed) + (text.encode("latin-1") if isinstance(text, str) else text))
+    data = text.encode("latin-1") if isinstance(text, str) else text
+    write("ini", name, bytes([size - 1]) + struct.pack(">I", seed) + data)
+    # stored_defaults: four bytes choosing what is stored, then the file; seed 0 stores twice.
+    write("stored_defaults", name, struct.pack(">I", seed) + data)
+    write("stored_defaults", name + "_twice", struct.pack(">I", seed * 4) + data)
 
 
 STORED = (

@@ -25,11 +25,11 @@ while (($#)); do
     *) targets+=("$1"); shift ;;
     esac
 done
-((${#targets[@]})) || targets=(ini frame_pattern preset frame_list sequence_data render image_read)
+((${#targets[@]})) || targets=(ini frame_pattern preset stored_defaults frame_list sequence_data render image_read)
 
 # The longest input worth trying, per target: settings files and presets of a kilobyte or a few, names and
 # lists of a few hundred bytes, pictures of a few tens of kilobytes.
-declare -A max_len=([ini]=1024 [frame_pattern]=300 [frame_list]=256 [preset]=8192 [sequence_data]=256 [render]=4096 [image_read]=65536)
+declare -A max_len=([ini]=1024 [stored_defaults]=1024 [frame_pattern]=300 [frame_list]=256 [preset]=8192 [sequence_data]=256 [render]=4096 [image_read]=65536)
 # One allocation larger than this is a finding. OpenEXR sets aside a header attribute's declared size (up to
 # 2 GB of address space, left untouched) before it finds the file too short; the image reader allows that.
 declare -A malloc_limit=([image_read]=2049)

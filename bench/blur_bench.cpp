@@ -1,13 +1,20 @@
-// The blur on a 3840 × 2160 frame, 16-bit and float, fully selected opaque content and cel-like keyed
-// content: each sequence at lengths 3, 15, 50 and 200, repeat 1 and 3, one box pass, and in the same run
-// the peers a user would otherwise pick (OpenCV's box filter, also on two row stripes in parallel, and its
-// Gaussian blur with σ² = d²/8) and a memcpy of the frame as the floor. The effect's passes run through
-// the embedded host's iterate_generic on two threads; OpenCV gets two threads as well. The ratios to
-// the peers are printed at the end.
+// The blur on a 3840 × 2160 frame, two ways, in one run with the peers a user would otherwise pick
+// (OpenCV's box filter and Gaussian blur, given the same two threads with cv::setNumThreads) and a memcpy
+// of the frame as the floor:
+// - render.*: the effect's whole render command through the embedded host (production mode, two worker
+//   threads) on a frame with film grain, at 8-bit, 16-bit and float: box n = 1 at Blur Amount 20 (41 × 41),
+//   the default settings (box, three repeats, lengths up to 31), box 20 with a key colour, Gaussian n = 1
+//   at Blur Amount 20 (41 taps), and a render with nothing to do (the host's copy), which the ratios
+//   subtract as "minus copy";
+// - seq.* and pass.*: the blur sequences and single box passes alone on 16-bit and float frames, fully
+//   selected opaque content and cel-like keyed content, at lengths 3, 15, 50 and 200, repeat 1 and 3.
+// Every benchmark reports wall time and the process's CPU time (all threads); the ratios are printed at the
+// end.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -21,6 +28,7 @@
 
 #include "host/Host.h"
 #include "host/Instance.h"
+#include "host/Plugin.h"
 #include "host/World.h"
 #include "kernels/BlurLineFilters.h"
 #include "kernels/BlurSequence.h"
@@ -161,10 +169,14 @@ void RunSequence(benchmark::State& state, const Sequence& seq, bool isFloat, boo
         l = length;
     options.repeat = repeat;
     const PF_Rect rect{0, 0, kWidth, kHeight};
-    const auto run = isFloat ? BlurSequence<DepthFloat> : BlurSequence<Depth16>;
     for (auto _ : state) {
-        const PF_Err err = run(f.output->get(), f.source->get(), f.scratch->get(), options, f.plane.plane,
-                               rect, &gEnv->inData, PF_Iterations_ONCE_PER_PROCESSOR, nullptr);
+        const PF_Err err = isFloat
+                               ? BlurSequence<DepthFloat>(f.output->get(), f.source->get(), f.scratch->get(),
+                                                          options, f.plane.plane, rect, &gEnv->inData,
+                                                          PF_Iterations_ONCE_PER_PROCESSOR, nullptr)
+                               : BlurSequence<Depth16>(f.output->get(), f.source->get(), f.scratch->get(),
+                                                       options, f.plane.plane, rect, &gEnv->inData,
+                                                       PF_Iterations_ONCE_PER_PROCESSOR, nullptr);
         if (err)
             state.SkipWithError("the sequence failed");
     }
@@ -221,14 +233,158 @@ void RunCvGauss(benchmark::State& state, bool isFloat, int length) {
         cv::GaussianBlur(f.cvSource, f.cvDestination, cv::Size(0, 0), sigma, sigma);
 }
 
+// ---- The render command ---------------------------------------------------------------------------------
+
+// The plug-in the build made beside this program, or the one TOVRIN_PLUGIN names.
+std::string PluginPath() {
+    if (const char* path = std::getenv("TOVRIN_PLUGIN"))
+        return path;
+    return TOVRIN_BENCH_PLUGIN;
+}
+
+// On the benchmark's one host (only one can serve at a time).
+struct RenderEnv {
+    host::Host* host = nullptr;
+    std::shared_ptr<host::Plugin> plugin;
+    std::unique_ptr<host::Instance> instance;
+};
+RenderEnv* gRender = nullptr;
+
+RenderEnv& Renderer() {
+    if (!gRender) {
+        static RenderEnv env;
+        env.host = gEnv->host.get();
+        env.plugin = host::Plugin::Load(PluginPath());
+        env.instance = std::make_unique<host::Instance>(*env.host, env.plugin);
+        if (env.instance->Apply() != PF_Err_NONE)
+            std::fprintf(stderr, "the effect refused its setup\n");
+        gRender = &env;
+    }
+    return *gRender;
+}
+
+// A photograph's worth of texture: smooth colour gradients under Gaussian film grain (σ 6 %), opaque.
+struct GrainFrame {
+    std::unique_ptr<host::World> input, output;
+    cv::Mat cvInput, cvOutput;
+};
+std::map<int, GrainFrame> gGrain;
+
+GrainFrame& GrainOf(int depth) {
+    auto it = gGrain.find(depth);
+    if (it != gGrain.end())
+        return it->second;
+    GrainFrame& f = gGrain[depth];
+    const PF_PixelFormat format = depth == 8    ? PF_PixelFormat_ARGB32
+                                  : depth == 16 ? PF_PixelFormat_ARGB64
+                                                : PF_PixelFormat_ARGB128;
+    host::Host& h = *Renderer().host;
+    f.input = std::make_unique<host::World>(h, kWidth, kHeight, format, true);
+    f.output = std::make_unique<host::World>(h, kWidth, kHeight, format, true);
+    std::mt19937 rng(5);
+    std::normal_distribution<double> grain(0.0, 0.06);
+    const auto clamp = [](double v) { return v < 0.0 ? 0.0 : v > 1.0 ? 1.0 : v; };
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const double u = double(x) / kWidth, v = double(y) / kHeight;
+            const double r = clamp(0.1 + 0.8 * u + grain(rng)), g = clamp(0.2 + 0.5 * v + grain(rng)),
+                         b = clamp(0.8 - 0.6 * u * v + grain(rng));
+            if (depth == 8)
+                reinterpret_cast<PF_Pixel8*>(f.input->Row(y))[x] = {
+                    255, A_u_char(r * 255 + 0.5), A_u_char(g * 255 + 0.5), A_u_char(b * 255 + 0.5)};
+            else
+                SetPixel(*f.input, depth == 32, x, y, 1.0, r, g, b);
+        }
+    const int type = depth == 8 ? CV_8UC4 : depth == 16 ? CV_16UC4 : CV_32FC4;
+    f.cvInput = cv::Mat(kHeight, kWidth, type, f.input->get()->data, f.input->RowBytes());
+    f.cvOutput = cv::Mat(kHeight, kWidth, type, f.output->get()->data, f.output->RowBytes());
+    return f;
+}
+
+struct RenderCase {
+    const char* name;
+    const char* peer; // the ratio's OpenCV benchmark, by name without the depth
+    int blurType;     // 1 Gaussian, 2 Box
+    double amount;
+    int repeat;
+    double g, b;
+    bool keyed;
+};
+const RenderCase kRenderCases[] = {
+    {"copy", "", 2, 0, 3, 0, 0, false},
+    {"box20n1", "cv.boxFilter41", 2, 20, 1, 0, 0, false},
+    {"defaults", "cv.boxFilter31", 2, 0, 3, 5, 15, false},
+    {"box20key", "cv.boxFilter41", 2, 20, 1, 0, 0, true},
+    {"gauss20n1", "cv.GaussianBlur41", 1, 20, 1, 0, 0, false},
+};
+
+void Configure(host::Instance& in, const RenderCase& c) {
+    in.SetPopup(in.IndexOfName("Blur Type"), c.blurType);
+    in.SetFloat(in.IndexOfName("Blur Amount"), c.amount);
+    in.SetSlider(in.IndexOfName("Blur Repeat Num"), c.repeat);
+    in.SetFloat(in.IndexOfName("R"), 0);
+    in.SetFloat(in.IndexOfName("G"), c.g);
+    in.SetFloat(in.IndexOfName("B"), c.b);
+    // A quarter of the frame's colours: the reds of the right-hand side.
+    in.SetCheckbox(in.IndexOfName("1 : Enable"), c.keyed);
+    in.SetColor(in.IndexOfName("1 : Color"), PF_Pixel{255, 230, 90, 120});
+    in.SetFloat(in.IndexOfName("1 : Color Range"), 25);
+}
+
+void RunRender(benchmark::State& state, const RenderCase& c, int depth) {
+    GrainFrame& f = GrainOf(depth);
+    host::Instance& in = *Renderer().instance;
+    Configure(in, c);
+    for (auto _ : state)
+        if (in.SmartRenderFrame(*f.input, *f.output) != PF_Err_NONE)
+            state.SkipWithError("the render failed");
+}
+
+void RunGrainMemcpy(benchmark::State& state, int depth) {
+    GrainFrame& f = GrainOf(depth);
+    const std::size_t bytes = static_cast<std::size_t>(f.input->RowBytes()) * kHeight;
+    for (auto _ : state) {
+        std::memcpy(f.output->get()->data, f.input->get()->data, bytes);
+        benchmark::ClobberMemory();
+    }
+}
+
+// OpenCV's filter over the frame, in one call (cv::setNumThreads(2)), or as two row stripes on two threads
+// of our own: its box filter does not split a 16-bit or float frame among threads itself. The ratios take
+// the faster of the two.
+void RunGrainCv(benchmark::State& state, int depth, bool gauss, int taps, bool stripes) {
+    GrainFrame& f = GrainOf(depth);
+    const int radius = (taps + 1) / 2; // the effect's extent for this many taps
+    const double sigma = std::sqrt(double(radius) * radius / 8.0);
+    const auto filter = [&](int top, int bottom) {
+        cv::Mat out = f.cvOutput.rowRange(top, bottom);
+        if (gauss)
+            cv::GaussianBlur(f.cvInput.rowRange(top, bottom), out, cv::Size(taps, taps), sigma, sigma);
+        else
+            cv::boxFilter(f.cvInput.rowRange(top, bottom), out, -1, cv::Size(taps, taps));
+    };
+    for (auto _ : state) {
+        if (!stripes) {
+            filter(0, kHeight);
+        } else {
+            std::thread other([&] { filter(kHeight / 2, kHeight); });
+            filter(0, kHeight / 2);
+            other.join();
+        }
+    }
+}
+
 // Keeps every result so that the ratios can be printed after the run.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> ms;
+    std::map<std::string, double> cpu;
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs)
-            if (!r.error_occurred)
+            if (!r.error_occurred) {
                 ms[r.run_name.function_name] = r.GetAdjustedRealTime();
+                cpu[r.run_name.function_name] = r.GetAdjustedCPUTime();
+            }
         ConsoleReporter::ReportRuns(runs);
     }
 };
@@ -236,6 +392,36 @@ public:
 double Get(const RatioReporter& r, const std::string& name) {
     const auto it = r.ms.find(name);
     return it == r.ms.end() ? NAN : it->second;
+}
+
+double GetCpu(const RatioReporter& r, const std::string& name) {
+    const auto it = r.cpu.find(name);
+    return it == r.cpu.end() ? NAN : it->second;
+}
+
+void PrintRenderRatios(const RatioReporter& r) {
+    std::printf("\nThe render command on a 4K frame with film grain, %d threads on both sides (ms; ratios "
+                "ours / peer)\n",
+                kThreads);
+    std::printf("%-22s %9s %9s %9s %9s  %-18s %8s %9s %8s %8s\n", "render", "wall", "cpu", "-copy",
+                "-copy cpu", "peer", "peer", "/peer", "-copy/", "/memcpy");
+    for (int depth : {8, 16, 32}) {
+        std::string d = "/";
+        d += std::to_string(depth);
+        const double copy = Get(r, "render.copy" + d), copyCpu = GetCpu(r, "render.copy" + d);
+        const double floor = Get(r, "memcpy.grain" + d);
+        for (const RenderCase& c : kRenderCases) {
+            const std::string name = std::string("render.") + c.name + d;
+            const double ours = Get(r, name), oursCpu = GetCpu(r, name);
+            if (std::isnan(ours))
+                continue;
+            const std::string peerName = std::string(c.peer) + d;
+            const double peer = c.peer[0] ? std::fmin(Get(r, peerName), Get(r, peerName + ".2stripes")) : NAN;
+            std::printf("%-22s %9.1f %9.1f %9.1f %9.1f  %-18s %8.1f %9.2f %8.2f %8.2f\n", name.c_str(), ours,
+                        oursCpu, ours - copy, oursCpu - copyCpu, c.peer[0] ? peerName.c_str() : "-", peer,
+                        ours / peer, (ours - copy) / peer, ours / floor);
+        }
+    }
 }
 
 void PrintRatios(const RatioReporter& r) {
@@ -272,7 +458,8 @@ void PrintRatios(const RatioReporter& r) {
 } // namespace
 
 int main(int argc, char** argv) {
-    host::Settings settings;
+    // As the tool renders: the production host, on two threads.
+    host::Settings settings = host::Settings::Production();
     settings.workerThreads = kThreads;
     Env env;
     env.host = std::make_unique<host::Host>(settings);
@@ -287,6 +474,7 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(name.c_str(), fn, args...)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
+            ->MeasureProcessCPUTime()
             ->MinTime(0.3);
     };
     for (bool isFloat : {false, true}) {
@@ -307,13 +495,32 @@ int main(int argc, char** argv) {
                             RunSequence, s, isFloat, keyed, length, repeat);
         }
     }
+    for (int depth : {8, 16, 32}) {
+        std::string d = "/";
+        d += std::to_string(depth);
+        reg("memcpy.grain" + d, RunGrainMemcpy, depth);
+        for (bool stripes : {false, true}) {
+            const std::string how = stripes ? ".2stripes" : "";
+            reg("cv.boxFilter41" + d + how, RunGrainCv, depth, false, 41, stripes);
+            reg("cv.boxFilter31" + d + how, RunGrainCv, depth, false, 31, stripes);
+            reg("cv.GaussianBlur41" + d + how, RunGrainCv, depth, true, 41, stripes);
+        }
+        for (const RenderCase& c : kRenderCases)
+            reg(std::string("render.") + c.name + d, RunRender, c, depth);
+    }
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintRenderRatios(reporter);
     PrintRatios(reporter);
     benchmark::Shutdown();
 
     gFrames.clear();
+    gGrain.clear();
+    if (gRender) {
+        gRender->instance.reset();
+        gRender->plugin.reset();
+    }
     AEUtil::SetGlobalSuites(nullptr);
     env.suites.reset();
     env.instance.reset();

@@ -1,40 +1,33 @@
-// The edge-smoothing engine on a 3840 × 2160 cel-like frame (flat shapes, one-pixel lines, a transparent
-// part) at each depth: the whole job through the embedded host (copy, flag map world, detection, pass),
-// the detection and pass alone on plain memory, and a memcpy of the frame as the floor.
+// The edge smoothing on 3840 × 2160 frames at each depth, on two kinds of content: a cel-like frame (flat
+// shapes, one-pixel lines, a transparent band) and a grainy one (a smooth picture under film grain, where
+// nearly every pixel lies on an edge). Measured:
+// - job: the whole job through the embedded host (production mode, as the tool runs it) on 1 and 2 threads;
+// - pass: edge detection and the plain serial smoothing pass on plain memory, the order every job keeps;
+// - render: a whole 16-bit render at Blur Amount 3 (box 7 after the smoothing) on the grainy frame, against
+//   OpenCV's box filter 7 on the same frame and the same number of threads;
+// - memcpy of the frame as the floor.
+// The ratios are printed at the end.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <map>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
+#include "bench/GrainFrame.h"
 #include "edgesmooth/EdgeDetect.h"
 #include "edgesmooth/EdgeSmooth.h"
 #include "edgesmooth/SmoothingPass.h"
-#include "host/Host.h"
-#include "host/Instance.h"
-#include "host/World.h"
 
 namespace {
 
-constexpr A_long kWidth = 3840;
-constexpr A_long kHeight = 2160;
+using bench::kHeight;
+using bench::kWidth;
 
-struct Env {
-    std::unique_ptr<host::Host> host;
-    std::unique_ptr<host::Instance> instance;
-    PF_InData inData{};
-};
-Env& TheEnv() {
-    static Env env = [] {
-        Env e;
-        e.host = std::make_unique<host::Host>();
-        e.instance = std::make_unique<host::Instance>(*e.host);
-        e.inData = e.instance->MakeInData();
-        return e;
-    }();
-    return env;
-}
+bench::BenchHost* gEnv = nullptr;
 
 template <class Pixel>
 Pixel Colour(int r, int g, int b, int a = 255) {
@@ -78,18 +71,32 @@ std::vector<Pixel> CelFrame() {
     return frame;
 }
 
+enum class Content { Cel, Grain };
+const char* ContentName(Content c) {
+    return c == Content::Cel ? "cel" : "grain";
+}
+
+template <class Pixel>
+const std::vector<Pixel>& FrameOf(Content content) {
+    static std::map<Content, std::vector<Pixel>> frames;
+    auto it = frames.find(content);
+    if (it == frames.end())
+        it = frames
+                 .emplace(content, content == Content::Cel ? CelFrame<Pixel>()
+                                                           : bench::GrainFrame<Pixel>(kWidth, kHeight))
+                 .first;
+    return it->second;
+}
+
 template <class Depth>
-void BM_SmoothEdgesJob(benchmark::State& state) {
+void RunJob(benchmark::State& state, Content content, int threads) {
     using Pixel = typename Depth::Pixel;
-    Env& env = TheEnv();
-    host::World source(*env.host, kWidth, kHeight, Depth::kFormat);
-    host::World destination(*env.host, kWidth, kHeight, Depth::kFormat, false);
-    const std::vector<Pixel> frame = CelFrame<Pixel>();
-    std::vector<std::uint8_t> bytes(frame.size() * sizeof(Pixel));
-    std::memcpy(bytes.data(), frame.data(), bytes.size());
-    source.SetPixels(bytes);
+    gEnv->Host().SetWorkerThreads(threads);
+    host::World source(gEnv->Host(), kWidth, kHeight, Depth::kFormat);
+    host::World destination(gEnv->Host(), kWidth, kHeight, Depth::kFormat, false);
+    bench::Fill(source, FrameOf<Pixel>(content));
     EdgeSmoothJob job;
-    job.in_data = &env.inData;
+    job.in_data = gEnv->InData();
     job.source = source.get();
     job.destination = destination.get();
     job.pixelFormat = Depth::kFormat;
@@ -99,11 +106,11 @@ void BM_SmoothEdgesJob(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-// Detection and pass on plain memory: the engine's own work without the host's copy and world.
+// Detection and the plain serial pass on plain memory: the engine's own work without the host.
 template <class Depth>
-void BM_DetectAndSmooth(benchmark::State& state) {
+void RunPlainPass(benchmark::State& state, Content content) {
     using Pixel = typename Depth::Pixel;
-    const std::vector<Pixel> frame = CelFrame<Pixel>();
+    const std::vector<Pixel>& frame = FrameOf<Pixel>(content);
     std::vector<Pixel> target(frame.size());
     std::vector<std::uint8_t> mapBlock(EdgeFlagMapBytes(kWidth, kHeight));
     EdgeSmoothJob job;
@@ -126,35 +133,89 @@ void BM_DetectAndSmooth(benchmark::State& state) {
         pass.strength = job.strength;
         pass.lightWeight = scale.lightWeight;
         pass.loneWeight = scale.loneWeight;
-        DetectEdges<Depth>(pass.map, view(static_cast<const Pixel*>(target.data())), scale.threshold);
+        DetectEdges<Depth>(pass.map, view(frame.data()), scale.threshold);
         RunSmoothingPass(pass);
         benchmark::DoNotOptimize(target.data());
     }
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-template <class Depth>
-void BM_CopyFloor(benchmark::State& state) {
-    using Pixel = typename Depth::Pixel;
-    const std::vector<Pixel> frame = CelFrame<Pixel>();
+// A whole 16-bit render of the grainy frame: Blur Amount 3 and no channel lengths give a box of 7 × 7,
+// one repeat, with the edges smoothed first.
+void RunRender(benchmark::State& state, int threads) {
+    bench::RunBoxRender(state, *gEnv, FrameOf<PF_Pixel16>(Content::Grain), threads, 3, [](RenderParams&) {});
+}
+
+void RunCvBox(benchmark::State& state, int threads) {
+    bench::RunCvBox(state, FrameOf<PF_Pixel16>(Content::Grain), threads, 7);
+}
+
+template <class Pixel>
+void RunMemcpy(benchmark::State& state) {
+    const std::vector<Pixel>& frame = FrameOf<Pixel>(Content::Grain);
     std::vector<Pixel> target(frame.size());
     for (auto _ : state) {
         std::memcpy(target.data(), frame.data(), frame.size() * sizeof(Pixel));
         benchmark::DoNotOptimize(target.data());
     }
-    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-BENCHMARK(BM_SmoothEdgesJob<EdgeDepth8>)->Name("SmoothEdges8/job")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SmoothEdgesJob<EdgeDepth16>)->Name("SmoothEdges16/job")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SmoothEdgesJob<EdgeDepthFloat>)->Name("SmoothEdgesFloat/job")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DetectAndSmooth<EdgeDepth8>)->Name("SmoothEdges8/pass")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DetectAndSmooth<EdgeDepth16>)->Name("SmoothEdges16/pass")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DetectAndSmooth<EdgeDepthFloat>)->Name("SmoothEdgesFloat/pass")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyFloor<EdgeDepth8>)->Name("memcpy8")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyFloor<EdgeDepth16>)->Name("memcpy16")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyFloor<EdgeDepthFloat>)->Name("memcpyFloat")->Unit(benchmark::kMillisecond);
+const char* const kDepths[] = {"8", "16", "float"};
+
+void PrintRatios(const bench::RatioReporter& r) {
+    std::printf("\nRatios (wall time; below 1 is faster)\n");
+    for (const char* depth : kDepths)
+        for (Content c : {Content::Cel, Content::Grain}) {
+            const std::string name = std::string(depth) + "/" + ContentName(c);
+            const double plain = r.Get("pass/" + name), one = r.Get("job/" + name + "/threads:1"),
+                         two = r.Get("job/" + name + "/threads:2"),
+                         floor = r.Get(std::string("memcpy/") + depth);
+            std::printf(
+                "%-12s job 1 thread / plain pass %5.2f   2 threads / 1 thread %5.2f   2 threads / memcpy "
+                "%6.2f\n",
+                name.c_str(), one / plain, two / one, two / floor);
+        }
+    for (int threads : {1, 2}) {
+        const std::string t = "/threads:" + std::to_string(threads);
+        std::printf("render 16/grain Blur Amount 3 / cv.boxFilter 7, %d thread(s): %6.2f\n", threads,
+                    r.Get("render/16/grain/amount:3" + t) / r.Get("cv.boxFilter/16/grain/d=7" + t));
+    }
+}
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    bench::BenchHost env;
+    gEnv = &env;
+
+    const auto reg = [](const std::string& name, auto fn, auto... args) {
+        benchmark::RegisterBenchmark(name.c_str(), fn, args...)->Unit(benchmark::kMillisecond)->UseRealTime();
+    };
+    for (Content c : {Content::Cel, Content::Grain}) {
+        const std::string content = ContentName(c);
+        reg("pass/8/" + content, RunPlainPass<EdgeDepth8>, c);
+        reg("pass/16/" + content, RunPlainPass<EdgeDepth16>, c);
+        reg("pass/float/" + content, RunPlainPass<EdgeDepthFloat>, c);
+        for (int threads : {1, 2}) {
+            const std::string t = "/threads:" + std::to_string(threads);
+            reg("job/8/" + content + t, RunJob<EdgeDepth8>, c, threads);
+            reg("job/16/" + content + t, RunJob<EdgeDepth16>, c, threads);
+            reg("job/float/" + content + t, RunJob<EdgeDepthFloat>, c, threads);
+        }
+    }
+    for (int threads : {1, 2}) {
+        const std::string t = "/threads:" + std::to_string(threads);
+        reg("render/16/grain/amount:3" + t, RunRender, threads);
+        reg("cv.boxFilter/16/grain/d=7" + t, RunCvBox, threads);
+    }
+    reg("memcpy/8", RunMemcpy<PF_Pixel8>);
+    reg("memcpy/16", RunMemcpy<PF_Pixel16>);
+    reg("memcpy/float", RunMemcpy<PF_PixelFloat>);
+
+    benchmark::Initialize(&argc, argv);
+    bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintRatios(reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -8,8 +8,16 @@
 // one. Before it takes the destination's place the file is flushed to the disk (so that a crash cannot leave
 // an empty file under the destination's name) and given the mode of the file it replaces.
 #include <filesystem>
+#include <string>
 
 namespace cli {
+
+// Refuses, before any work, an output that could not be written: a missing or unwritable folder, a
+// destination that is not a regular file, an existing file without `overwrite`.
+void CheckOutputPath(const std::filesystem::path& path, bool overwrite);
+
+// Writes `bytes` to `path` atomically, as AtomicFile below does (presets, job scripts).
+void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes, bool overwrite);
 
 class AtomicFile {
 public:

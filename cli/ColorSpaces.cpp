@@ -55,6 +55,7 @@ bool ColorSpaces::Same(const std::string& a, const std::string& b) const {
 }
 
 OIIO::ColorProcessorHandle ColorSpaces::Processor(const std::string& from, const std::string& to) {
+    std::lock_guard lock(mutex_);
     auto key = std::make_pair(from, to);
     auto it = processors_.find(key);
     if (it != processors_.end())

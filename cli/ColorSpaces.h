@@ -5,6 +5,7 @@
 // render and after it, colour only, straight (not premultiplied).
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,13 +32,15 @@ public:
     bool Same(const std::string& a, const std::string& b) const;
 
     // Converts the colour of every pixel of `rows` from one space to the other. 8- and 16-bit rows go
-    // through single precision a row at a time. Throws a usage error when the configuration cannot convert.
+    // through single precision a row at a time. Safe to call from several threads. Throws a usage error when
+    // the configuration cannot convert.
     void Convert(const HostRows& rows, const std::string& from, const std::string& to);
 
 private:
     OIIO::ColorProcessorHandle Processor(const std::string& from, const std::string& to);
 
     std::unique_ptr<OIIO::ColorConfig> config_;
+    std::mutex mutex_; // the reading and the writing of a sequence's frames convert at the same time
     std::map<std::pair<std::string, std::string>, OIIO::ColorProcessorHandle> processors_;
 };
 

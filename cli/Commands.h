@@ -27,6 +27,8 @@ struct RenderOptions {
     std::string outputSpace;      // the output's colour space; "": the input's
     std::string compression;      // the output's; "": the input's (same format) or the format's default
     std::string commandLine;      // as given, recorded in the outputs' history
+    std::string stats;            // "", "text" or "json": where each frame's time and memory went
+    bool overlap = true;          // read the next frame and write the last one while a frame renders
 };
 int RunRender(const RenderOptions& options);
 

@@ -70,14 +70,6 @@ double MaxExpansion(const std::string& format, const std::string& compression) {
 
 } // namespace
 
-std::string Quoted(const std::filesystem::path& path) {
-    // Appended piece by piece: GCC 12 at -O3 warns falsely about "\"" + string.
-    std::string quoted(1, '"');
-    quoted += path.string();
-    quoted += '"';
-    return quoted;
-}
-
 std::uintmax_t CheckRegularInput(const std::filesystem::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {

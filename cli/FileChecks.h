@@ -20,8 +20,6 @@ namespace cli {
 constexpr int kMaxWorldSide = PF_MAX_WORLD_WIDTH;
 static_assert(PF_MAX_WORLD_WIDTH == PF_MAX_WORLD_HEIGHT);
 
-std::string Quoted(const std::filesystem::path& path);
-
 // Throws a file error naming why `path` cannot be read: missing, a loop of symbolic links, a folder, not a
 // regular file (FIFO, device, socket), or not readable. Returns the file's size in bytes.
 std::uintmax_t CheckRegularInput(const std::filesystem::path& path);

@@ -17,6 +17,7 @@
 
 #include <OpenImageIO/imageio.h>
 
+#include "cli/AtomicFile.h"
 #include "cli/ChannelMap.h"
 #include "cli/HostImage.h"
 #include "cli/ImageRegion.h"
@@ -67,9 +68,6 @@ SourceImage OpenImageFile(const std::filesystem::path& path, const ReadRequest& 
 // damaged or cut short while still handing out rows.
 bool ReadImagePixels(SourceImage& source, const HostRows& rows, const std::function<bool()>& abandon);
 
-// Refuses, before any work, an output that could not be written: a missing or unwritable folder, a
-// destination that is not a regular file, an existing file without `overwrite`.
-void CheckOutputPath(const std::filesystem::path& path, bool overwrite);
 // The same, and a format that OpenImageIO writes with a `--compression` it takes (empty: the default).
 void CheckImageOutputPath(const std::filesystem::path& path, bool overwrite,
                           const std::string& compression = "");
@@ -93,8 +91,5 @@ struct WriteRequest {
 bool WriteImageFile(const std::filesystem::path& path, const HostRows& rendered, const SourceImage& source,
                     const WriteRequest& request, std::vector<std::string>* notes,
                     const std::function<bool()>& abandon);
-
-// Writes `bytes` to `path` atomically in the same way (presets).
-void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes, bool overwrite);
 
 } // namespace cli

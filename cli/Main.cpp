@@ -6,9 +6,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/FilesModule.h"
 #include "cli/Manual.h"
-#include "cli/OutputMetadata.h"
 #include "cli/Progress.h"
 #include "cli/ToolError.h"
 
@@ -73,6 +74,18 @@ int main(int argc, char** argv) {
     renderCmd->add_option(
         "--compression", render.compression,
         "Output compression: PNG 0-9; OpenEXR none, zip, piz, dwaa, ...; TIFF none, lzw, zip");
+
+    renderCmd
+        ->add_option("--stats", render.stats,
+                     "Print where each frame's time and memory went, a line a frame (text) or as JSON")
+        ->expected(0, 1)
+        ->default_str("text")
+        ->check(CLI::IsMember({"text", "json"}).description(""))
+        ->type_name("[text|json]");
+    bool noOverlap = false;
+    renderCmd->add_flag("--no-overlap", noOverlap,
+                        "Read, render and write one frame at a time (default: the next frame is read and the "
+                        "last one written while a frame renders)");
 
     renderCmd->footer(cli::RenderHelpFooter());
 
@@ -168,22 +181,16 @@ int main(int argc, char** argv) {
     }
 
     render.commandLine = cli::CommandLineText(argc, argv);
+    render.overlap = !noOverlap;
     try {
         if (renderCmd->parsed())
-            return cli::RunRender(render);
+            return cli::RunFilesCommand(cli::FilesCommand::Render, &render);
         if (submitCmd->parsed())
-            return cli::RunSubmit(submit);
+            return cli::RunFilesCommand(cli::FilesCommand::Submit, &submit);
         if (infoCmd->parsed())
             return cli::RunInfo(info);
         return cli::RunOptionDialog(options);
-    } catch (const cli::ToolError& e) {
-        std::fprintf(stderr, "tovrin: %s\n", cli::OneLine(e.what()).c_str());
-        return e.ExitCode();
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "tovrin: not enough memory\n");
-        return cli::kExitFile;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tovrin: %s\n", cli::OneLine(e.what()).c_str());
-        return cli::kExitEffect;
+    } catch (...) {
+        return cli::ReportCommandFailure();
     }
 }

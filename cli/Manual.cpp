@@ -58,6 +58,17 @@ const std::vector<Section>& RenderSections() {
           {"FRAME n failed: REASON", "on one line; the other frames go on (FAILED: REASON)"},
           {"FRAME n cancelled", "a signal stopped the frame in progress; nothing of it was written"},
           {"CANCELLED", "the last line after SIGINT or SIGTERM"}}},
+        {"STATS",
+         "--stats prints a line a frame on stderr, also with -q; --stats=json one JSON object a frame and a "
+         "summary. A sequence reads the next frame and writes the last one while a frame renders "
+         "(--no-overlap: one at a time); lines come in frame order either way.",
+         {{"read, render, write", "each step of the frame; wall: from its read to its written file"},
+          {"worlds, copies", "the render's time in the host's memory services and world copies"},
+          {"selection", "the passes that tested key colours"},
+          {"smoothing", "the rest of the render's preparation: edge smoothing, brightness"},
+          {"passes", "the passes after the preparation: the blur"},
+          {"other", "the rest of the render"},
+          {"peak", "the process's peak resident memory while the frame was in flight"}}},
     };
     return sections;
 }

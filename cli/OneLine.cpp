@@ -29,4 +29,12 @@ std::string OneLine(const std::string& text) {
     return out.empty() ? "unknown error" : out;
 }
 
+std::string Quoted(const std::filesystem::path& path) {
+    // Appended piece by piece: GCC 12 at -O3 warns falsely about "\"" + string.
+    std::string quoted(1, '"');
+    quoted += path.string();
+    quoted += '"';
+    return quoted;
+}
+
 } // namespace cli

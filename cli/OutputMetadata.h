@@ -6,13 +6,12 @@
 
 #include <OpenImageIO/imageio.h>
 
+#include "cli/CommandLine.h"
+
 namespace cli {
 
 // The tool and its version, "tovrin 1.0.2".
 std::string SoftwareName();
-
-// The command line as a shell would take it back: arguments with spaces or quotes are quoted.
-std::string CommandLineText(int argc, const char* const* argv);
 
 // Sets `Software` ("tovrin 1.0.2 : <command line>"), `DateTime` (now, local time) and appends
 // `commandLine` to `Exif:ImageHistory`.

@@ -295,6 +295,13 @@ void ProgressReporter::Note(const std::string& text) {
     DrawBarLocked();
 }
 
+void ProgressReporter::Line(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    ClearBarLocked();
+    std::fprintf(stderr, "%s\n", text.c_str());
+    DrawBarLocked();
+}
+
 void ProgressReporter::Tick() {
     std::lock_guard lock(mutex_);
     DrawBarLocked();
@@ -308,8 +315,10 @@ void ProgressReporter::Finish() {
     }
 }
 
-RenderWatch::RenderWatch(host::Host& host, host::Instance& instance, ProgressReporter& reporter)
-    : host_(host), instance_(instance), reporter_(reporter), seen_(instance.ProgressCalls().size()) {
+RenderWatch::RenderWatch(host::Host& host, host::Instance& instance, ProgressReporter& reporter,
+                         StepSink onStep)
+    : host_(host), instance_(instance), reporter_(reporter), onStep_(std::move(onStep)),
+      seen_(instance.ProgressCalls().size()) {
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -325,8 +334,12 @@ RenderWatch::~RenderWatch() {
 
 void RenderWatch::Poll() {
     const auto calls = instance_.ProgressCalls();
-    for (; seen_ < calls.size(); ++seen_)
-        reporter_.Step(calls[seen_].first, calls[seen_].second);
+    for (; seen_ < calls.size(); ++seen_) {
+        if (onStep_)
+            onStep_(calls[seen_].first, calls[seen_].second);
+        else
+            reporter_.Step(calls[seen_].first, calls[seen_].second);
+    }
     if (Interrupted() && !cancelSent_) {
         // From now on every progress call answers cancel, which the effect hands back as its result.
         host_.Faults().Inject(host::Fault::Progress, 1, PF_Interrupt_CANCEL, true);

@@ -16,6 +16,7 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -53,6 +54,8 @@ public:
     void Cancelled(const std::string& why);
     // A note or warning, on stderr, around the bar.
     void Note(const std::string& text);
+    // A line on stderr around the bar that quiet mode keeps too (what --stats asked for).
+    void Line(const std::string& text);
     // Redraws the bar (the clock moves on even without progress calls).
     void Tick();
     void Finish();
@@ -96,11 +99,12 @@ private:
     std::optional<double> shownLeft_; // the last time left shown: the estimate never climbs
 };
 
-// Watches one frame's render from a second thread: passes the effect's progress calls to the reporter and,
-// after Ctrl-C, makes the host's progress callback answer cancel.
+// Watches one frame's render from a second thread: passes the effect's progress calls on (to `onStep`, or
+// to the reporter's Step) and, after Ctrl-C, makes the host's progress callback answer cancel.
 class RenderWatch {
 public:
-    RenderWatch(host::Host& host, host::Instance& instance, ProgressReporter& reporter);
+    using StepSink = std::function<void(A_long current, A_long total)>;
+    RenderWatch(host::Host& host, host::Instance& instance, ProgressReporter& reporter, StepSink onStep = {});
     ~RenderWatch(); // stops the thread after passing on the last calls
 
     RenderWatch(const RenderWatch&) = delete;
@@ -113,6 +117,7 @@ private:
     host::Host& host_;
     host::Instance& instance_;
     ProgressReporter& reporter_;
+    StepSink onStep_;
     std::size_t seen_;
     bool cancelSent_ = false;
     std::mutex mutex_;

@@ -1,8 +1,12 @@
 // tovrin render: one file or a sequence of frames through the effect.
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 
@@ -15,7 +19,10 @@
 #include "cli/EffectSession.h"
 #include "cli/ErrorNames.h"
 #include "cli/FileChecks.h"
+#include "cli/FrameOrder.h"
+#include "cli/FramePipeline.h"
 #include "cli/FrameSequence.h"
+#include "cli/FrameStats.h"
 #include "cli/ImageFile.h"
 #include "cli/Interrupt.h"
 #include "cli/PluginLocator.h"
@@ -26,9 +33,6 @@
 
 namespace cli {
 namespace {
-
-// A frame stopped by Ctrl-C; nothing of it is written.
-struct Cancelled {};
 
 struct Job {
     int frame = 0;
@@ -121,6 +125,17 @@ void CheckFileOptions(const RenderOptions& o) {
             CheckCompression(out->format_name(), o.compression);
 }
 
+// One frame between its steps: what the read made, what the render made, and the figures of --stats.
+struct FrameWork {
+    SourceImage source;
+    std::optional<host::World> input, output;
+    Depth depth = Depth::k8;
+    std::string renderSpace, outputSpace;
+    bool convertOut = false;
+    FrameStats stats;
+    std::chrono::steady_clock::time_point began, ended;
+};
+
 class Renderer {
 public:
     Renderer(const RenderOptions& o, EffectSession& session, ProgressReporter& reporter)
@@ -132,74 +147,93 @@ public:
           inputSpace_(o.inputSpace.empty() ? "" : spaces_.ResolveOption("--input-space", o.inputSpace)),
           outputSpace_(o.outputSpace.empty() ? "" : spaces_.ResolveOption("--output-space", o.outputSpace)) {}
 
-    // Throws ToolError or Cancelled.
-    void Frame(const Job& job) {
-        // Read: the header checked, then the pixels straight into the input world's rows.
-        SourceImage source = OpenImageFile(job.input, read_);
+    // The steps of one frame; each throws a ToolError, or FrameCancelled after Ctrl-C. Read and Write may
+    // run on their own threads, beside the Render of another frame; Render uses the effect's host.
+    void Read(const Job& job, FrameWork& work) {
+        // The header checked, then the pixels straight into the input world's rows.
+        work.source = OpenImageFile(job.input, read_);
+        SourceImage& source = work.source;
         const std::string fileSpace =
             inputSpace_.empty() ? FileColorSpace(source.spec, source.formatName) : inputSpace_;
-        const std::string renderSpace = workingSpace_.empty() ? fileSpace : workingSpace_;
-        const std::string outputSpace = outputSpace_.empty() ? fileSpace : outputSpace_;
-        const bool convertIn = !spaces_.Same(fileSpace, renderSpace);
-        const bool convertOut = !spaces_.Same(renderSpace, outputSpace);
+        work.renderSpace = workingSpace_.empty() ? fileSpace : workingSpace_;
+        work.outputSpace = outputSpace_.empty() ? fileSpace : outputSpace_;
+        const bool convertIn = !spaces_.Same(fileSpace, work.renderSpace);
+        work.convertOut = !spaces_.Same(work.renderSpace, work.outputSpace);
         // Colour conversions keep their precision in float unless a depth is asked for.
-        const Depth depth = depth_                    ? *depth_
-                            : convertIn || convertOut ? Depth::k32
-                                                      : DepthOfFileType(source.fileType);
+        work.depth = depth_                         ? *depth_
+                     : convertIn || work.convertOut ? Depth::k32
+                                                    : DepthOfFileType(source.fileType);
         const int w = int(source.region.width), h = int(source.region.height);
-        DescribeInput(job, source, depth);
-        if (convertIn || convertOut) {
-            NoteOnce("rendering in " + renderSpace + " (the input is " + fileSpace + ", the output " +
-                         outputSpace + ")",
-                     "spaces " + fileSpace + renderSpace + outputSpace);
-            if (depth != Depth::k32)
-                NoteOnce("colour conversions at " + std::to_string(BitsOf(depth)) + " bits lose precision (" +
-                             "without --depth the render is in float)",
+        DescribeInput(job, source, work.depth);
+        if (convertIn || work.convertOut) {
+            NoteOnce("rendering in " + work.renderSpace + " (the input is " + fileSpace + ", the output " +
+                         work.outputSpace + ")",
+                     "spaces " + fileSpace + work.renderSpace + work.outputSpace);
+            if (work.depth != Depth::k32)
+                NoteOnce("colour conversions at " + std::to_string(BitsOf(work.depth)) +
+                             " bits lose precision (" + "without --depth the render is in float)",
                          "conversion depth");
         }
+        work.stats.width = w;
+        work.stats.height = h;
+        work.stats.bits = BitsOf(work.depth);
+        work.stats.frameBytes = std::uint64_t(w) * std::uint64_t(h) * PixelBytes(work.depth);
         CheckMemoryAvailable(job.input,
-                             2 * std::uintmax_t(w) * std::uintmax_t(h) * PixelBytes(depth) +
+                             2 * std::uintmax_t(w) * std::uintmax_t(h) * PixelBytes(work.depth) +
                                  std::uintmax_t(w) * std::uintmax_t(h) * source.passThroughPixelBytes);
 
-        std::optional<host::World> input(std::in_place, session_.Host(), w, h, FormatOf(depth));
-        if (!ReadImagePixels(source, RowsOf(*input), [] { return Interrupted(); }))
-            throw Cancelled{};
+        // Cleared only where the file leaves pixels unwritten (outside its data window): clearing 66 MB
+        // that the decoder overwrites anyway costs a 4K frame tens of milliseconds.
+        const bool covered = Intersection(DataWindow(source.spec), source.region) == source.region;
+        work.input.emplace(session_.Host(), w, h, FormatOf(work.depth), !covered);
+        if (!ReadImagePixels(source, RowsOf(*work.input), [] { return Interrupted(); }))
+            throw FrameCancelled{};
         if (convertIn)
-            spaces_.Convert(RowsOf(*input), fileSpace, renderSpace);
+            spaces_.Convert(RowsOf(*work.input), fileSpace, work.renderSpace);
+    }
 
-        // Render.
-        host::World output(session_.Host(), w, h, FormatOf(depth));
+    void Render(FrameWork& work, const RenderWatch::StepSink& onStep, bool traced) {
+        // The effect writes every pixel of its output; a strict host fills it with poison to prove it.
+        work.output.emplace(session_.Host(), work.input->Width(), work.input->Height(), FormatOf(work.depth),
+                            false);
         if (Interrupted())
-            throw Cancelled{};
-        reporter_.Phase(FramePhase::Rendering);
+            throw FrameCancelled{};
         PF_Err err = PF_Err_NONE;
         {
-            RenderWatch watch(session_.Host(), session_.Instance(), reporter_);
-            err = session_.Render(*input, output, path_);
+            RenderWatch watch(session_.Host(), session_.Instance(), reporter_, onStep);
+            if (traced)
+                session_.Host().TakeServiceTrace(); // what came before this render is not its own
+            const auto start = std::chrono::steady_clock::now();
+            err = session_.Render(*work.input, *work.output, path_);
+            const auto end = std::chrono::steady_clock::now();
+            if (traced)
+                work.stats.inside = BreakDownRender(session_.Host().TakeServiceTrace(), start, end);
         }
         if (err == PF_Interrupt_CANCEL || Interrupted())
-            throw Cancelled{};
+            throw FrameCancelled{};
         if (err != PF_Err_NONE)
             throw EffectError("the effect returned " + DescribePfErr(err));
-        input.reset();
+        work.input.reset();
+    }
 
-        reporter_.Phase(FramePhase::Writing);
-        // Write: encoded from the output world's rows.
-        if (convertOut)
-            spaces_.Convert(RowsOf(output), renderSpace, outputSpace);
+    void Write(const Job& job, FrameWork& work) {
+        // Encoded from the output world's rows.
+        if (work.convertOut)
+            spaces_.Convert(RowsOf(*work.output), work.renderSpace, work.outputSpace);
         std::vector<std::string> notes;
         WriteRequest request{depth_,
                              read_.alpha,
                              o_.overwrite,
                              o_.compression,
                              o_.commandLine,
-                             outputSpace,
-                             spaces_.IsLinear(outputSpace)};
-        if (!WriteImageFile(job.output, RowsOf(output), source, request, &notes,
+                             work.outputSpace,
+                             spaces_.IsLinear(work.outputSpace)};
+        if (!WriteImageFile(job.output, RowsOf(*work.output), work.source, request, &notes,
                             [] { return Interrupted(); }))
-            throw Cancelled{};
+            throw FrameCancelled{};
         for (const std::string& n : notes)
             NoteOnce(job.output.string() + ": " + n, n);
+        work.output.reset();
     }
 
 private:
@@ -222,6 +256,7 @@ private:
     }
 
     void NoteOnce(const std::string& text, const std::string& key) {
+        std::lock_guard lock(shownMutex_);
         if (shown_.insert(key).second)
             reporter_.Note(text);
     }
@@ -234,6 +269,7 @@ private:
     ReadRequest read_;
     ColorSpaces spaces_;
     std::string workingSpace_, inputSpace_, outputSpace_;
+    std::mutex shownMutex_; // the reading and the writing of a sequence's frames note at the same time
     std::set<std::string> shown_;
 };
 
@@ -270,6 +306,199 @@ void RefuseOutputsThatAreInputs(const std::vector<Job>& jobs, bool inPlace) {
         }
     }
 }
+
+// The frames through the pipeline, and what they tell: every report goes through the frame order, so that
+// the lines come out as if the frames ran one after another.
+class SequenceSteps final : public FrameSteps {
+public:
+    SequenceSteps(const std::vector<Job>& jobs, const RenderOptions& o, Renderer& renderer,
+                  ProgressReporter& reporter, host::Host& host, bool sequence)
+        : jobs_(jobs), o_(o), renderer_(renderer), reporter_(reporter), host_(host), sequence_(sequence),
+          order_(jobs.size()), work_(jobs.size()), started_(jobs.size(), 0), peaks_(jobs.size(), 0) {
+        summary_.frames = int(jobs.size());
+        summary_.overlap = o.overlap && jobs.size() > 1;
+        summary_.threads = host.WorkerThreads();
+        startBytes_ = PeakMemory::Resident();
+        if (Stats())
+            host_.TraceServices(true);
+    }
+    ~SequenceSteps() override {
+        if (Stats())
+            host_.TraceServices(false);
+    }
+
+    bool Read(std::size_t i) override {
+        const Job& job = jobs_[i];
+        // Decided at the frame's turn: another task of a farm may have written it meanwhile.
+        if (o_.skipExisting && OutputExists(job.output)) {
+            order_.Post(i, [this, &job] { reporter_.FrameSkipped(job.frame, job.output.string()); });
+            Count([this] { ++summary_.skipped; });
+            return false;
+        }
+        started_[i] = 1;
+        order_.Post(i, [this, &job] { reporter_.FrameStarted(job.frame); });
+        work_[i] = std::make_unique<FrameWork>();
+        FrameWork& work = *work_[i];
+        work.began = std::chrono::steady_clock::now();
+        renderer_.Read(job, work);
+        work.stats.read = SecondsSince(work.began);
+        return true;
+    }
+
+    void Render(std::size_t i) override {
+        FrameWork& work = *work_[i];
+        order_.Post(i, [this] { reporter_.Phase(FramePhase::Rendering); });
+        const auto start = std::chrono::steady_clock::now();
+        renderer_.Render(
+            work,
+            [this, i](A_long current, A_long total) {
+                order_.Post(i, [this, current, total] { reporter_.Step(current, total); });
+            },
+            Stats());
+        work.stats.render = SecondsSince(start);
+        // No frame comes after the last one to reuse what the effect's render left in the host's pool.
+        if (i + 1 == jobs_.size())
+            host_.TrimPool();
+    }
+
+    void Write(std::size_t i) override {
+        const Job& job = jobs_[i];
+        FrameWork& work = *work_[i];
+        order_.Post(i, [this] { reporter_.Phase(FramePhase::Writing); });
+        const auto start = std::chrono::steady_clock::now();
+        renderer_.Write(job, work);
+        work.ended = std::chrono::steady_clock::now();
+        work.stats.write = Seconds(start, work.ended);
+        work.stats.status = "done";
+        order_.Post(i, [this, &job] { reporter_.FrameDone(job.frame, job.output.string()); });
+        Count([this] { ++summary_.done; });
+    }
+
+    // Whatever goes wrong with one frame is that frame's failure; the others go on.
+    void Failed(std::size_t i, std::exception_ptr failure) noexcept override {
+        std::string reason;
+        int exitCode = kExitEffect;
+        try {
+            std::rethrow_exception(failure);
+        } catch (const ToolError& e) {
+            reason = e.what();
+            exitCode = e.ExitCode();
+        } catch (const std::bad_alloc&) {
+            reason = "not enough memory";
+            exitCode = kExitFile;
+        } catch (const host::HostError& e) {
+            reason = std::string("the host failed: ") + e.what();
+        } catch (const std::exception& e) {
+            reason = e.what();
+        } catch (...) {
+            reason = "an unknown failure";
+        }
+        if (FrameWork* work = work_[i].get()) {
+            // Its memory goes now; the figures stay for --stats.
+            work->input.reset();
+            work->output.reset();
+            work->ended = std::chrono::steady_clock::now();
+            work->stats.status = "failed";
+        }
+        try {
+            const Job& job = jobs_[i];
+            order_.Post(i, [this, &job, reason] { reporter_.FrameFailed(job.frame, reason); });
+            Count([&] {
+                ++summary_.failed;
+                worst_ = std::max(worst_, exitCode);
+            });
+        } catch (...) {
+            std::fprintf(stderr, "tovrin: frame %d failed: %s\n", jobs_[i].frame, reason.c_str());
+        }
+    }
+
+    bool StopRequested() override { return Interrupted(); }
+
+    void RoundBegan() override {
+        if (Stats())
+            peak_.Reset();
+    }
+    void RoundEnded(std::size_t first, std::size_t last) override {
+        if (!Stats())
+            return;
+        const std::uint64_t peak = peak_.Peak();
+        for (std::size_t f = first; f <= last && f < peaks_.size(); ++f)
+            peaks_[f] = std::max(peaks_[f], peak);
+        summary_.peakBytes = std::max(summary_.peakBytes, peak);
+    }
+
+    void Finished(std::size_t i) override {
+        if (FrameWork* work = work_[i].get(); work && Stats()) {
+            FrameStats& stats = work->stats;
+            stats.frame = jobs_[i].frame;
+            stats.output = jobs_[i].output.string();
+            stats.wall = Seconds(work->began, work->ended);
+            stats.peakBytes = peaks_[i];
+            stats.peakOfFrame = peak_.PerWindow();
+            stats.startBytes = startBytes_;
+            {
+                std::lock_guard lock(countMutex_);
+                summary_.read += stats.read;
+                summary_.render += stats.render;
+                summary_.write += stats.write;
+            }
+            const std::string line = o_.stats == "json" ? StatsJson(stats) : StatsText(stats, sequence_);
+            order_.Post(i, [this, line] { reporter_.Line(line); });
+        }
+        order_.Close(i);
+        work_[i].reset();
+    }
+
+    // After a cancel: the frame the reports had reached, if it had started (it prints "cancelled").
+    std::optional<int> CancelledFrame() {
+        const std::size_t head = order_.Head();
+        if (head >= jobs_.size() || !started_[head])
+            return std::nullopt;
+        reporter_.FrameCancelled(jobs_[head].frame);
+        return jobs_[head].frame;
+    }
+
+    bool Stats() const { return !o_.stats.empty(); }
+    int Worst() const { return worst_; }
+    int FailedFrames() const { return summary_.failed; }
+    int SkippedFrames() const { return summary_.skipped; }
+    StatsSummary Summary(double wall) {
+        StatsSummary s = summary_;
+        s.wall = wall;
+        return s;
+    }
+
+private:
+    static double Seconds(std::chrono::steady_clock::time_point from,
+                          std::chrono::steady_clock::time_point to) {
+        return std::chrono::duration<double>(to - from).count();
+    }
+    static double SecondsSince(std::chrono::steady_clock::time_point from) {
+        return Seconds(from, std::chrono::steady_clock::now());
+    }
+    template <class F>
+    void Count(F&& change) {
+        std::lock_guard lock(countMutex_);
+        change();
+    }
+
+    const std::vector<Job>& jobs_;
+    const RenderOptions& o_;
+    Renderer& renderer_;
+    ProgressReporter& reporter_;
+    host::Host& host_;
+    bool sequence_;
+    FrameOrder order_;
+    // One entry per frame, each touched by one step at a time (the pipeline hands a frame from step to step).
+    std::vector<std::unique_ptr<FrameWork>> work_;
+    std::vector<std::uint8_t> started_;
+    std::vector<std::uint64_t> peaks_;
+    PeakMemory peak_;
+    std::uint64_t startBytes_ = 0;
+    std::mutex countMutex_;
+    StatsSummary summary_;
+    int worst_ = kExitOk;
+};
 
 const char* SignalName(int signal) {
     switch (signal) {
@@ -348,48 +577,18 @@ int RunRender(const RenderOptions& options) {
             CheckImageOutputPath(job.output, o.overwrite, o.compression);
 
     Renderer renderer(o, session, reporter);
-    int worst = kExitOk, failed = 0, skipped = 0;
-    std::optional<int> cancelledFrame;
-    bool cancelled = false;
-    for (const Job& job : jobs) {
-        if (Interrupted()) {
-            cancelled = true;
-            break;
-        }
-        // Decided at the frame's turn: another task of a farm may have written it meanwhile.
-        if (o.skipExisting && OutputExists(job.output)) {
-            reporter.FrameSkipped(job.frame, job.output.string());
-            ++skipped;
-            continue;
-        }
-        reporter.FrameStarted(job.frame);
-        // Whatever goes wrong with one frame is that frame's failure; the others go on.
-        const auto fail = [&](const std::string& reason, int exitCode) {
-            reporter.FrameFailed(job.frame, reason);
-            worst = std::max(worst, exitCode);
-            ++failed;
-        };
-        try {
-            renderer.Frame(job);
-            reporter.FrameDone(job.frame, job.output.string());
-        } catch (const Cancelled&) {
-            reporter.FrameCancelled(job.frame);
-            cancelledFrame = job.frame;
-            cancelled = true;
-            break;
-        } catch (const ToolError& e) {
-            fail(e.what(), e.ExitCode());
-        } catch (const std::bad_alloc&) {
-            fail("not enough memory", kExitFile);
-        } catch (const host::HostError& e) {
-            fail(std::string("the host failed: ") + e.what(), kExitEffect);
-        } catch (const std::exception& e) {
-            fail(e.what(), kExitEffect);
-        } catch (...) {
-            fail("an unknown failure", kExitEffect);
-        }
+    SequenceSteps steps(jobs, o, renderer, reporter, session.Host(), sequence);
+    const auto began = std::chrono::steady_clock::now();
+    const bool cancelled = RunFramePipeline(jobs.size(), steps, o.overlap);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    // The JSON always ends with its summary; a person reading one file's line needs none.
+    if (steps.Stats() && (o.stats == "json" || jobs.size() > 1)) {
+        const StatsSummary summary = steps.Summary(wall);
+        reporter.Line(o.stats == "json" ? SummaryJson(summary) : SummaryText(summary));
     }
+    const int worst = steps.Worst(), failed = steps.FailedFrames(), skipped = steps.SkippedFrames();
     if (cancelled) {
+        const std::optional<int> cancelledFrame = steps.CancelledFrame();
         const std::string name = SignalName(InterruptSignal());
         reporter.Cancelled("cancelled by " + name + " (" + DescribePfErr(PF_Interrupt_CANCEL) + "); " +
                            (cancelledFrame

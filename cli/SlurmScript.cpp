@@ -12,9 +12,14 @@ namespace {
 std::string RangeText(int first, int last, int step) {
     if (first == last)
         return std::to_string(first);
-    std::string text = std::to_string(first) + "-" + std::to_string(last);
-    if (step != 1)
-        text += "x" + std::to_string(step);
+    // Appended piece by piece: GCC 12 at -O3 warns falsely about "x" + string.
+    std::string text = std::to_string(first);
+    text += '-';
+    text += std::to_string(last);
+    if (step != 1) {
+        text += 'x';
+        text += std::to_string(step);
+    }
     return text;
 }
 

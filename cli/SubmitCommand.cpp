@@ -14,6 +14,7 @@
 #include "cli/ControlSettings.h"
 #include "cli/EffectSession.h"
 #include "cli/FarmStatus.h"
+#include "cli/FileChecks.h"
 #include "cli/FrameSequence.h"
 #include "cli/ImageFile.h"
 #include "cli/PluginLocator.h"
@@ -23,10 +24,6 @@
 
 namespace cli {
 namespace {
-
-std::string Quoted(const std::filesystem::path& p) {
-    return "\"" + p.string() + "\"";
-}
 
 void Note(const SubmitOptions& o, const std::string& text) {
     if (!o.render.quiet)

@@ -1,68 +1,109 @@
 #pragma once
-// Fills the edge flag map from an image. The map must be zero on entry.
+// Fills the edge flag map from an image, one map row at a time, so that bands of rows can be detected by
+// separate calls. Row y reads image rows y and y + 1 and writes map row y alone, borders included.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "edgesmooth/EdgeDepth.h"
 #include "edgesmooth/EdgeFlagMap.h"
 #include "edgesmooth/EdgeImage.h"
 
+namespace edgesmooth_detail {
+
+// PixelsDiffer without branches, so that a row of tests runs as straight arithmetic: for integer channels
+// the sum of differences is 0 exactly when the pixels are identical.
+template <class Pixel>
+inline uint8_t DifferBit(const Pixel& p, const Pixel& q, int32_t t) noexcept {
+    const int32_t sum = ChannelDistance(p.alpha, q.alpha) + ChannelDistance(p.red, q.red) +
+                        ChannelDistance(p.green, q.green) + ChannelDistance(p.blue, q.blue);
+    return static_cast<uint8_t>((p.alpha != 0) & (q.alpha != 0) & (sum != 0) & (sum > t));
+}
+inline uint8_t DifferBit(const PF_PixelFloat& p, const PF_PixelFloat& q, float t) noexcept {
+    return static_cast<uint8_t>(PixelsDiffer(p, q, t));
+}
+
+// The threshold in the type of the sums: a sum of integer channels lies between 0 and 4 × 65535, so any
+// threshold below 0 acts as −1 and any above 2^31 − 1 as 2^31 − 1.
+inline int32_t SumThreshold(int64_t t) noexcept {
+    return static_cast<int32_t>(std::clamp<int64_t>(t, -1, std::numeric_limits<int32_t>::max()));
+}
+inline float SumThreshold(float t) noexcept {
+    return t;
+}
+
+} // namespace edgesmooth_detail
+
+// Map row y of the image's map: the four bits of every pixel but the last column, the below bit of the
+// last column, and the right bits alone in the last row. In the columns below (width − 1) rounded down to
+// a multiple of 4, pixels go in groups of four, and the diagonal bits of pixel k < 3 of a group stand only
+// when one of the group's pixels 0 … k + 1 has a right or below bit. Which diagonal bits exist is visible
+// in the result, so this rule is kept exactly.
+template <class Depth>
+void DetectEdgeRow(const EdgeFlagMap& map, const EdgeImage<const typename Depth::Pixel>& image,
+                   typename Depth::Level threshold, int32_t y) noexcept {
+    using edgesmooth_detail::DifferBit;
+    using Pixel = typename Depth::Pixel;
+    const auto limit = edgesmooth_detail::SumThreshold(threshold);
+    ClearEdgeFlagMapRow(map, y);
+    const int32_t w = image.width;
+    uint8_t* row = map.Row(y);
+    const Pixel* above = image.Row(y);
+    if (y + 1 >= image.height) {
+        for (int32_t x = 0; x + 1 < w; ++x)
+            row[x] = DifferBit(above[x], above[x + 1], limit) * kEdgeRight;
+        return;
+    }
+    const Pixel* below = image.Row(y + 1);
+    const auto tests = [&](int32_t x) {
+        const Pixel p = above[x], q = above[x + 1], r = below[x], s = below[x + 1];
+        return static_cast<uint8_t>(DifferBit(p, q, limit) * kEdgeRight |
+                                    DifferBit(p, r, limit) * kEdgeBelow | DifferBit(p, s, limit) * kEdgeDiag |
+                                    DifferBit(q, r, limit) * kEdgeAnti);
+    };
+    // Spans of 16 pixels whose pixels in both rows (and the next pixel's) are all identical have no edge.
+    // Between them, every pixel gets all four tests in one straight loop, which the compiler turns into
+    // vector code. Then the grouped columns drop their diagonal bits.
+    constexpr int32_t kSpan = 16;
+    const auto flatSpan = [&](int32_t x) {
+        if (x + kSpan >= w)
+            return false;
+        for (int32_t k = 0; k <= kSpan; ++k)
+            if (!PixelsIdentical(above[x + k], above[x]) || !PixelsIdentical(below[x + k], above[x]))
+                return false;
+        return true;
+    };
+    for (int32_t x = 0; x + 1 < w;) {
+        if (flatSpan(x)) {
+            std::memset(row + x, 0, kSpan);
+            x += kSpan;
+            continue;
+        }
+        int32_t end = x + kSpan;
+        while (end + 1 < w && !flatSpan(end))
+            end += kSpan;
+        end = std::min(end, w - 1);
+        for (; x < end; ++x)
+            row[x] = tests(x);
+    }
+    const int32_t grouped = (w - 1) / 4 * 4;
+    for (int32_t x = 0; x < grouped; x += 4) {
+        uint8_t* b = row + x;
+        const int near0 = (b[0] | b[1]) & 3, near1 = near0 | (b[2] & 3), near2 = near1 | (b[3] & 3);
+        b[0] = near0 ? b[0] : static_cast<uint8_t>(b[0] & 3);
+        b[1] = near1 ? b[1] : static_cast<uint8_t>(b[1] & 3);
+        b[2] = near2 ? b[2] : static_cast<uint8_t>(b[2] & 3);
+    }
+    if (w > 0)
+        row[w - 1] = DifferBit(above[w - 1], below[w - 1], limit) * kEdgeBelow;
+}
+
+// Every row of the map, and its border rows cleared. The map must be laid out for the image's size.
 template <class Depth>
 void DetectEdges(const EdgeFlagMap& map, const EdgeImage<const typename Depth::Pixel>& image,
                  typename Depth::Level threshold) noexcept {
-    const int32_t w = image.width;
-    const int32_t h = image.height;
-    auto differ = [&](int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-        return PixelsDiffer(image.At(x1, y1), image.At(x2, y2), threshold);
-    };
-    auto diagonalBits = [&](int32_t x, int32_t y) {
-        return static_cast<uint8_t>((differ(x, y, x + 1, y + 1) ? kEdgeDiag : 0) |
-                                    (differ(x + 1, y, x, y + 1) ? kEdgeAnti : 0));
-    };
-    // Columns below this one go in groups of four. Within a group the diagonal bits of a pixel are
-    // looked at only when the group has an edge so far (finished pixels to the left and the pixel's own
-    // right and below bits) or the next pixel has a right or below bit; the fourth pixel always. Which
-    // diagonal bits exist is visible in the result, so this rule is kept exactly.
-    const int32_t grouped = (w - 1) / 4 * 4;
-    for (int32_t y = 0; y + 1 < h; ++y) {
-        uint8_t* row = map.Row(y);
-        const typename Depth::Pixel* above = image.Row(y);
-        const typename Depth::Pixel* below = image.Row(y + 1);
-        int32_t x = 0;
-        for (; x < grouped; x += 4) {
-            // A flat patch (the five pixels of both rows the group compares all identical) has no edge.
-            bool flat = PixelsIdentical(above[x], below[x]);
-            for (int k = 1; flat && k <= 4; ++k)
-                flat = PixelsIdentical(above[x + k], above[x]) && PixelsIdentical(below[x + k], above[x]);
-            if (flat)
-                continue;
-            uint8_t bytes[4];
-            for (int k = 0; k < 4; ++k)
-                bytes[k] = static_cast<uint8_t>((differ(x + k, y, x + k + 1, y) ? kEdgeRight : 0) |
-                                                (differ(x + k, y, x + k, y + 1) ? kEdgeBelow : 0));
-            uint8_t sofar = 0;
-            for (int k = 0; k < 4; ++k) {
-                sofar |= bytes[k];
-                if (k == 3 || sofar != 0 || bytes[k + 1] != 0)
-                    bytes[k] |= diagonalBits(x + k, y);
-                sofar |= bytes[k];
-            }
-            uint32_t word;
-            std::memcpy(&word, bytes, 4);
-            if (word != 0)
-                std::memcpy(row + x, bytes, 4);
-        }
-        for (; x + 1 < w; ++x)
-            row[x] = static_cast<uint8_t>((differ(x, y, x + 1, y) ? kEdgeRight : 0) |
-                                          (differ(x, y, x, y + 1) ? kEdgeBelow : 0) | diagonalBits(x, y));
-    }
-    if (h > 0) {
-        uint8_t* bottom = map.Row(h - 1);
-        for (int32_t x = 0; x + 1 < w; ++x)
-            if (differ(x, h - 1, x + 1, h - 1))
-                bottom[x] |= kEdgeRight;
-    }
-    if (w > 0)
-        for (int32_t y = 0; y + 1 < h; ++y)
-            if (differ(w - 1, y, w - 1, y + 1))
-                map.Row(y)[w - 1] |= kEdgeBelow;
+    ClearEdgeFlagMapBorderRows(map);
+    for (int32_t y = 0; y < image.height; ++y)
+        DetectEdgeRow<Depth>(map, image, threshold, y);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // One byte per pixel saying how the pixel differs from three of its neighbours. The block has a zero
-// border (one row above and below, four columns to the left, at least one to the right) so that the
-// smoothing pass can look at the group of four bytes that ends past the last column.
+// border of four rows above and below and at least four columns on either side: the smoothing pass looks at
+// the group of four bytes that ends past the last column, and its probes and walks, which reach at most
+// four pixels outside the image, read zero there without a bounds test.
 #include <cstddef>
 #include <cstdint>
 
@@ -23,9 +24,10 @@ struct EdgeFlagMap {
                static_cast<uint32_t>(y) < static_cast<uint32_t>(height);
     }
     uint8_t* Row(int32_t y) const noexcept { return origin + static_cast<std::ptrdiff_t>(y) * stride; }
-    // The probes of the smoothing pass look up to three rows and columns away from a pixel; anything
-    // outside the image reads as no edge, without touching memory beyond the map.
-    uint8_t At(int32_t x, int32_t y) const noexcept { return Contains(x, y) ? Row(y)[x] : uint8_t{0}; }
+    // Anything outside the image reads as no edge: x and y may lie up to kEdgeMapBorder outside it. Every
+    // walk of the smoothing pass ends at the first zero byte beyond the image and probes at most three
+    // pixels around a position, so no read of the pass leaves the border.
+    uint8_t At(int32_t x, int32_t y) const noexcept { return Row(y)[x]; }
 
     bool Right(int32_t x, int32_t y) const noexcept { return (At(x, y) & kEdgeRight) != 0; }
     bool Below(int32_t x, int32_t y) const noexcept { return (At(x, y) & kEdgeBelow) != 0; }
@@ -33,11 +35,23 @@ struct EdgeFlagMap {
     bool Anti(int32_t x, int32_t y) const noexcept { return (At(x, y) & kEdgeAnti) != 0; }
 };
 
-// (width + 5) rounded up to a multiple of 4.
+// Rows and columns of zero bytes around the image.
+constexpr int32_t kEdgeMapBorder = 4;
+
+// (width + 8) rounded up to a multiple of 4.
 int32_t EdgeFlagMapStride(int32_t width) noexcept;
-// Bytes of a block without row padding: stride × (height + 2).
+// Rows of a block: height + 8.
+int32_t EdgeFlagMapRows(int32_t height) noexcept;
+// Bytes of a block without row padding: stride × (height + 8).
 std::size_t EdgeFlagMapBytes(int32_t width, int32_t height) noexcept;
-// Lays the map over height + 2 rows of `rowbytes` bytes each (at least EdgeFlagMapStride(width)), pixel
-// (0, 0) one row down and four bytes in, and zeroes the first EdgeFlagMapStride(width) bytes of every row.
-// A host world's rows may be padded; the padding is left alone.
+// Lays the map over EdgeFlagMapRows(height) rows of `rowbytes` bytes each (at least
+// EdgeFlagMapStride(width)), pixel (0, 0) four rows down and four bytes in, without touching the bytes.
+EdgeFlagMap LayOutEdgeFlagMap(uint8_t* block, std::ptrdiff_t rowbytes, int32_t width,
+                              int32_t height) noexcept;
+// Zeroes the first EdgeFlagMapStride(width) bytes of map row y, its borders included.
+void ClearEdgeFlagMapRow(const EdgeFlagMap& map, int32_t y) noexcept;
+// Zeroes the border rows above and below the image.
+void ClearEdgeFlagMapBorderRows(const EdgeFlagMap& map) noexcept;
+// Lays the map out and zeroes the first EdgeFlagMapStride(width) bytes of every row. A host world's rows
+// may be padded; the padding is left alone.
 EdgeFlagMap ClearEdgeFlagMap(uint8_t* block, std::ptrdiff_t rowbytes, int32_t width, int32_t height) noexcept;

@@ -2,6 +2,11 @@
 // The smoothing pass over the edge flag map: ramps along the runs beside every step, the light blends
 // where no run is found, and the corner and diagonal corrections. Colours are read from the source S;
 // every blend reads and writes the target T, so blends that reach the same pixel compound in pass order.
+//
+// Every decision (which pixels a step blends, towards which colour, by how much) reads the map and the
+// job's values alone, never a pixel. The decisions are written once over a "pass" P that either applies
+// each blend at once (EdgePass, the plain pass) or writes it down to be applied later (EdgeRecorder in
+// SmoothingSchedule.h), so that bands of rows can be decided at the same time.
 #include <cstdint>
 #include <cstring>
 
@@ -12,8 +17,30 @@
 #include "edgesmooth/EdgeImage.h"
 #include "edgesmooth/StepRuns.h"
 
+// The lone-pixel average of T(x, y) with its neighbours in S inside the image.
 template <class Depth>
+void AverageLonePixelOf(const EdgeImage<const typename Depth::Pixel>& source,
+                        const EdgeImage<typename Depth::Pixel>& target, int32_t x, int32_t y,
+                        typename Depth::LoneWeight loneWeight) noexcept {
+    using Pixel = typename Depth::Pixel;
+    const Pixel* neighbours[4];
+    int count = 0;
+    if (x > 0)
+        neighbours[count++] = &source.At(x - 1, y);
+    if (x < source.width - 1)
+        neighbours[count++] = &source.At(x + 1, y);
+    if (y > 0)
+        neighbours[count++] = &source.At(x, y - 1);
+    if (y < source.height - 1)
+        neighbours[count++] = &source.At(x, y + 1);
+    if (count > 0)
+        AverageLonePixel(target.At(x, y), neighbours, count, loneWeight);
+}
+
+// The plain pass: each blend is applied to T when it is decided.
+template <class D>
 struct EdgePass {
+    using Depth = D;
     using Pixel = typename Depth::Pixel;
     using Weight = typename Depth::Weight;
     EdgeFlagMap map;
@@ -22,6 +49,14 @@ struct EdgePass {
     int64_t strength = 0;
     Weight lightWeight{};
     typename Depth::LoneWeight loneWeight{};
+
+    // T(t) towards S(c); both lie inside the image.
+    void Blend(EdgePoint t, EdgePoint c, Weight w) noexcept {
+        BlendTowards(target.At(t.x, t.y), source.At(c.x, c.y), w);
+    }
+    void AverageLone(int32_t x, int32_t y) noexcept {
+        AverageLonePixelOf<Depth>(source, target, x, y, loneWeight);
+    }
 };
 
 namespace edgesmooth_detail {
@@ -40,21 +75,22 @@ Weight<Depth> Decrement(int32_t length, int64_t strength) noexcept {
 }
 
 // Every blend lands inside the image; the test guards the pass against any position it did not expect.
-template <class Depth>
-void BlendAt(EdgePass<Depth>& p, EdgePoint t, EdgePoint c, Weight<Depth> w) noexcept {
-    if (p.target.Contains(t.x, t.y) && p.source.Contains(c.x, c.y))
-        BlendTowards(p.target.At(t.x, t.y), p.source.At(c.x, c.y), w);
+template <class P>
+void BlendAt(P& p, EdgePoint t, EdgePoint c, Weight<typename P::Depth> w) noexcept {
+    if (p.map.Contains(t.x, t.y) && p.map.Contains(c.x, c.y))
+        p.Blend(t, c, w);
 }
 
 // Pulls T(q) back towards its own colour in S.
-template <class Depth>
-void Restore(EdgePass<Depth>& p, EdgePoint q, Weight<Depth> w) noexcept {
+template <class P>
+void Restore(P& p, EdgePoint q, Weight<typename P::Depth> w) noexcept {
     BlendAt(p, q, q, w);
 }
 
-template <class Depth>
-void ApplyRamp(EdgePass<Depth>& p, RampDirection direction, int32_t x, int32_t y,
-               RampState<Weight<Depth>>& ramp) noexcept {
+template <class P>
+void ApplyRamp(P& p, RampDirection direction, int32_t x, int32_t y,
+               RampState<Weight<typename P::Depth>>& ramp) noexcept {
+    using Depth = typename P::Depth;
     int32_t px = x, py = y, dx = 0, dy = 0;
     EdgePoint colour{x, y};
     switch (direction) {
@@ -75,7 +111,7 @@ void ApplyRamp(EdgePass<Depth>& p, RampDirection direction, int32_t x, int32_t y
         dy = 1;
         break;
     }
-    while (!ramp.done && p.target.Contains(px, py)) {
+    while (!ramp.done && p.map.Contains(px, py)) {
         const Weight<Depth> w = NextRampWeight(ramp);
         BlendAt(p, EdgePoint{px, py}, colour, w);
         px += dx;
@@ -85,9 +121,12 @@ void ApplyRamp(EdgePass<Depth>& p, RampDirection direction, int32_t x, int32_t y
 
 // The ramp on one side of a step: along the run if there is one (weakened near tiny details), else
 // along a one-pixel line ending at the step. Returns whether a ramp ran; `thin` is set for a line.
-template <class Depth>
-bool RampOneSide(EdgePass<Depth>& p, RampDirection direction, int32_t x, int32_t y, bool& thin) noexcept {
+template <class P>
+bool RampOneSide(P& p, RampDirection direction, int32_t x, int32_t y, bool& thin) noexcept {
+    using Depth = typename P::Depth;
     const EdgeFlagMap& m = p.map;
+    if (!RampMayStart(m, direction, x, y))
+        return false;
     int32_t run = 0, opposite = 0;
     bool hasOpposite = false;
     switch (direction) {
@@ -147,8 +186,9 @@ bool RampOneSide(EdgePass<Depth>& p, RampDirection direction, int32_t x, int32_t
 // One tracer: n from the map, then the positions P0, P1, … with the first ramp and, where the shape has
 // one, the second in lockstep, until the first ramp is done. The walk also ends where it would leave the
 // image (possible only at strengths far above the drivers').
-template <class Depth>
-bool RunTracer(EdgePass<Depth>& p, const TracerShape& s, int32_t n, int32_t x, int32_t y) noexcept {
+template <class P>
+bool RunTracer(P& p, const TracerShape& s, int32_t n, int32_t x, int32_t y) noexcept {
+    using Depth = typename P::Depth;
     if (n < 1)
         return false;
     const Weight<Depth> d = Decrement<Depth>(n, p.strength);
@@ -159,8 +199,8 @@ bool RunTracer(EdgePass<Depth>& p, const TracerShape& s, int32_t n, int32_t x, i
         const EdgePoint target{px + s.targetX, py + s.targetY};
         const EdgePoint colour{px + s.colourX, py + s.colourY};
         const EdgePoint restore{px + s.restoreX, py + s.restoreY};
-        if (!p.target.Contains(target.x, target.y) || !p.target.Contains(colour.x, colour.y) ||
-            (s.restores && !p.target.Contains(restore.x, restore.y)))
+        if (!p.map.Contains(target.x, target.y) || !p.map.Contains(colour.x, colour.y) ||
+            (s.restores && !p.map.Contains(restore.x, restore.y)))
             break;
         BlendAt(p, target, colour, NextRampWeight(first));
         if (s.restores && !second.done)
@@ -171,8 +211,8 @@ bool RunTracer(EdgePass<Depth>& p, const TracerShape& s, int32_t n, int32_t x, i
     return true;
 }
 
-template <class Depth>
-bool TraceDiagonalsAcrossRow(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+template <class P>
+bool TraceDiagonalsAcrossRow(P& p, int32_t x, int32_t y) noexcept {
     if (!RowTracersRun(p.map, x, y))
         return false;
     bool applied = false;
@@ -181,8 +221,8 @@ bool TraceDiagonalsAcrossRow(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept 
     return applied;
 }
 
-template <class Depth>
-bool TraceDiagonalsAcrossColumn(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+template <class P>
+bool TraceDiagonalsAcrossColumn(P& p, int32_t x, int32_t y) noexcept {
     if (!ColumnTracersRun(p.map, x, y))
         return false;
     bool applied = false;
@@ -191,59 +231,47 @@ bool TraceDiagonalsAcrossColumn(EdgePass<Depth>& p, int32_t x, int32_t y) noexce
     return applied;
 }
 
-template <class Depth>
-void RestoreIf(EdgePass<Depth>& p, const std::optional<EdgePoint>& q, Weight<Depth> w) noexcept {
+template <class P>
+void RestoreIf(P& p, const std::optional<EdgePoint>& q, Weight<typename P::Depth> w) noexcept {
     if (q)
         Restore(p, *q, w);
 }
 
 // The notch restorations: at most one pixel each, by one half.
-template <class Depth>
-void FixNotchRight(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+template <class P>
+void FixNotchRight(P& p, int32_t x, int32_t y) noexcept {
+    using Depth = typename P::Depth;
     RestoreIf(p, NotchRightTarget(p.map, x, y), Weights<Depth>::kNotchRestore);
 }
-template <class Depth>
-void FixNotchBelow(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+template <class P>
+void FixNotchBelow(P& p, int32_t x, int32_t y) noexcept {
+    using Depth = typename P::Depth;
     RestoreIf(p, NotchBelowTarget(p.map, x, y), Weights<Depth>::kNotchRestore);
 }
-template <class Depth>
-void FixNotchCorner(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+template <class P>
+void FixNotchCorner(P& p, int32_t x, int32_t y) noexcept {
+    using Depth = typename P::Depth;
     RestoreIf(p, NotchCornerTarget(p.map, x, y), Weights<Depth>::kNotchRestore);
 }
 
 // The corner of a small feature, restored by three quarters.
-template <class Depth>
-void RestoreCorner(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+template <class P>
+void RestoreCorner(P& p, int32_t x, int32_t y) noexcept {
+    using Depth = typename P::Depth;
     RestoreIf(p, CornerRestoreTarget(p.map, x, y), Weights<Depth>::kCornerRestore);
 }
 
 // One-pixel jogs, softened by one sixth towards the colour across them.
-template <class Depth>
-void SoftenJogs(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
+template <class P>
+void SoftenJogs(P& p, int32_t x, int32_t y) noexcept {
+    using Depth = typename P::Depth;
     const JogMoves jogs = SoftenJogMoves(p.map, x, y);
     for (int i = 0; i < jogs.count; ++i)
         BlendAt(p, jogs.moves[i].target, jogs.moves[i].colour, Weights<Depth>::kJogSoften);
 }
 
-template <class Depth>
-void AverageLonePixelAt(EdgePass<Depth>& p, int32_t x, int32_t y) noexcept {
-    using Pixel = typename Depth::Pixel;
-    const Pixel* neighbours[4];
-    int count = 0;
-    if (x > 0)
-        neighbours[count++] = &p.source.At(x - 1, y);
-    if (x < p.map.width - 1)
-        neighbours[count++] = &p.source.At(x + 1, y);
-    if (y > 0)
-        neighbours[count++] = &p.source.At(x, y - 1);
-    if (y < p.map.height - 1)
-        neighbours[count++] = &p.source.At(x, y + 1);
-    if (count > 0)
-        AverageLonePixel(p.target.At(x, y), neighbours, count, p.loneWeight);
-}
-
-template <class Depth>
-void SmoothPixel(EdgePass<Depth>& p, int32_t x, int32_t y, uint8_t bits) noexcept {
+template <class P>
+void SmoothPixel(P& p, int32_t x, int32_t y, uint8_t bits) noexcept {
     const EdgeFlagMap& m = p.map;
     bool thin = false;
     if (bits & kEdgeRight) {
@@ -272,7 +300,7 @@ void SmoothPixel(EdgePass<Depth>& p, int32_t x, int32_t y, uint8_t bits) noexcep
     // A pixel with a thin-line ramp is neither averaged nor corner-restored.
     if (!thin) {
         if (IsLonePixel(m, x, y))
-            AverageLonePixelAt(p, x, y);
+            p.AverageLone(x, y);
         else
             RestoreCorner(p, x, y);
     }
@@ -281,11 +309,12 @@ void SmoothPixel(EdgePass<Depth>& p, int32_t x, int32_t y, uint8_t bits) noexcep
 
 } // namespace edgesmooth_detail
 
-// Rows top to bottom; within a row, groups of four map bytes from the left, skipping empty groups.
-template <class Depth>
-void RunSmoothingPass(EdgePass<Depth>& p) noexcept {
+// The pixels of rows [first, end) in pass order: rows top to bottom; within a row, groups of four map
+// bytes from the left, skipping empty groups.
+template <class P>
+void SmoothRows(P& p, int32_t first, int32_t end) noexcept {
     const EdgeFlagMap& m = p.map;
-    for (int32_t y = 0; y < m.height; ++y) {
+    for (int32_t y = first; y < end; ++y) {
         const uint8_t* row = m.Row(y);
         for (int32_t x0 = 0; x0 < m.width; x0 += 4) {
             // The group may end past the last column, inside the map's right border (zero bytes).
@@ -298,4 +327,10 @@ void RunSmoothingPass(EdgePass<Depth>& p) noexcept {
                     edgesmooth_detail::SmoothPixel(p, x, y, row[x]);
         }
     }
+}
+
+// The plain pass over the whole image.
+template <class P>
+void RunSmoothingPass(P& p) noexcept {
+    SmoothRows(p, 0, p.map.height);
 }

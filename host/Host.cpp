@@ -31,6 +31,23 @@ WorkerPool& Host::Impl::Pool() {
     return *pool;
 }
 
+void Host::Impl::RecordSpan(std::vector<ServiceTrace::Span> ServiceTrace::*list,
+                            ServiceTrace::Clock::time_point start) noexcept {
+    const auto end = ServiceTrace::Clock::now();
+    try {
+        std::lock_guard lock(traceMutex);
+        if (tracing.load(std::memory_order_relaxed))
+            (trace.*list).push_back(ServiceTrace::Span{start, end});
+    } catch (...) {
+        // A trace that cannot grow loses the span, never the service.
+    }
+}
+
+std::uint64_t& ColourCallsOfThisThread() {
+    thread_local std::uint64_t calls = 0;
+    return calls;
+}
+
 void Host::Impl::Violation(const std::string& what) {
     std::function<void(const std::string&)> call;
     {
@@ -158,6 +175,23 @@ PoolStats Host::Pool() const {
 }
 void Host::TrimPool() {
     impl_->memory.Trim();
+}
+
+void Host::TraceServices(bool on) {
+    std::lock_guard lock(impl_->traceMutex);
+    if (on) {
+        impl_->trace = ServiceTrace{};
+        impl_->colourCallsOutsidePasses.store(0);
+    }
+    impl_->tracing.store(on);
+}
+
+ServiceTrace Host::TakeServiceTrace() {
+    std::lock_guard lock(impl_->traceMutex);
+    ServiceTrace taken = std::move(impl_->trace);
+    impl_->trace = ServiceTrace{};
+    taken.colourCalls = impl_->colourCallsOutsidePasses.exchange(0);
+    return taken;
 }
 
 std::vector<SuiteUse> Host::Suites() const {

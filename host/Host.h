@@ -10,6 +10,7 @@
 #include "host/BlockPool.h"
 #include "host/Faults.h"
 #include "host/HandleTable.h"
+#include "host/ServiceTrace.h"
 #include "host/Settings.h"
 #include "host/WorldStore.h"
 #include "sdk/AE_Effect.h"
@@ -61,6 +62,12 @@ public:
     void ClearViolations();
     void SetViolationObserver(std::function<void(const std::string&)> observer);
     void ReportViolation(const std::string& what);
+
+    // Records what the plug-in spends in the host's services (ServiceTrace) from now on, or stops. Starting
+    // clears what was recorded.
+    void TraceServices(bool on);
+    // What was recorded since tracing started or since the last take, which clears it.
+    ServiceTrace TakeServiceTrace();
 
     // iterate_generic's calls per pass (settings().workerThreads resolved).
     int WorkerThreads() const;

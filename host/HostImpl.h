@@ -14,6 +14,7 @@
 #include "host/Host.h"
 #include "host/HostError.h"
 #include "host/Instance.h"
+#include "host/ServiceTrace.h"
 #include "host/WorkerPool.h"
 #include "sdk/AE_EffectSuites.h"
 #include "sdk/SPBasic.h"
@@ -57,11 +58,50 @@ struct Host::Impl {
     PF_UtilCallbacks utils{};
     PF_InteractCallbacks inter{};
 
+    // The service trace (Host::TraceServices): `tracing` is read by every traced service without a lock.
+    std::atomic<bool> tracing{false};
+    std::atomic<std::uint64_t> colourCallsOutsidePasses{0};
+    std::mutex traceMutex;
+    ServiceTrace trace;
+    // Appends a span to the trace; a span that cannot be kept (no memory) is dropped.
+    void RecordSpan(std::vector<ServiceTrace::Span> ServiceTrace::*list,
+                    ServiceTrace::Clock::time_point start) noexcept;
+
     void Violation(const std::string& what);
     // Called before the host takes memory of its own (blocks, the input snapshot): throws std::bad_alloc
     // when the fault plan says the host's memory has run out.
     void ChargeHostMemory();
 };
+
+// Whether a service called now is traced: tracing is on and the caller is not inside a pass (whose span
+// already holds the service's time).
+inline bool TracingService(const Host::Impl* h) {
+    return h && h->tracing.load(std::memory_order_relaxed) && !WorkerPool::InsideCall();
+}
+
+// Times one memory or copy service into the trace when it is traced.
+class TracedSpan {
+public:
+    TracedSpan(Host::Impl* h, std::vector<ServiceTrace::Span> ServiceTrace::*list)
+        : host_(TracingService(h) ? h : nullptr), list_(list) {
+        if (host_)
+            start_ = ServiceTrace::Clock::now();
+    }
+    ~TracedSpan() {
+        if (host_)
+            host_->RecordSpan(list_, start_);
+    }
+    TracedSpan(const TracedSpan&) = delete;
+    TracedSpan& operator=(const TracedSpan&) = delete;
+
+private:
+    Host::Impl* host_;
+    std::vector<ServiceTrace::Span> ServiceTrace::*list_;
+    ServiceTrace::Clock::time_point start_{};
+};
+
+// The colour conversions this thread made while tracing, which a pass adds up over its calls.
+std::uint64_t& ColourCallsOfThisThread();
 
 // A failure of the host itself inside a callback: printed as the host's, never blamed on the plug-in.
 void ReportHostFailure(const char* callback, const char* what) noexcept;

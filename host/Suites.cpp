@@ -139,6 +139,7 @@ PF_Err NewWorldV2(PF_ProgPtr effect_ref, A_long width, A_long height, PF_Boolean
         }
         if (PixelSize(format) == 0)
             return PF_Err_UNRECOGNIZED_PARAM_TYPE;
+        TracedSpan span(h, &ServiceTrace::memory);
         return h->worlds.Create(width, height, format, clear != 0, false, world);
     });
 }
@@ -147,7 +148,9 @@ PF_Err DisposeWorldV2(PF_ProgPtr effect_ref, PF_EffectWorld* world) {
     return Guarded("PF_DisposeWorld", [&]() -> PF_Err {
         if (!InstanceOf(effect_ref, "PF_DisposeWorld"))
             return PF_Err_BAD_CALLBACK_PARAM;
-        return CurrentHost("PF_DisposeWorld")->worlds.Dispose(world, false);
+        Host::Impl* h = CurrentHost("PF_DisposeWorld");
+        TracedSpan span(h, &ServiceTrace::memory);
+        return h->worlds.Dispose(world, false);
     });
 }
 
@@ -174,6 +177,7 @@ PF_Err TransformCopy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld*
         Host::Impl* h = CurrentHost("copy");
         if (PF_Err err = h->faults.Hit(Fault::Copy))
             return err;
+        TracedSpan span(h, &ServiceTrace::copies);
         return CopyWorld(*h, src, dst, src_r, dst_r);
     });
 }
@@ -186,6 +190,7 @@ PF_Err TransformCopyHQ(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorl
         Host::Impl* h = CurrentHost("copy_hq");
         if (PF_Err err = h->faults.Hit(Fault::CopyHQ))
             return err;
+        TracedSpan span(h, &ServiceTrace::copies);
         return CopyWorld(*h, src, dst, src_r, dst_r);
     });
 }

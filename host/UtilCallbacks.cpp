@@ -33,6 +33,7 @@ PF_Handle NewHandle(A_u_longlong size) {
             h->handles.CountRefusal();
             return nullptr;
         }
+        TracedSpan span(h, &ServiceTrace::memory);
         return h->handles.New(std::size_t(size));
     });
 }
@@ -61,8 +62,10 @@ void UnlockHandle(PF_Handle handle) {
 
 void DisposeHandle(PF_Handle handle) {
     try {
-        if (Host::Impl* h = CurrentHost("host_dispose_handle"))
+        if (Host::Impl* h = CurrentHost("host_dispose_handle")) {
+            TracedSpan span(h, &ServiceTrace::memory);
             h->handles.Dispose(handle);
+        }
     } catch (...) {
         // The host's own failure (its memory ran out) ends here, never inside the plug-in.
     }
@@ -80,6 +83,7 @@ PF_Err ResizeHandle(A_u_longlong size, PF_Handle* handle) {
         Host::Impl* h = CurrentHost("host_resize_handle");
         if (!h || !handle)
             return PF_Err_BAD_CALLBACK_PARAM;
+        TracedSpan span(h, &ServiceTrace::memory);
         return h->handles.Resize(std::size_t(size), *handle) ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
     });
 }
@@ -98,6 +102,7 @@ PF_Err NewWorldV1(PF_ProgPtr effect_ref, A_long width, A_long height, PF_NewWorl
         }
         PF_PixelFormat format =
             (flags & PF_NewWorldFlag_DEEP_PIXELS) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
+        TracedSpan span(h, &ServiceTrace::memory);
         return h->worlds.Create(width, height, format, (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0, false,
                                 world);
     });
@@ -107,7 +112,9 @@ PF_Err DisposeWorld(PF_ProgPtr effect_ref, PF_EffectWorld* world) {
     return Guarded("dispose_world", [&]() -> PF_Err {
         if (!InstanceOf(effect_ref, "dispose_world"))
             return PF_Err_BAD_CALLBACK_PARAM;
-        return CurrentHost("dispose_world")->worlds.Dispose(world, false);
+        Host::Impl* h = CurrentHost("dispose_world");
+        TracedSpan span(h, &ServiceTrace::memory);
+        return h->worlds.Dispose(world, false);
     });
 }
 
@@ -118,6 +125,7 @@ PF_Err Copy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_
         Host::Impl* h = CurrentHost("copy");
         if (PF_Err err = h->faults.Hit(Fault::Copy))
             return err;
+        TracedSpan span(h, &ServiceTrace::copies);
         return CopyWorld(*h, src, dst, src_r, dst_r);
     });
 }
@@ -139,9 +147,16 @@ PF_Err IterateGeneric(A_long iterations, void* refcon, PF_IterateGenericFunc fn)
         WorkerPool& pool = h->Pool();
         bool onePerThread = iterations == PF_Iterations_ONCE_PER_PROCESSOR;
         A_long count = onePerThread ? pool.Threads() : iterations;
+        const bool traced = TracingService(h);
+        std::atomic<std::uint64_t> colourCalls{0};
         WorkerPool::Call call = [&](A_long thread, A_long i) -> PF_Err {
             try {
-                return fn(refcon, thread, i, count);
+                if (!traced)
+                    return fn(refcon, thread, i, count);
+                const std::uint64_t before = ColourCallsOfThisThread();
+                const PF_Err err = fn(refcon, thread, i, count);
+                colourCalls.fetch_add(ColourCallsOfThisThread() - before, std::memory_order_relaxed);
+                return err;
             } catch (const std::exception& e) {
                 h->Violation(std::string("an exception left an iterate_generic function: ") + e.what());
             } catch (...) {
@@ -149,7 +164,18 @@ PF_Err IterateGeneric(A_long iterations, void* refcon, PF_IterateGenericFunc fn)
             }
             return PF_Err_INTERNAL_STRUCT_DAMAGED;
         };
-        return pool.Run(count, onePerThread, call);
+        if (!traced)
+            return pool.Run(count, onePerThread, call);
+        ServiceTrace::Pass pass;
+        pass.calls = count;
+        pass.start = ServiceTrace::Clock::now();
+        const PF_Err err = pool.Run(count, onePerThread, call);
+        pass.end = ServiceTrace::Clock::now();
+        pass.colourCalls = colourCalls.load();
+        std::lock_guard lock(h->traceMutex);
+        if (h->tracing.load(std::memory_order_relaxed))
+            h->trace.passes.push_back(pass);
+        return err;
     });
 }
 
@@ -164,6 +190,13 @@ PF_Err RGBtoHLSCallback(PF_ProgPtr effect_ref, PF_Pixel* rgb, PF_HLS_Pixel hls) 
             return err;
         if (!rgb || !hls)
             return PF_Err_BAD_CALLBACK_PARAM;
+        // Counted without a lock: per thread inside a pass (the pass adds its calls' counts up).
+        if (h->tracing.load(std::memory_order_relaxed)) {
+            if (WorkerPool::InsideCall())
+                ++ColourCallsOfThisThread();
+            else
+                h->colourCallsOutsidePasses.fetch_add(1, std::memory_order_relaxed);
+        }
         RGBtoHLS(*rgb, hls);
         return PF_Err_NONE;
     });
@@ -354,6 +387,11 @@ PF_Err Progress(PF_ProgPtr effect_ref, A_long current, A_long total) {
         {
             std::lock_guard lock(instance->impl().mutex);
             instance->impl().progress.emplace_back(current, total);
+        }
+        if (Host::Impl* h = &instance->host().impl(); h->tracing.load(std::memory_order_relaxed)) {
+            const auto now = ServiceTrace::Clock::now();
+            std::lock_guard lock(h->traceMutex);
+            h->trace.progress.push_back(now);
         }
         return instance->host().impl().faults.Hit(Fault::Progress);
     });

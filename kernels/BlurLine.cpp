@@ -2,6 +2,7 @@
 // They are the reference that every fast form must reproduce byte for byte.
 #include "kernels/BlurLine.h"
 
+#include <limits>
 #include <type_traits>
 
 #include "kernels/BlurLineSimd.h"
@@ -30,24 +31,74 @@ struct ChannelLine {
     bool Eligible(int32_t k) const { return selection[k] != 0 && (c == 0 || source[k].alpha != 0); }
 };
 
+// Non-finite float samples in a window, counted apart from the running sum: once they leave, the sum is
+// what it would be had they been zeros, so a NaN or an infinity reaches only the outputs whose window
+// holds it.
+struct NonFinite {
+    int32_t nan = 0;
+    int32_t positive = 0; // +Inf
+    int32_t negative = 0; // -Inf
+
+    static bool Finite(float v) { return v - v == 0.0f; }
+    void Count(float v, int32_t step) {
+        if (v != v)
+            nan += step;
+        else if (v > 0.0f)
+            positive += step;
+        else
+            negative += step;
+    }
+    // The window's sum as plain arithmetic would give it with these samples in.
+    float Total(float sum) const {
+        if (nan == 0 && positive == 0 && negative == 0)
+            return sum;
+        if (nan > 0 || (positive > 0 && negative > 0))
+            return std::numeric_limits<float>::quiet_NaN();
+        return positive > 0 ? std::numeric_limits<float>::infinity()
+                            : -std::numeric_limits<float>::infinity();
+    }
+};
+
 // The box state of one channel: sum and count of the eligible samples in the window.
 template <class Pixel>
 struct BoxState {
     using Sum = std::conditional_t<kFloat<Pixel>, float, int64_t>;
     Sum sum = 0;
     int32_t count = 0;
+    NonFinite special; // float only
 
     void Add(const ChannelLine<Pixel>& l, int32_t k) {
         if (l.Eligible(k)) {
-            sum += l.Value(k);
+            Include(l.Value(k), 1);
             ++count;
         }
     }
     void Remove(const ChannelLine<Pixel>& l, int32_t k) {
         if (l.Eligible(k)) {
-            sum -= l.Value(k);
+            Include(l.Value(k), -1);
             --count;
         }
+    }
+    // The sum the outputs use.
+    Sum Total() const {
+        if constexpr (kFloat<Pixel>)
+            return special.Total(sum);
+        else
+            return sum;
+    }
+
+private:
+    void Include(ChannelOf<Pixel> v, int32_t step) {
+        if constexpr (kFloat<Pixel>) {
+            if (!NonFinite::Finite(v)) {
+                special.Count(v, step);
+                return;
+            }
+        }
+        if (step > 0)
+            sum += v;
+        else
+            sum -= v;
     }
 };
 
@@ -68,7 +119,7 @@ float BoxResultFloat(float p, float b, int64_t c, uint32_t w) {
 template <class Pixel>
 ChannelOf<Pixel> BoxOutput(const ChannelLine<Pixel>& l, const BoxState<Pixel>& s, uint32_t w, int32_t x) {
     if constexpr (kFloat<Pixel>)
-        return BoxResultFloat(l.Value(x), s.sum, s.count, w);
+        return BoxResultFloat(l.Value(x), s.Total(), s.count, w);
     else
         return static_cast<ChannelOf<Pixel>>(BoxResult16(l.Value(x), s.sum, s.count, w));
 }
@@ -95,7 +146,7 @@ ChannelOf<Pixel> GaussOutput(const ChannelLine<Pixel>& l, const BoxState<Pixel>&
                 weightSum += t.weights[k - x];
             }
         if (b != 0) {
-            const float mean = s.sum / static_cast<float>(s.count);
+            const float mean = s.Total() / static_cast<float>(s.count);
             // No table sample: the flat part alone, at full strength rather than darkened to its share.
             if (weightSum == 0)
                 return mean;
@@ -250,6 +301,10 @@ BlurStripFunction<PF_PixelFloat> FastStripFor(const PF_PixelFloat*, BlurIsa isa,
 }
 
 } // namespace
+
+BlurLineFunction<PF_PixelFloat> PlainBlurLineFloat(BlurKernel kernel, BlurVariant variant) {
+    return PlainLineFor<PF_PixelFloat>(kernel, variant);
+}
 
 std::size_t BlurFastScratchBytes(int32_t length) {
     const std::size_t entries = static_cast<std::size_t>(length) + 3 * kFastLinePad;

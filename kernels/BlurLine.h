@@ -68,10 +68,13 @@ struct BlurStrip {
     std::ptrdiff_t sourceStride = 0;       // bytes between rows
     const uint8_t* selection = nullptr;    // selection byte of pixel (0, 0)
     std::ptrdiff_t selectionStride = 0;
-    unsigned char* destination = nullptr;
+    unsigned char* destination = nullptr; // pixel (0, storeFirst) of the strip's destination
     std::ptrdiff_t destinationStride = 0;
     int32_t columns = 0; // even, at most kLongestBlurStrip
     int32_t rows = 0;    // the line length
+    // Only rows [storeFirst, storeEnd) are written: a band of a longer column filtered with its margins.
+    int32_t storeFirst = 0;
+    int32_t storeEnd = INT32_MAX;
 };
 
 template <class Pixel>

@@ -128,6 +128,14 @@ struct FloatScale {
     }
 };
 
+// floor(n / d) in single precision where that is exact: (n + 0.5) / d lies at least 1 / (2d) from every
+// integer, and a float product is that close for n + 0.5 below 2^22. With 16-bit samples (at most 65535)
+// that holds for every box window of up to kSmallBoxWindow samples.
+constexpr int32_t kSmallBoxWindow = 63;
+__m128i DivFloorSmall(__m128i n, __m128 inverse) {
+    return _mm_cvttps_epi32(_mm_mul_ps(_mm_add_ps(_mm_cvtepi32_ps(n), _mm_set1_ps(0.5f)), inverse));
+}
+
 // ---- Wide vectors for the table part ------------------------------------------------------------------
 
 constexpr int kWide = BLUR_WIDE_PIXELS; // pixels per wide vector
@@ -170,6 +178,27 @@ WideF AddWF(WideF a, WideF b) {
 WideF MulWF(WideF a, WideF b) {
     return _mm256_mul_ps(a, b);
 }
+// Sixteen-bit samples in pairs for a multiply-add: one vector holds kPairPixels pixels.
+WideI Load16(const void* p) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
+WideI XorWI(WideI a, WideI b) {
+    return _mm256_xor_si256(a, b);
+}
+WideI Unpack16Lo(WideI a, WideI b) {
+    return _mm256_unpacklo_epi16(a, b);
+}
+WideI Unpack16Hi(WideI a, WideI b) {
+    return _mm256_unpackhi_epi16(a, b);
+}
+WideI MaddWI(WideI a, WideI w) {
+    return _mm256_madd_epi16(a, w);
+}
+// The sums of Unpack16Lo hold pixels 0 and 2, of Unpack16Hi pixels 1 and 3: back in order.
+void Unpair(WideI lo, WideI hi, WideI& first, WideI& second) {
+    first = _mm256_permute2x128_si256(lo, hi, 0x20);
+    second = _mm256_permute2x128_si256(lo, hi, 0x31);
+}
 #else
 using WideI = __m128i;
 using WideF = __m128;
@@ -205,6 +234,25 @@ WideF AddWF(WideF a, WideF b) {
 }
 WideF MulWF(WideF a, WideF b) {
     return _mm_mul_ps(a, b);
+}
+WideI Load16(const void* p) {
+    return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
+WideI XorWI(WideI a, WideI b) {
+    return _mm_xor_si128(a, b);
+}
+WideI Unpack16Lo(WideI a, WideI b) {
+    return _mm_unpacklo_epi16(a, b);
+}
+WideI Unpack16Hi(WideI a, WideI b) {
+    return _mm_unpackhi_epi16(a, b);
+}
+WideI MaddWI(WideI a, WideI w) {
+    return _mm_madd_epi16(a, w);
+}
+void Unpair(WideI lo, WideI hi, WideI& first, WideI& second) {
+    first = lo;
+    second = hi;
 }
 #endif
 
@@ -247,6 +295,40 @@ void TablePartFloat(const float* m, const float* w, int32_t pad, float* out) {
     }
     for (int a = 0; a < NV; ++a)
         StoreWF(out + 4 * kWide * a, acc[a]);
+}
+
+// 16-bit table parts by multiply-adds: the samples stored less 32768 as signed 16-bit values (zero
+// outside the run), each weight below 32768 paired with itself, so that one instruction adds a weight
+// times both samples at its distance (the centre pairs with a zero). Every product and sum stays inside
+// 32 bits; the caller adds back 32768 times the weights of the samples in the run. NV is even.
+constexpr int kPairPixels = 2 * kWide;
+
+template <int NV>
+void TablePartPaired(const int16_t* m, const int32_t* pairs, int32_t pad, int32_t* out) {
+    constexpr int P = NV / 2;
+    WideI lo[P], hi[P];
+    const WideI zero = SetWI(0);
+    const WideI w0 = SetWI(pairs[0]);
+    for (int k = 0; k < P; ++k) {
+        const WideI c = Load16(m + 4 * kPairPixels * k);
+        lo[k] = MaddWI(Unpack16Lo(c, zero), w0);
+        hi[k] = MaddWI(Unpack16Hi(c, zero), w0);
+    }
+    for (int32_t j = 1; j <= pad; ++j) {
+        const WideI wj = SetWI(pairs[j]);
+        for (int k = 0; k < P; ++k) {
+            const WideI a = Load16(m + 4 * (kPairPixels * k - j));
+            const WideI b = Load16(m + 4 * (kPairPixels * k + j));
+            lo[k] = AddWI(lo[k], MaddWI(Unpack16Lo(a, b), wj));
+            hi[k] = AddWI(hi[k], MaddWI(Unpack16Hi(a, b), wj));
+        }
+    }
+    for (int k = 0; k < P; ++k) {
+        WideI first, second;
+        Unpair(lo[k], hi[k], first, second);
+        StoreWI(out + 4 * kWide * (2 * k), first);
+        StoreWI(out + 4 * kWide * (2 * k + 1), second);
+    }
 }
 
 // Sum of the table weights over the eligible samples; `e` holds lane masks (all ones or zero).
@@ -343,8 +425,11 @@ struct ChannelGroup {
     int32_t pad;             // table reach either side
     uint16_t flatTotal;
     int32_t fullWeight; // table weights of a window with every sample eligible
+    // Every weight below 32768: 16-bit table parts may use multiply-adds with weightPair (w | w << 16).
+    bool pairable = false;
     alignas(32) int32_t weightInt[100];
     alignas(32) float weightFloat[100];
+    alignas(32) int32_t weightPair[100];
 };
 
 template <class Pixel>
@@ -427,6 +512,8 @@ private:
 
     // Every sample of the run selected and opaque: no masks, and the count is the window's size.
     bool FullyEligible() const { return AllSelectedAndOpaque(src_, sel_, n_); }
+    // 16-bit table parts by multiply-adds (TablePartPaired).
+    bool Paired() const { return g_.pairable; }
 
     // One step of an opaque run's box: the window of x from the window of x - 1, then the output.
     template <bool Interior>
@@ -450,6 +537,8 @@ private:
             // The divisor 2h + 1 was primed before the interior.
             if constexpr (kFloatDepth)
                 v = _mm_div_ps(sum, interiorCount_);
+            else if (smallWindow_)
+                v = DivFloorSmall(_mm_add_epi32(sum, interiorHalf_), interiorInverse_);
             else
                 v = divA_.FloorPrimed(_mm_add_epi32(sum, interiorHalf_));
         } else {
@@ -497,6 +586,8 @@ private:
             const __m128i count = _mm_set1_epi32(2 * h + 1);
             interiorCount_ = _mm_cvtepi32_ps(count);
             interiorHalf_ = _mm_set1_epi32(h);
+            smallWindow_ = 2 * h + 1 <= kSmallBoxWindow;
+            interiorInverse_ = _mm_set1_ps(1.0f / static_cast<float>(2 * h + 1));
             divA_.Prime(count);
             for (; x < end; ++x) {
                 if (x % kFetchPixels == 0)
@@ -551,16 +642,24 @@ private:
                 if constexpr (Full) {
                     if (k % kFetchPixels == 0)
                         FetchAhead(k);
-                    v = L::Load(src_ + k);
+                    if (kFloatDepth || !Paired())
+                        v = L::Load(src_ + k);
                 } else {
                     mask = Eligibility(k);
                     v = L::Masked(L::Load(src_ + k), mask);
                 }
             }
-            if constexpr (kFloatDepth)
+            if constexpr (kFloatDepth) {
                 _mm_storeu_ps(m + 4 * i, v);
-            else
+            } else if (Full && Paired()) {
+                __m128i biased = _mm_setzero_si128();
+                if (k >= 0 && k < n_)
+                    biased = _mm_xor_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src_ + k)),
+                                           _mm_set1_epi16(static_cast<short>(0x8000)));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(reinterpret_cast<int16_t*>(e) + 4 * i), biased);
+            } else {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(m + 4 * i), v);
+            }
             if constexpr (!Full) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(e + 4 * i), mask);
                 const int full = _mm_movemask_ps(_mm_castsi128_ps(mask)) & laneBits;
@@ -619,17 +718,35 @@ private:
             if (any) {
                 const int nv = (n + kWide - 1) / kWide;
                 const int32_t at = 4 * (x0 + pad);
-                ForBlockVectors(nv, [&]<int NV>() {
-                    if constexpr (kFloatDepth)
-                        TablePartFloat<NV>(s_.masked + at, g_.weightFloat, pad, tablePart);
-                    else
-                        TablePartInt<NV>(s_.masked + at, g_.weightInt, pad, tablePart);
-                });
+                const bool paired = !kFloatDepth && Full && Paired();
+                if (paired) {
+                    // Rounded up to whole pairs: the samples past the block are readable.
+                    ForBlockVectors(nv + (nv & 1), [&]<int NV>() {
+                        if constexpr (NV % 2 == 0)
+                            TablePartPaired<NV>(reinterpret_cast<const int16_t*>(s_.eligible) + at,
+                                                g_.weightPair, pad, reinterpret_cast<int32_t*>(tablePart));
+                    });
+                } else {
+                    ForBlockVectors(nv, [&]<int NV>() {
+                        if constexpr (kFloatDepth)
+                            TablePartFloat<NV>(s_.masked + at, g_.weightFloat, pad, tablePart);
+                        else
+                            TablePartInt<NV>(s_.masked + at, g_.weightInt, pad, tablePart);
+                    });
+                }
                 if constexpr (Full) {
                     // Whole table inside the run, or the part of it that is.
                     const bool inside = x0 - pad >= 0 && x0 + n - 1 + pad < n_;
                     for (int32_t k = 0; k < n; ++k)
                         uniformWeights[k] = inside ? g_.fullWeight : FullWeightAt(x0 + k);
+                    if constexpr (!kFloatDepth) {
+                        if (paired)
+                            for (int32_t k = 0; k < n; ++k) {
+                                const __m128i lift = _mm_set1_epi32(32768 * uniformWeights[k]);
+                                auto* part = reinterpret_cast<__m128i*>(tablePart + 4 * k);
+                                _mm_storeu_si128(part, _mm_add_epi32(_mm_loadu_si128(part), lift));
+                            }
+                    }
                 } else if (s_.incomplete[x0 + n + 2 * pad] == s_.incomplete[x0]) {
                     // Every sample in reach eligible: the weights are the whole table.
                     for (int32_t k = 0; k < 4 * n; ++k)
@@ -705,7 +822,10 @@ private:
                             _mm_set1_epi32(16384));
                         v = L::Select(_mm_srli_epi32(mix, 15), mean, noWeight);
                     } else {
-                        v = divG_.Floor(_mm_add_epi32(p, _mm_srli_epi32(w, 1)), w);
+                        if (AllEqual(w, _mm_set1_epi32(32768)))
+                            v = _mm_srli_epi32(_mm_add_epi32(p, _mm_set1_epi32(16384)), 15);
+                        else
+                            v = divG_.Floor(_mm_add_epi32(p, _mm_srli_epi32(w, 1)), w);
                         v = L::Select(v, L::Load(src_ + x), noWeight);
                     }
                 }
@@ -733,6 +853,8 @@ private:
     FloatScale scale_;
     __m128 interiorCount_ = _mm_setzero_ps();
     __m128i interiorHalf_ = _mm_setzero_si128();
+    bool smallWindow_ = false;
+    __m128 interiorInverse_ = _mm_setzero_ps();
 };
 
 bool SameKernel(BlurKernel k, const BlurLineKernel& kernel, int a, int b) {
@@ -759,6 +881,7 @@ void FillGroup(ChannelGroup& g, BlurKernel k, const BlurLineKernel& kernel, int 
         g.pad = 0;
         g.flatTotal = 0;
         g.fullWeight = 0;
+        g.pairable = false;
         return;
     }
     const GaussTable& t = *kernel.gauss[c];
@@ -767,17 +890,150 @@ void FillGroup(ChannelGroup& g, BlurKernel k, const BlurLineKernel& kernel, int 
     g.pad = t.count - 1;
     g.flatTotal = t.flatTotal;
     int32_t full = t.weights[0];
+    g.pairable = true;
     for (int32_t j = 0; j < t.count; ++j) {
         g.weightInt[j] = t.weights[j];
         g.weightFloat[j] = static_cast<float>(t.weights[j]) * 0x1p-15f;
+        g.weightPair[j] = static_cast<int32_t>(static_cast<uint32_t>(t.weights[j]) * 0x10001u);
+        g.pairable = g.pairable && t.weights[j] < 32768;
         if (j > 0)
             full += 2 * t.weights[j];
     }
     g.fullWeight = full;
 }
 
+// ---- Box windows of their own per channel -------------------------------------------------------------
+//
+// Where every sample of a line is selected and opaque, channels whose box lengths differ share one walk:
+// each lane keeps its own window, adding and removing its own samples (a masked-out sample adds zero,
+// which leaves an integer sum, and a float sum that never is minus zero, as it was), and divides by its
+// own count. A channel of length 1 is its sample and is not summed at all, where that is exact: a float
+// spanning window's sum keeps the rounding of the sample it just dropped, (a + b) - a.
+
+struct LaneWindows {
+    int32_t h[4] = {0, 0, 0, 0}; // half-window of each lane
+    int32_t reach = 0;           // the largest
+    int groups = 0;              // distinct half-windows above 0
+    int32_t groupH[4] = {0, 0, 0, 0};
+    __m128i groupMask[4] = {};
+    __m128i identity = _mm_setzero_si128(); // lanes of half-window 0
+    int walks = 0;                          // the walks one per group of equal kernels would take
+};
+
+LaneWindows MakeLaneWindows(const BlurLineKernel& kernel, bool samplesExact) {
+    LaneWindows w;
+    bool identity[4];
+    for (int c = 0; c < 4; ++c) {
+        const int32_t r = kernel.boxRadius[c];
+        w.h[c] = r > 1 ? r - 1 : 0;
+        w.reach = w.h[c] > w.reach ? w.h[c] : w.reach;
+        identity[c] = w.h[c] == 0 && samplesExact;
+    }
+    w.identity = LaneMask(identity[0], identity[1], identity[2], identity[3]);
+    bool grouped[4] = {false, false, false, false};
+    for (int c = 0; c < 4; ++c) {
+        if (grouped[c])
+            continue;
+        bool lanes[4] = {false, false, false, false};
+        for (int o = c; o < 4; ++o)
+            if (w.h[o] == w.h[c])
+                lanes[o] = grouped[o] = true;
+        ++w.walks;
+        if (identity[c])
+            continue;
+        w.groupH[w.groups] = w.h[c];
+        w.groupMask[w.groups] = LaneMask(lanes[0], lanes[1], lanes[2], lanes[3]);
+        ++w.groups;
+    }
+    return w;
+}
+
+// Each lane's window count at x of a line of n: the samples from max(0, x - h) to min(n - 1, x + h).
+__m128i LaneCounts(const LaneWindows& w, int32_t x, int32_t n) {
+    const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.h));
+    const __m128i at = _mm_set1_epi32(x);
+    const __m128i lo = _mm_max_epi32(_mm_sub_epi32(at, h), _mm_setzero_si128());
+    const __m128i hi = _mm_min_epi32(_mm_add_epi32(at, h), _mm_set1_epi32(n - 1));
+    return _mm_add_epi32(_mm_sub_epi32(hi, lo), _mm_set1_epi32(1));
+}
+
+// A selected, opaque line of box lanes in one walk.
+template <class Pixel, BlurVariant V>
+void LaneBoxLine(const BlurLine<Pixel>& line, const LaneWindows& w) {
+    using L = typename LanesOf<Pixel>::T;
+    using Vec = typename L::V;
+    constexpr bool kFloatDepth = std::is_same_v<Pixel, PF_PixelFloat>;
+    const Pixel* src = line.source;
+    const int32_t n = line.length;
+    Vec sum = L::Zero();
+    for (int g = 0; g < w.groups; ++g) {
+        const int32_t last = n - 1 < w.groupH[g] ? n - 1 : w.groupH[g];
+        for (int32_t k = 0; k <= last; ++k)
+            sum = L::Add(sum, L::Masked(L::Load(src + k), w.groupMask[g]));
+    }
+    Divider divider;
+    for (int32_t x = 0; x < n; ++x) {
+        if (x > 0) {
+            for (int g = 0; g < w.groups; ++g) {
+                const int32_t h = w.groupH[g];
+                if constexpr (V == BlurVariant::Spanning) {
+                    if (x + h < n)
+                        sum = L::Add(sum, L::Masked(L::Load(src + x + h), w.groupMask[g]));
+                } else {
+                    if (x - h - 1 >= 0)
+                        sum = L::Sub(sum, L::Masked(L::Load(src + x - h - 1), w.groupMask[g]));
+                }
+            }
+            for (int g = 0; g < w.groups; ++g) {
+                const int32_t h = w.groupH[g];
+                if constexpr (V == BlurVariant::Spanning) {
+                    if (x - h - 1 >= 0)
+                        sum = L::Sub(sum, L::Masked(L::Load(src + x - h - 1), w.groupMask[g]));
+                } else {
+                    if (x + h < n)
+                        sum = L::Add(sum, L::Masked(L::Load(src + x + h), w.groupMask[g]));
+                }
+            }
+        }
+        const __m128i count = LaneCounts(w, x, n);
+        Vec v;
+        if constexpr (kFloatDepth)
+            v = _mm_div_ps(sum, _mm_cvtepi32_ps(count));
+        else
+            v = divider.Floor(_mm_add_epi32(sum, _mm_srli_epi32(count, 1)), count);
+        // A sample alone: 0 + v, as the plain sum has it (minus zero becomes zero).
+        v = L::Select(v, L::Add(L::Zero(), L::Load(src + x)), w.identity);
+        L::StoreAll(line.destination + x * line.destinationStep, v);
+    }
+}
+
+// Every channel of the n float pixels is finite (x - x is 0 only for finite x).
+bool AllFinite(const PF_PixelFloat* p, int32_t n) {
+    for (int32_t k = 0; k < n; ++k) {
+        const __m128 v = _mm_loadu_ps(reinterpret_cast<const float*>(p + k));
+        const __m128 d = _mm_sub_ps(v, v);
+        if (_mm_movemask_ps(_mm_cmpunord_ps(d, d)))
+            return false;
+    }
+    return true;
+}
+
 template <class Pixel, BlurKernel K, BlurVariant V>
 void FastLine(const BlurLine<Pixel>& line, const BlurLineKernel& kernel, void* scratch) {
+    if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+        if (!AllFinite(line.source, line.length)) {
+            PlainBlurLineFloat(K, V)(line, kernel, scratch);
+            return;
+        }
+    }
+    if constexpr (K == BlurKernel::Box) {
+        const LaneWindows w =
+            MakeLaneWindows(kernel, !std::is_same_v<Pixel, PF_PixelFloat> || V == BlurVariant::Confined);
+        if (w.walks > 1 && AllSelectedAndOpaque(line.source, line.selection, line.length)) {
+            LaneBoxLine<Pixel, V>(line, w);
+            return;
+        }
+    }
     Scratch<Pixel> s;
     const std::size_t entries = static_cast<std::size_t>(line.length) + 3 * kFastLinePad;
     unsigned char* base = static_cast<unsigned char*>(scratch);
@@ -875,6 +1131,32 @@ WideI DivFloorWI(WideI n, double inverse) {
         _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(n, 1)), half), inv));
     return _mm256_set_m128i(hi, lo);
 }
+// The reciprocals of four lanes' divisors (a pixel's channels), for DivFloorLanes.
+struct LaneInverse {
+    __m256d v;
+};
+LaneInverse InverseOf(__m128i divisors) {
+    return {_mm256_div_pd(_mm256_set1_pd(1.0), _mm256_cvtepi32_pd(divisors))};
+}
+// floor(n / d) with each channel's own divisor d, for both pixels of the vector (see Divider).
+WideI DivFloorLanes(WideI n, const LaneInverse& inverse) {
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m128i lo = _mm256_cvttpd_epi32(
+        _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(n)), half), inverse.v));
+    const __m128i hi = _mm256_cvttpd_epi32(
+        _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(n, 1)), half), inverse.v));
+    return _mm256_set_m128i(hi, lo);
+}
+WideF WidenF(__m128 v) {
+    return _mm256_set_m128(v, v);
+}
+WideI DivFloorSmallWI(WideI n, WideF inverse) {
+    return _mm256_cvttps_epi32(
+        _mm256_mul_ps(_mm256_add_ps(_mm256_cvtepi32_ps(n), _mm256_set1_ps(0.5f)), inverse));
+}
+WideF AndWF(WideF v, WideI m) {
+    return _mm256_and_ps(v, _mm256_castsi256_ps(m));
+}
 #else
 WideI LoadPixels(const PF_Pixel16* p) {
     return Lanes16::Load(p);
@@ -917,6 +1199,30 @@ WideI DivFloorWI(WideI n, double inverse) {
         _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), half), inv));
     return _mm_unpacklo_epi64(lo, hi);
 }
+struct LaneInverse {
+    __m128d lo;
+    __m128d hi;
+};
+LaneInverse InverseOf(__m128i divisors) {
+    return {_mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(divisors)),
+            _mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(_mm_unpackhi_epi64(divisors, divisors)))};
+}
+WideI DivFloorLanes(WideI n, const LaneInverse& inverse) {
+    const __m128d half = _mm_set1_pd(0.5);
+    const __m128i lo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(n), half), inverse.lo));
+    const __m128i hi =
+        _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), half), inverse.hi));
+    return _mm_unpacklo_epi64(lo, hi);
+}
+WideF WidenF(__m128 v) {
+    return v;
+}
+WideI DivFloorSmallWI(WideI n, WideF inverse) {
+    return DivFloorSmall(n, inverse);
+}
+WideF AndWF(WideF v, WideI m) {
+    return _mm_and_ps(v, _mm_castsi128_ps(m));
+}
 #endif
 
 template <class Pixel>
@@ -924,6 +1230,7 @@ struct WideOf;
 template <>
 struct WideOf<PF_Pixel16> {
     using V = WideI;
+    static V Masked(V v, WideI m) { return AndWI(v, m); }
     static V Zero() { return SetWI(0); }
     static V Add(V a, V b) { return AddWI(a, b); }
     static V Sub(V a, V b) { return SubWI(a, b); }
@@ -932,6 +1239,7 @@ struct WideOf<PF_Pixel16> {
 template <>
 struct WideOf<PF_PixelFloat> {
     using V = WideF;
+    static V Masked(V v, WideI m) { return AndWF(v, m); }
     static V Zero() { return SetWF(0.0f); }
     static V Add(V a, V b) { return AddWF(a, b); }
     static V Sub(V a, V b) { return SubWF(a, b); }
@@ -972,16 +1280,21 @@ public:
                 return false;
             if (flat && y > 0)
                 MoveWindow(sum, nv, y);
+            if (y < s_.storeFirst || y >= s_.storeEnd)
+                continue;
             const int32_t count = WindowCount(y);
             if constexpr (K == BlurKernel::Box) {
                 const float countF = static_cast<float>(count);
                 const double inverse = 1.0 / count;
+                const WideF inverseF = SetWF(1.0f / countF);
                 for (int a = 0; a < nv; ++a) {
                     Vec v;
                     if constexpr (kFloatDepth)
                         v = DivWF(sum[a], SetWF(countF));
                     else
-                        v = DivFloorWI(AddWI(sum[a], SetWI(count >> 1)), inverse);
+                        v = count <= kSmallBoxWindow
+                                ? DivFloorSmallWI(AddWI(sum[a], SetWI(count >> 1)), inverseF)
+                                : DivFloorWI(AddWI(sum[a], SetWI(count >> 1)), inverse);
                     Store(y, kWide * a, v);
                 }
             } else {
@@ -989,6 +1302,85 @@ public:
                     const int m = nv - a0 < kBlockVectors ? nv - a0 : kBlockVectors;
                     ForBlockVectors(m, [&]<int NV>() { GaussRow<NV>(sum + a0, y, kWide * a0, count); });
                 }
+            }
+        }
+        return true;
+    }
+
+    // The box with a window of its own per lane (LaneWindows), every lane written.
+    bool RunLanes(const LaneWindows& w) {
+        const int nv = s_.columns / kWide;
+        const int32_t n = s_.rows;
+        Vec sum[kStripVectors];
+        for (int a = 0; a < nv; ++a)
+            sum[a] = W::Zero();
+        const int32_t first = n - 1 < w.reach ? n - 1 : w.reach;
+        if (!Check(first))
+            return false;
+        WideI masks[4];
+        for (int g = 0; g < w.groups; ++g) {
+            masks[g] = Widen(w.groupMask[g]);
+            const int32_t last = n - 1 < w.groupH[g] ? n - 1 : w.groupH[g];
+            for (int32_t k = 0; k <= last; ++k)
+                AddRow(sum, nv, k, masks[g]);
+        }
+        const WideI identity = Widen(w.identity);
+        const bool anyIdentity = _mm_movemask_ps(_mm_castsi128_ps(w.identity)) != 0;
+        __m128i count = _mm_set1_epi32(-1);
+        WideF countF = SetWF(0.0f);
+        WideI half = SetWI(0);
+        LaneInverse inverse = InverseOf(_mm_set1_epi32(1));
+        WideF inverseF = SetWF(1.0f);
+        const bool small = 2 * w.reach + 1 <= kSmallBoxWindow;
+        for (int32_t y = 0; y < n; ++y) {
+            if (!Check(y + w.reach < n - 1 ? y + w.reach : n - 1))
+                return false;
+            if (y > 0) {
+                // Each lane adds and removes as its own line would; the others see a zero.
+                for (int g = 0; g < w.groups; ++g) {
+                    const int32_t h = w.groupH[g];
+                    if constexpr (V == BlurVariant::Spanning) {
+                        if (y + h < n)
+                            AddRow(sum, nv, y + h, masks[g]);
+                    } else {
+                        if (y - h - 1 >= 0)
+                            RemoveRow(sum, nv, y - h - 1, masks[g]);
+                    }
+                }
+                for (int g = 0; g < w.groups; ++g) {
+                    const int32_t h = w.groupH[g];
+                    if constexpr (V == BlurVariant::Spanning) {
+                        if (y - h - 1 >= 0)
+                            RemoveRow(sum, nv, y - h - 1, masks[g]);
+                    } else {
+                        if (y + h < n)
+                            AddRow(sum, nv, y + h, masks[g]);
+                    }
+                }
+            }
+            if (y < s_.storeFirst || y >= s_.storeEnd)
+                continue;
+            const __m128i c = LaneCounts(w, y, n);
+            if (!AllEqual(c, count)) {
+                count = c;
+                if constexpr (kFloatDepth) {
+                    countF = WidenF(_mm_cvtepi32_ps(c));
+                } else {
+                    half = Widen(_mm_srli_epi32(c, 1));
+                    inverse = InverseOf(c);
+                    inverseF = WidenF(_mm_div_ps(_mm_set1_ps(1.0f), _mm_cvtepi32_ps(c)));
+                }
+            }
+            for (int a = 0; a < nv; ++a) {
+                Vec v;
+                if constexpr (kFloatDepth)
+                    v = DivWF(sum[a], countF);
+                else
+                    v = small ? DivFloorSmallWI(AddWI(sum[a], half), inverseF)
+                              : DivFloorLanes(AddWI(sum[a], half), inverse);
+                if (anyIdentity)
+                    v = W::Blend(v, W::Add(W::Zero(), LoadPixels(Src(y, kWide * a))), identity);
+                StorePixels(Dst(y, kWide * a), v);
             }
         }
         return true;
@@ -1028,11 +1420,14 @@ private:
             if (!sel[c])
                 return false;
         if constexpr (kFloatDepth) {
-            for (c = 0; c < s_.columns; ++c)
-                if (_mm_movemask_ps(
-                        _mm_cmpeq_ps(_mm_loadu_ps(reinterpret_cast<const float*>(p + c)), _mm_setzero_ps())) &
-                    1)
+            // Transparent, or a NaN or an infinity, which only the plain form keeps out of its sums.
+            for (c = 0; c < s_.columns; ++c) {
+                const __m128 v = _mm_loadu_ps(reinterpret_cast<const float*>(p + c));
+                const __m128 d = _mm_sub_ps(v, v);
+                if ((_mm_movemask_ps(_mm_cmpeq_ps(v, _mm_setzero_ps())) & 1) ||
+                    _mm_movemask_ps(_mm_cmpunord_ps(d, d)))
                     return false;
+            }
         } else {
             for (c = 0; c < s_.columns; c += 2) // two pixels per vector; alpha in words 0 and 4
                 if (_mm_movemask_epi8(_mm_cmpeq_epi16(
@@ -1047,7 +1442,8 @@ private:
         return reinterpret_cast<const Pixel*>(s_.source + row * s_.sourceStride) + column;
     }
     Pixel* Dst(int32_t row, int32_t column) const {
-        return reinterpret_cast<Pixel*>(s_.destination + row * s_.destinationStride) + column;
+        return reinterpret_cast<Pixel*>(s_.destination + (row - s_.storeFirst) * s_.destinationStride) +
+               column;
     }
 
     void Store(int32_t row, int32_t column, Vec v) const {
@@ -1066,6 +1462,16 @@ private:
         const Pixel* p = Src(row, 0);
         for (int a = 0; a < nv; ++a)
             sum[a] = W::Sub(sum[a], LoadPixels(p + kWide * a));
+    }
+    void AddRow(Vec* sum, int nv, int32_t row, WideI mask) const {
+        const Pixel* p = Src(row, 0);
+        for (int a = 0; a < nv; ++a)
+            sum[a] = W::Add(sum[a], W::Masked(LoadPixels(p + kWide * a), mask));
+    }
+    void RemoveRow(Vec* sum, int nv, int32_t row, WideI mask) const {
+        const Pixel* p = Src(row, 0);
+        for (int a = 0; a < nv; ++a)
+            sum[a] = W::Sub(sum[a], W::Masked(LoadPixels(p + kWide * a), mask));
     }
 
     void MoveWindow(Vec* sum, int nv, int32_t y) const {
@@ -1111,6 +1517,42 @@ private:
                 for (int a = 0; a < NV; ++a)
                     acc[a] = AddWF(acc[a], MulWF(w, LoadPixels(p + kWide * a)));
                 weight += g_.weightInt[j];
+            }
+        } else if (NV % 2 == 0 && g_.pairable) {
+            // Multiply-adds on the samples less 32768 (TablePartPaired); a row beyond the line pairs with
+            // a zero.
+            constexpr int P = NV / 2 > 0 ? NV / 2 : 1;
+            WideI lo[P], hi[P];
+            const WideI bias = SetWI(static_cast<int32_t>(0x80008000u));
+            const WideI zero = SetWI(0);
+            const WideI w0 = SetWI(g_.weightPair[0]);
+            const Pixel* centre = Src(y, c0);
+            for (int k = 0; k < NV / 2; ++k) {
+                const WideI c = XorWI(Load16(centre + kPairPixels * k), bias);
+                lo[k] = MaddWI(Unpack16Lo(c, zero), w0);
+                hi[k] = MaddWI(Unpack16Hi(c, zero), w0);
+            }
+            weight = g_.weightInt[0];
+            for (int32_t j = 1; j <= pad; ++j) {
+                const bool up = y - j >= 0, down = y + j < n;
+                if (!up && !down)
+                    break;
+                const WideI wj = SetWI(g_.weightPair[j]);
+                const Pixel* p = up ? Src(y - j, c0) : nullptr;
+                const Pixel* q = down ? Src(y + j, c0) : nullptr;
+                for (int k = 0; k < NV / 2; ++k) {
+                    const WideI a = p ? XorWI(Load16(p + kPairPixels * k), bias) : zero;
+                    const WideI b = q ? XorWI(Load16(q + kPairPixels * k), bias) : zero;
+                    lo[k] = AddWI(lo[k], MaddWI(Unpack16Lo(a, b), wj));
+                    hi[k] = AddWI(hi[k], MaddWI(Unpack16Hi(a, b), wj));
+                }
+                weight += (up + down) * g_.weightInt[j];
+            }
+            const WideI lift = SetWI(32768 * weight);
+            for (int k = 0; k < NV / 2; ++k) {
+                Unpair(lo[k], hi[k], acc[2 * k], acc[2 * k + 1]);
+                acc[2 * k] = AddWI(acc[2 * k], lift);
+                acc[2 * k + 1] = AddWI(acc[2 * k + 1], lift);
             }
         } else {
             const WideI w0 = SetWI(g_.weightInt[0]);
@@ -1168,8 +1610,10 @@ private:
                         v = ShiftRightWI(mix, 15);
                     }
                 } else {
-                    v = weight == 0 ? LoadPixels(Src(y, column))
-                                    : DivFloorWI(AddWI(acc[a], SetWI(weight >> 1)), 1.0 / weight);
+                    // The whole table (it totals 32768 without a flat part) divides by a shift.
+                    v = weight == 0       ? LoadPixels(Src(y, column))
+                        : weight == 32768 ? ShiftRightWI(AddWI(acc[a], SetWI(16384)), 15)
+                                          : DivFloorWI(AddWI(acc[a], SetWI(weight >> 1)), 1.0 / weight);
                 }
             }
             Store(y, column, v);
@@ -1187,6 +1631,16 @@ template <class Pixel, BlurKernel K, BlurVariant V>
 bool FastStrip(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel) {
     if (strip.columns <= 0 || strip.columns > kLongestBlurStrip || strip.columns % 2 != 0)
         return false;
+    if constexpr (K == BlurKernel::Box) {
+        const LaneWindows w =
+            MakeLaneWindows(kernel, !std::is_same_v<Pixel, PF_PixelFloat> || V == BlurVariant::Confined);
+        if (w.walks > 1) {
+            ChannelGroup g;
+            const bool all[4] = {true, true, true, true};
+            FillGroup(g, K, kernel, 0, all);
+            return StripFilter<Pixel, K, V>(strip, g).RunLanes(w);
+        }
+    }
     bool done[4] = {false, false, false, false};
     for (int c = 0; c < 4; ++c) {
         if (done[c])

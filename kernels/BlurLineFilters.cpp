@@ -11,70 +11,14 @@
 #include <type_traits>
 
 #include "kernels/BlurLine.h"
+#include "kernels/BlurSchedule.h"
 #include "kernels/PixelTraits.h"
 #include "kernels/RowBlocks.h"
 #include "share/AEUtil/Allocator.h"
 
 namespace {
 
-constexpr int32_t kStripColumns = 16; // gathered together: two cache lines of 16-bit pixels, four of float
-
-std::size_t RoundUp64(int32_t n) {
-    return (static_cast<std::size_t>(n) + 63) / 64 * 64;
-}
-
-// A block from the framework allocator, aligned for the fast line functions.
-struct AlignedBuffer {
-    AEUtil::UniqueArray<unsigned char> block;
-    unsigned char* data = nullptr;
-
-    explicit AlignedBuffer(std::size_t bytes) {
-        if (bytes == 0)
-            return;
-        block = AEUtil::MakeArray<unsigned char>(bytes + 64);
-        const auto at = reinterpret_cast<std::uintptr_t>(block.get());
-        data = block.get() + ((64 - at % 64) % 64);
-    }
-};
-
-// Columns filtered in place together: a strip row is a page of pixels, so that each row of the worlds
-// costs one page visit per strip and the running sums still sit in the first-level cache.
-template <class Pixel>
-constexpr int32_t kDirectColumns = 4096 / static_cast<int32_t>(sizeof(Pixel)) < kLongestBlurStrip
-                                       ? 4096 / static_cast<int32_t>(sizeof(Pixel))
-                                       : kLongestBlurStrip;
-
-template <BlurKernel K>
-bool KernelOf(const PassContext& ctx, BlurLineKernel& k) {
-    for (int c = 0; c < 4; ++c) {
-        if constexpr (K == BlurKernel::Gauss) {
-            if (!ctx.gauss[c].weights || ctx.gauss[c].count < 1)
-                return false;
-            k.gauss[c] = &ctx.gauss[c];
-        } else {
-            k.boxRadius[c] = ctx.boxRadius[c];
-        }
-    }
-    k.boxCenterWeight = ctx.boxCenterWeight;
-    return true;
-}
-
-template <class Pixel, BlurKernel K, BlurVariant V>
-struct LinePlan {
-    BlurLineKernel kernel;
-    BlurLineFunction<Pixel> filter = nullptr;
-    std::size_t scratchBytes = 0;
-
-    bool Prepare(const PassContext& ctx, int32_t length) {
-        if (!KernelOf<K>(ctx, kernel))
-            return false;
-        filter = SelectBlurLine<Pixel>(K, V, BestBlurIsa(), kernel, length);
-        // The plain form needs no scratch.
-        if (filter != SelectBlurLine<Pixel>(K, V, BlurIsa::Plain, kernel, length))
-            scratchBytes = BlurLineScratchBytes(length);
-        return true;
-    }
-};
+using namespace blur_schedule;
 
 template <class Pixel, BlurKernel K, BlurVariant V>
 PF_Err FilterRows(const PassContext& ctx, const LineBlock& rows) {
@@ -86,14 +30,16 @@ PF_Err FilterRows(const PassContext& ctx, const LineBlock& rows) {
     AlignedBuffer scratch(plan.scratchBytes);
     const SelectionPlane& plane = ctx.plane;
     for (int32_t y = block.first; y < block.first + block.count; ++y) {
+        Pixel* destination = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left;
+        if (ctx.fallback)
+            FillUnfiltered(destination, ctx, y, 0, width);
         if (plane.rowFlags && !plane.rowFlags[y])
             continue;
         BlurLine<Pixel> line;
         line.source = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left;
         line.selection = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.stride;
         line.length = width;
-        line.destination = reinterpret_cast<unsigned char*>(
-            WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left);
+        line.destination = reinterpret_cast<unsigned char*>(destination);
         line.destinationStep = sizeof(Pixel);
         if (y + 1 < block.first + block.count)
             line.nextSource = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y + 1) + ctx.rect.left;
@@ -111,12 +57,22 @@ void FilterGathered(const PassContext& ctx, BlurLineFunction<Pixel> filter, cons
     bool any = false;
     for (int32_t c = 0; c < n; ++c)
         any = any || !plane.columnFlags || plane.columnFlags[g0 + c];
-    if (!any)
+    if (!any) {
+        if (ctx.fallback)
+            for (int32_t y = 0; y < height; ++y)
+                FillUnfiltered(WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0, ctx,
+                               y, g0, n);
         return;
+    }
     // Read and written a row at a time: one visit per row instead of one per column.
+    Pixel unfiltered[kStripColumns];
     for (int32_t y = 0; y < height; ++y) {
         const Pixel* from = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + g0;
         const Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
+        if (ctx.fallback) {
+            FillUnfiltered(unfiltered, ctx, y, g0, n);
+            to = unfiltered;
+        }
         const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.stride + g0;
         for (int32_t c = 0; c < n; ++c) {
             src[c][y] = from[c];
@@ -207,6 +163,9 @@ PF_Err BlurPass(void* refcon, A_long i, A_long calls) noexcept {
     const auto covered = [context](const LineBlock& block) {
         return WorldCoversRect(context->source, context->rect, sizeof(Pixel)) &&
                WorldCoversRect(context->destination, context->rect, sizeof(Pixel)) &&
+               (!context->fallback || WorldCoversRect(context->fallback, context->rect, sizeof(Pixel))) &&
+               (!context->unselectedFallback ||
+                WorldCoversRect(context->unselectedFallback, context->rect, sizeof(Pixel))) &&
                PlaneCovers(context->plane, block.width, block.height);
     };
     if constexpr (Columns)

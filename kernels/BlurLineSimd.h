@@ -10,6 +10,10 @@
 constexpr int32_t kFastLinePad = 128;
 std::size_t BlurFastScratchBytes(int32_t length);
 
+// The plain float line functions (built for any processor): the fast forms hand them lines that hold a
+// NaN or an infinity, whose running sums the plain form keeps apart.
+BlurLineFunction<PF_PixelFloat> PlainBlurLineFloat(BlurKernel kernel, BlurVariant variant);
+
 // Null when the build has no such form.
 BlurLineFunction<PF_Pixel16> Sse41BlurLine16(BlurKernel kernel, BlurVariant variant);
 BlurLineFunction<PF_PixelFloat> Sse41BlurLineFloat(BlurKernel kernel, BlurVariant variant);

@@ -1,11 +1,16 @@
 #include "kernels/BlurSequence.h"
 
+#include <atomic>
 #include <cmath>
+#include <type_traits>
 
+#include "kernels/BlurBands.h"
 #include "kernels/BlurLineFilters.h"
+#include "kernels/BlurSchedule.h"
 #include "kernels/GaussTable.h"
 #include "kernels/MaskedPasses.h"
 #include "kernels/PassContext.h"
+#include "kernels/RowBlocks.h"
 
 namespace {
 
@@ -36,6 +41,203 @@ void SetGaussTables(PassContext& ctx, const BlurPass& pass) {
         else
             ctx.gauss[c] = BuildGaussTable(pass.radius[c], pass.variance[c]);
     }
+}
+
+void SetPassKernels(PassContext& ctx, const BlurPass& pass, const BlurOptions& options) {
+    if (options.kernel == BlurKernel::Gauss) {
+        SetGaussTables(ctx, pass);
+    } else {
+        for (int c = 0; c < 4; ++c)
+            ctx.boxRadius[c] = pass.radius[c];
+        ctx.boxCenterWeight = options.centerWeight;
+    }
+}
+
+// Every pixel of the destination from its fallback worlds (BlurSchedule.h): the n = 0 sequence over a
+// destination that need not be prepared.
+template <class Pixel>
+PF_Err FillAll(void* refcon, A_long, A_long i, A_long calls) noexcept {
+    const auto* context = static_cast<const PassContext*>(refcon);
+    const auto covered = [context](const LineBlock& block) {
+        return WorldCoversRect(context->destination, context->rect, sizeof(Pixel)) &&
+               WorldCoversRect(context->fallback, context->rect, sizeof(Pixel)) &&
+               (!context->unselectedFallback ||
+                WorldCoversRect(context->unselectedFallback, context->rect, sizeof(Pixel))) &&
+               PlaneCovers(context->plane, block.width, block.height);
+    };
+    return ForEachRowOfBlock(context, i, calls, covered, [context](const LineBlock& block, int32_t y) {
+        Pixel* row = WorldRow<Pixel>(*context->destination, context->rect.top + y) + context->rect.left;
+        blur_schedule::FillUnfiltered(row, *context, y, 0, block.width);
+    });
+}
+
+// 8-bit layers: the 16-bit result back to 8 bits where selected; the unselected world's pixel elsewhere.
+PF_Err NarrowSelected(void* refcon, A_long, A_long i, A_long calls) noexcept {
+    const auto* context = static_cast<const PassContext*>(refcon);
+    const auto covered = [context](const LineBlock& block) {
+        return WorldCoversRect(context->destination, context->rect, sizeof(PF_Pixel8)) &&
+               WorldCoversRect(context->source, context->rect, sizeof(PF_Pixel16)) &&
+               WorldCoversRect(context->unselectedFallback, context->rect, sizeof(PF_Pixel8)) &&
+               PlaneCovers(context->plane, block.width, block.height);
+    };
+    return ForEachRowOfBlock(context, i, calls, covered, [context](const LineBlock& block, int32_t y) {
+        const PF_Rect& r = context->rect;
+        const PF_Pixel16* from = WorldRow<const PF_Pixel16>(*context->source, r.top + y) + r.left;
+        const PF_Pixel8* other = WorldRow<const PF_Pixel8>(*context->unselectedFallback, r.top + y) + r.left;
+        const uint8_t* selection =
+            context->plane.bytes + static_cast<std::ptrdiff_t>(y) * context->plane.stride;
+        PF_Pixel8* to = WorldRow<PF_Pixel8>(*context->destination, r.top + y) + r.left;
+        for (int32_t x = 0; x < block.width; ++x) {
+            if (selection[x])
+                to[x] = PF_Pixel8{ConvertChannel16To8(from[x].alpha), ConvertChannel16To8(from[x].red),
+                                  ConvertChannel16To8(from[x].green), ConvertChannel16To8(from[x].blue)};
+            else
+                to[x] = other[x];
+        }
+    });
+}
+
+// One repeat whose two passes the band form gives exactly, at this depth.
+template <class Depth>
+bool FusesPasses(const BlurOptions& options) {
+    if (options.repeat != 1)
+        return false;
+    BlurLengthPlan plan = StartBlurLengths(options.aspect, options.lengths, 1);
+    (void)NextBlurPass(plan);
+    return BandsApply(options.kernel, std::is_same_v<Depth, DepthFloat>, NextBlurPass(plan).radius);
+}
+
+// More repeats at an integer depth: every vertical pass within the band form's margins.
+template <class Depth>
+bool ChainsPasses(const BlurOptions& options) {
+    if (std::is_same_v<Depth, DepthFloat> || options.repeat < 2)
+        return false;
+    BlurLengthPlan plan = StartBlurLengths(options.aspect, options.lengths, options.repeat);
+    for (int32_t p = 1; p <= options.repeat + 1; ++p) {
+        const BlurPass pass = NextBlurPass(plan);
+        if (!pass.horizontal && !BandsApply(options.kernel, false, pass.radius))
+            return false;
+    }
+    return true;
+}
+
+// Whether some selected pixel of the source is fully transparent.
+struct TransparencyScan {
+    const PF_EffectWorld* source = nullptr;
+    PF_Rect rect{};
+    SelectionPlane plane;
+    std::atomic<bool> found{false};
+};
+
+template <class Pixel>
+PF_Err ScanForTransparency(void* refcon, A_long, A_long i, A_long calls) noexcept {
+    auto* scan = static_cast<TransparencyScan*>(refcon);
+    const auto covered = [scan](const LineBlock& block) {
+        return WorldCoversRect(scan->source, scan->rect, sizeof(Pixel)) &&
+               PlaneCovers(scan->plane, block.width, block.height);
+    };
+    return ForEachRowOfBlock(scan, i, calls, covered, [scan](const LineBlock& block, int32_t y) {
+        if (scan->found.load(std::memory_order_relaxed))
+            return;
+        const Pixel* row = WorldRow<const Pixel>(*scan->source, scan->rect.top + y) + scan->rect.left;
+        const uint8_t* selection = scan->plane.bytes + static_cast<std::ptrdiff_t>(y) * scan->plane.stride;
+        bool transparent = false;
+        for (int32_t x = 0; x < block.width; ++x)
+            transparent |= selection[x] != 0 && row[x].alpha == 0;
+        if (transparent)
+            scan->found.store(true, std::memory_order_relaxed);
+    });
+}
+
+// One fused pair of passes (or the last, horizontal pass alone) of a chain.
+template <class SourceDepth, class DestinationDepth>
+PF_Err RunFusedPair(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_EffectWorld* source,
+                    PF_EffectWorld* destination, const PF_EffectWorld* unselected) {
+    BandPassContext ctx;
+    ctx.destination = destination;
+    ctx.source = source;
+    ctx.unselected = unselected;
+    ctx.rect = job.rect;
+    ctx.plane = job.plane;
+    SetPassKernels(ctx.rows, NextBlurPass(plan), job.options);
+    SetPassKernels(ctx.columns, NextBlurPass(plan), job.options);
+    PF_Err err = RunPass(job.in_data, job.iterations, &ctx,
+                         BandPassOf<SourceDepth, DestinationDepth>(job.options.kernel, job.options.variant));
+    for (int pass = 0; pass < 2 && err == PF_Err_NONE; ++pass)
+        err = ReportPass(job.progress);
+    return err;
+}
+
+// The repeats as fused pairs of passes, each from the last one's world, the last writing the output.
+// Exact where no pass leaves a selected pixel unfiltered, which then needs the value an earlier pass
+// gave it: so when every selected pixel is opaque (an average of such pixels stays so at 8 and 16 bits).
+// 16-bit: the output and one scratch take turns; 8-bit: three 16-bit worlds, the ends converted.
+template <class Depth>
+PF_Err ChainPasses(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
+    using Blur = typename Depth::BlurDepth;
+    constexpr bool k8 = std::is_same_v<Depth, Depth8>;
+    const int32_t passes = job.options.repeat + 1;
+    const int32_t pairs = passes / 2;
+    const bool single = passes % 2 == 1;
+    const int32_t writes = pairs + (single ? 1 : 0);
+    BlurLengthPlan plan = StartBlurLengths(job.options.aspect, job.options.lengths, job.options.repeat);
+    // Where write k goes: the last lands in the output (8-bit: in 16-bit form, when the last is a single
+    // pass); before it the worlds alternate.
+    const auto target = [&](int32_t k) -> PF_EffectWorld* {
+        if constexpr (k8) {
+            if (k == writes - 1)
+                return single ? worlds[2] : job.output;
+            return worlds[k % 2];
+        } else {
+            return (writes - 1 - k) % 2 == 0 ? job.output : worlds[0];
+        }
+    };
+    const PF_EffectWorld* from = job.source;
+    PF_Err err = PF_Err_NONE;
+    for (int32_t k = 0; k < pairs && err == PF_Err_NONE; ++k) {
+        PF_EffectWorld* to = target(k);
+        const bool last = k == writes - 1;
+        if constexpr (k8) {
+            if (k == 0 && last)
+                err = RunFusedPair<Depth8, Depth8>(job, plan, from, to, job.unselected);
+            else if (k == 0)
+                err = RunFusedPair<Depth8, Depth16>(job, plan, from, to, nullptr);
+            else if (last)
+                err = RunFusedPair<Depth16, Depth8>(job, plan, from, to, job.unselected);
+            else
+                err = RunFusedPair<Depth16, Depth16>(job, plan, from, to, nullptr);
+        } else {
+            err = RunFusedPair<Depth, Depth>(job, plan, from, to, last ? job.unselected : nullptr);
+        }
+        from = to;
+    }
+    if (err != PF_Err_NONE || !single)
+        return err;
+    // The last pass alone (an even repeat count): horizontal, into a world of the blur depth.
+    PassContext ctx;
+    ctx.rect = job.rect;
+    ctx.plane = job.plane;
+    ctx.source = const_cast<PF_EffectWorld*>(from);
+    ctx.destination = target(writes - 1);
+    ctx.fallback = from;
+    ctx.unselectedFallback = k8 ? nullptr : job.unselected;
+    SetPassKernels(ctx, NextBlurPass(plan), job.options);
+    err = RunPass(job.in_data, job.iterations, &ctx,
+                  BlurPassOf<typename Blur::Pixel>(job.options.kernel, job.options.variant, false));
+    if (err == PF_Err_NONE)
+        err = ReportPass(job.progress);
+    if constexpr (k8) {
+        if (err == PF_Err_NONE) {
+            PassContext narrow;
+            narrow.rect = job.rect;
+            narrow.plane = job.plane;
+            narrow.destination = job.output;
+            narrow.source = ctx.destination;
+            narrow.unselectedFallback = job.unselected ? job.unselected : job.source;
+            err = RunPass(job.in_data, job.iterations, &narrow, NarrowSelected);
+        }
+    }
+    return err;
 }
 
 } // namespace
@@ -76,7 +278,8 @@ BlurPass NextBlurPass(BlurLengthPlan& plan) {
 template <class Depth>
 PF_Err BlurSequence(PF_EffectWorld* output, PF_EffectWorld* source, PF_EffectWorld* scratch,
                     const BlurOptions& options, const SelectionPlane& plane, const PF_Rect& rect,
-                    const PF_InData* in_data, A_long iterations, ProgressCounter* progress) {
+                    const PF_InData* in_data, A_long iterations, ProgressCounter* progress,
+                    const PF_EffectWorld* fillFrom, const PF_EffectWorld* fillUnselectedFrom) {
     using Pixel = typename Depth::Pixel;
     if (!output || !source || !scratch)
         return PF_Err_BAD_CALLBACK_PARAM;
@@ -88,9 +291,12 @@ PF_Err BlurSequence(PF_EffectWorld* output, PF_EffectWorld* source, PF_EffectWor
     if (repeat <= 0) {
         ctx.destination = output;
         ctx.source = source;
-        return RunPass(in_data, iterations, &ctx, CopySelected<Depth>);
+        if (!fillFrom)
+            return RunPass(in_data, iterations, &ctx, CopySelected<Depth>);
+        ctx.fallback = source;
+        ctx.unselectedFallback = fillUnselectedFrom ? fillUnselectedFrom : fillFrom;
+        return RunPass(in_data, iterations, &ctx, FillAll<Pixel>);
     }
-    const bool gauss = options.kernel == BlurKernel::Gauss;
     const PassFunction rows = BlurPassOf<Pixel>(options.kernel, options.variant, false);
     const PassFunction columns = BlurPassOf<Pixel>(options.kernel, options.variant, true);
     // The last pass, n + 1, must write the output.
@@ -109,13 +315,10 @@ PF_Err BlurSequence(PF_EffectWorld* output, PF_EffectWorld* source, PF_EffectWor
         const BlurPass pass = NextBlurPass(plan);
         ctx.source = from;
         ctx.destination = to;
-        if (gauss) {
-            SetGaussTables(ctx, pass);
-        } else {
-            for (int c = 0; c < 4; ++c)
-                ctx.boxRadius[c] = pass.radius[c];
-            ctx.boxCenterWeight = options.centerWeight;
-        }
+        // Passes 1 and 2 write worlds that held the prepared image; later ones keep what is there.
+        ctx.fallback = p <= 2 ? fillFrom : nullptr;
+        ctx.unselectedFallback = p <= 2 ? fillUnselectedFrom : nullptr;
+        SetPassKernels(ctx, pass, options);
         PF_Err err = RunPass(in_data, iterations, &ctx, pass.horizontal ? rows : columns);
         if (err == PF_Err_NONE)
             err = ReportPass(progress);
@@ -127,7 +330,85 @@ PF_Err BlurSequence(PF_EffectWorld* output, PF_EffectWorld* source, PF_EffectWor
 
 template PF_Err BlurSequence<Depth16>(PF_EffectWorld*, PF_EffectWorld*, PF_EffectWorld*, const BlurOptions&,
                                       const SelectionPlane&, const PF_Rect&, const PF_InData*, A_long,
-                                      ProgressCounter*);
+                                      ProgressCounter*, const PF_EffectWorld*, const PF_EffectWorld*);
 template PF_Err BlurSequence<DepthFloat>(PF_EffectWorld*, PF_EffectWorld*, PF_EffectWorld*,
                                          const BlurOptions&, const SelectionPlane&, const PF_Rect&,
-                                         const PF_InData*, A_long, ProgressCounter*);
+                                         const PF_InData*, A_long, ProgressCounter*, const PF_EffectWorld*,
+                                         const PF_EffectWorld*);
+
+template <class Depth>
+int32_t BlurLayerWorlds(const BlurOptions& options) {
+    if (FusesPasses<Depth>(options))
+        return 0;
+    // 8-bit: the 16-bit source, result and scratch; otherwise the scratch.
+    return std::is_same_v<Depth, Depth8> ? 3 : 1;
+}
+
+template <class Depth>
+PF_Err BlurLayer(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
+    if (!job.output || !job.source)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    const BlurOptions& options = job.options;
+    if (FusesPasses<Depth>(options)) {
+        BandPassContext ctx;
+        ctx.destination = job.output;
+        ctx.source = job.source;
+        ctx.unselected = job.unselected;
+        ctx.rect = job.rect;
+        ctx.plane = job.plane;
+        ctx.lookup = job.lookup;
+        BlurLengthPlan plan = StartBlurLengths(options.aspect, options.lengths, 1);
+        SetPassKernels(ctx.rows, NextBlurPass(plan), options);
+        SetPassKernels(ctx.columns, NextBlurPass(plan), options);
+        PF_Err err = RunPass(job.in_data, job.iterations, &ctx,
+                             BandPassOf<Depth, Depth>(options.kernel, options.variant));
+        // Both passes are done.
+        for (int pass = 0; pass < 2 && err == PF_Err_NONE; ++pass)
+            err = ReportPass(job.progress);
+        return err;
+    }
+    if (!worlds || job.lookup)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    if (ChainsPasses<Depth>(options)) {
+        TransparencyScan scan;
+        scan.source = job.source;
+        scan.rect = job.rect;
+        scan.plane = job.plane;
+        const PF_Err err =
+            RunPass(job.in_data, job.iterations, &scan, ScanForTransparency<typename Depth::Pixel>);
+        if (err != PF_Err_NONE)
+            return err;
+        if (!scan.found.load())
+            return ChainPasses<Depth>(job, worlds);
+    }
+    if constexpr (std::is_same_v<Depth, Depth8>) {
+        PF_EffectWorld* source = worlds[0];
+        PF_EffectWorld* output = worlds[1];
+        PassContext ctx;
+        ctx.rect = job.rect;
+        ctx.plane = job.plane;
+        ctx.destination = source;
+        ctx.source = job.source;
+        PF_Err err = RunPass(job.in_data, job.iterations, &ctx, ConvertSelected8To16);
+        if (err == PF_Err_NONE)
+            err = BlurSequence<Depth16>(output, source, worlds[2], options, job.plane, job.rect, job.in_data,
+                                        job.iterations, job.progress, source, nullptr);
+        if (err != PF_Err_NONE)
+            return err;
+        ctx.destination = job.output;
+        ctx.source = output;
+        ctx.unselectedFallback = job.unselected ? job.unselected : job.source;
+        return RunPass(job.in_data, job.iterations, &ctx, NarrowSelected);
+    } else {
+        return BlurSequence<Depth>(job.output, job.source, worlds[0], options, job.plane, job.rect,
+                                   job.in_data, job.iterations, job.progress, job.source, job.unselected);
+    }
+}
+
+#define TOVRIN_BLUR_LAYER(Depth)                                                                             \
+    template int32_t BlurLayerWorlds<Depth>(const BlurOptions&);                                             \
+    template PF_Err BlurLayer<Depth>(const BlurLayerJob&, PF_EffectWorld* const*);
+TOVRIN_BLUR_LAYER(Depth8)
+TOVRIN_BLUR_LAYER(Depth16)
+TOVRIN_BLUR_LAYER(DepthFloat)
+#undef TOVRIN_BLUR_LAYER

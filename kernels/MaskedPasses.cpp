@@ -134,9 +134,12 @@ TOVRIN_MASKED_PASSES(Depth16)
 TOVRIN_MASKED_PASSES(DepthFloat)
 #undef TOVRIN_MASKED_PASSES
 
+// Lambdas rather than the functions themselves: a function pointer would be called for every channel.
 PF_Err ConvertSelected8To16(void* context, A_long, A_long i, A_long count) {
-    return ConvertSelected<Depth8, Depth16>(context, i, count, ConvertChannel8To16);
+    return ConvertSelected<Depth8, Depth16>(context, i, count,
+                                            [](A_u_char c) { return ConvertChannel8To16(c); });
 }
 PF_Err ConvertSelected16To8(void* context, A_long, A_long i, A_long count) {
-    return ConvertSelected<Depth16, Depth8>(context, i, count, ConvertChannel16To8);
+    return ConvertSelected<Depth16, Depth8>(context, i, count,
+                                            [](A_u_short c) { return ConvertChannel16To8(c); });
 }

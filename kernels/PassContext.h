@@ -13,6 +13,11 @@ struct PassContext {
     PF_Rect rect{};
     SelectionPlane plane;
     uint8_t clearUnselected = 0; // copies and conversions write (0, 0, 0, 0) to unselected pixels
+    // Blur passes: where set, every destination pixel the pass does not filter takes the fallback world's
+    // value (the unselected world's for unselected pixels, when set), so no copy need prepare it; where
+    // not, such pixels keep what the destination held.
+    const PF_EffectWorld* fallback = nullptr;
+    const PF_EffectWorld* unselectedFallback = nullptr;
     const void* lookupTable = nullptr;
     // Blur fields, channel order alpha, red, green, blue: Gaussian tables, or box radii and centre weight.
     GaussTable gauss[4];

@@ -23,30 +23,43 @@ inline PF_Fixed ToFixed(double v) noexcept {
     return static_cast<PF_Fixed>(v * 65536.0 + 0.5);
 }
 
-// The colour the key test sees, per depth, with alpha 255.
-inline PF_Pixel KeyColorOf(const PF_Pixel8& p) noexcept {
-    return PF_Pixel{255, p.red, p.green, p.blue};
-}
-inline PF_Pixel KeyColorOf(const PF_Pixel16& p) noexcept {
-    return PF_Pixel{255, ConvertChannel16To8(p.red), ConvertChannel16To8(p.green),
-                    ConvertChannel16To8(p.blue)};
-}
-inline PF_Pixel KeyColorOf(const PF_PixelFloat& p) noexcept {
-    return KeyColorOfFloat(p);
-}
+static_assert(std::atomic_ref<uint64_t>::is_always_lock_free);
 
-// The pixel that differs from p only in red, so that the first pixel of a block is always tested.
-inline PF_Pixel8 Altered(PF_Pixel8 p) noexcept {
-    p.red = p.red == 255 ? 0 : 255;
-    return p;
+// The 24-bit index (red, green, blue) of the 8-bit colour the key test sees, per depth.
+inline uint32_t KeyColorIndex(const PF_Pixel8& p) noexcept {
+    return static_cast<uint32_t>(p.red) << 16 | static_cast<uint32_t>(p.green) << 8 | p.blue;
 }
-inline PF_Pixel16 Altered(PF_Pixel16 p) noexcept {
-    p.red = p.red == 32768 ? 0 : 32768;
-    return p;
+inline uint32_t KeyColorIndex(const PF_Pixel16& p) noexcept {
+    return static_cast<uint32_t>(ConvertChannel16To8(p.red)) << 16 |
+           static_cast<uint32_t>(ConvertChannel16To8(p.green)) << 8 | ConvertChannel16To8(p.blue);
 }
-inline PF_PixelFloat Altered(PF_PixelFloat p) noexcept {
-    p.red = p.red == 1.0f ? 0.0f : 1.0f;
-    return p;
+inline uint32_t KeyColorIndex(const PF_PixelFloat& p) noexcept {
+    const PF_Pixel c = KeyColorOfFloat(p);
+    return static_cast<uint32_t>(c.red) << 16 | static_cast<uint32_t>(c.green) << 8 | c.blue;
+}
+// No 24-bit colour has this index.
+constexpr uint32_t kNoColour = 0xffffffffu;
+
+// Whether the keys select colour c: from the cache when the colour is known there, else from the key
+// test, whose answer is remembered unless the host reported a failure (the next pixel of that colour then
+// asks again, as it would without the cache).
+bool Selects(const KeySelectContext& context, uint32_t c) noexcept {
+    uint64_t* word = nullptr;
+    const unsigned shift = (c & 31u) * 2u;
+    if (context.cache.words) {
+        word = context.cache.words + (c >> 5);
+        const uint64_t bits = std::atomic_ref<uint64_t>(*word).load(std::memory_order_relaxed) >> shift;
+        if (bits & 1u)
+            return (bits & 2u) != 0;
+    }
+    PF_Err err = PF_Err_NONE;
+    const PF_Pixel colour{255, static_cast<A_u_char>(c >> 16), static_cast<A_u_char>(c >> 8),
+                          static_cast<A_u_char>(c)};
+    const bool selected = KeyListSelects(context.in_data, context.keys, colour, &err);
+    if (word && err == PF_Err_NONE)
+        std::atomic_ref<uint64_t>(*word).fetch_or(uint64_t{selected ? 3u : 1u} << shift,
+                                                  std::memory_order_relaxed);
+    return selected;
 }
 
 } // namespace
@@ -98,6 +111,16 @@ PF_Pixel KeyColorOfFloat(const PF_PixelFloat& p) noexcept {
     return PF_Pixel{255, toByte(p.red), toByte(p.green), toByte(p.blue)};
 }
 
+bool KeyListSelects(const PF_InData* in_data, const KeyList& keys, const PF_Pixel& colour,
+                    PF_Err* err) noexcept {
+    PF_Fixed hls[3] = {0, 0, 0};
+    *err = ConvertRgbToHls(in_data, colour, hls);
+    for (const KeyColorEntry& key : keys)
+        if (KeyDistance(hls, key) <= key.range)
+            return true;
+    return false;
+}
+
 template <class Depth>
 PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
     using Pixel = typename Depth::Pixel;
@@ -107,48 +130,30 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
         return WorldCoversRect(context->source, context->rect, sizeof(Pixel)) &&
                PlaneCovers(plane, block.width, block.height) && plane.rowFlags && plane.columnFlags;
     };
-    return RunLineBlock(context, i, count, covered, [context](const LineBlock& block) {
+    return ForEachRowOfBlock(context, i, count, covered, [context](const LineBlock& block, int32_t row) {
         const PF_Rect& rect = context->rect;
         SelectionPlane& plane = context->plane;
-        const PF_EffectWorld& source = *context->source;
-        const KeyColorEntry* keys = context->keys.data();
-        const std::size_t keyCount = context->keys.size();
         const uint8_t value = context->selectedValue;
-        const Block rows = block.lines;
-
-        Pixel previous = Altered(WorldRow<const Pixel>(source, rect.top + rows.first)[rect.left]);
-        uint8_t previousResult = 0;
-        for (int32_t row = rows.first; row < rows.first + rows.count; ++row) {
-            const Pixel* src = WorldRow<const Pixel>(source, rect.top + row) + rect.left;
-            uint8_t* selection = plane.bytes + static_cast<std::ptrdiff_t>(row) * plane.stride;
-            bool rowSelected = false;
-            for (int32_t x = 0; x < block.width; ++x) {
-                // Runs of identical pixels (alpha included, floats bit for bit) are tested once.
-                if (std::memcmp(&src[x], &previous, sizeof(Pixel)) == 0) {
-                    selection[x] = previousResult;
-                } else {
-                    std::memcpy(&previous, &src[x], sizeof(Pixel));
-                    PF_Fixed hls[3] = {0, 0, 0};
-                    ConvertRgbToHls(context->in_data, KeyColorOf(src[x]), hls);
-                    uint8_t result = 0;
-                    for (std::size_t k = 0; k < keyCount; ++k) {
-                        if (KeyDistance(hls, keys[k]) <= keys[k].range) {
-                            selection[x] = value;
-                            result = value;
-                            break;
-                        }
-                    }
-                    previousResult = result;
-                }
-                if (selection[x]) {
-                    rowSelected = true;
-                    RaiseSharedFlag(plane.columnFlags[x]);
-                }
+        const Pixel* src = WorldRow<const Pixel>(*context->source, rect.top + row) + rect.left;
+        uint8_t* selection = plane.bytes + static_cast<std::ptrdiff_t>(row) * plane.stride;
+        // Runs of one colour are looked up once.
+        uint32_t previous = kNoColour;
+        uint8_t result = 0, any = 0;
+        for (int32_t x = 0; x < block.width; ++x) {
+            const uint32_t c = KeyColorIndex(src[x]);
+            if (c != previous) {
+                previous = c;
+                result = Selects(*context, c) ? value : uint8_t{0};
             }
-            if (rowSelected)
-                plane.rowFlags[row] = 1;
+            selection[x] = result;
+            any |= result;
         }
-        return PF_Err_NONE;
+        if (any) {
+            plane.rowFlags[row] = 1;
+            for (int32_t x = 0; x < block.width; ++x)
+                if (selection[x])
+                    RaiseSharedFlag(plane.columnFlags[x]);
+        }
     });
 }
 
@@ -189,6 +194,12 @@ PF_Err BuildSelectionPlane(SelectionPlane& plane, const PF_InData* in_data, A_lo
         context.selectedValue = value;
         context.plane = MakeSelectionPlane(empty ? 0 : static_cast<int32_t>(width),
                                            empty ? 0 : static_cast<int32_t>(height));
+        AEUtil::UniqueArray<uint64_t> cache;
+        if (!empty && !keys.empty()) {
+            cache = AEUtil::MakeArray<uint64_t>(kKeyColorCacheWords);
+            std::memset(cache.get(), 0, kKeyColorCacheWords * sizeof(uint64_t));
+            context.cache.words = cache.get();
+        }
         const PF_Err err = RunPass(in_data, iterations, &context, SelectKeyColors<D>);
         plane = context.plane;
         return err;

@@ -1,6 +1,9 @@
 #pragma once
 // The key-colour selection: a pixel is selected when its colour lies within the range of one of the key
-// colours. The pass writes the selection plane of the rectangle with its row and column flags.
+// colours. The pass writes the selection plane of the rectangle with its row and column flags. Whether a
+// colour is selected depends on its 8-bit colour alone, so the pass remembers the answer for every 8-bit
+// colour it has met (KeyColorCache) and asks the host's RGBtoHLS once per distinct colour.
+#include <cstddef>
 #include <cstdint>
 
 #include "kernels/PassContext.h"
@@ -21,6 +24,14 @@ static_assert(sizeof(KeyColorEntry) == 16);
 
 using KeyList = AEUtil::Vector<KeyColorEntry>;
 
+// What the key list answers for each of the 2^24 8-bit colours met so far: two bits per colour (known,
+// selected), 64-bit words of 32 colours. Calls share it; each only ever sets bits, and whoever sets a
+// colour's bits sets the same ones, so the order of the calls does not matter.
+struct KeyColorCache {
+    uint64_t* words = nullptr; // kKeyColorCacheWords words, all zero at first; null: nothing is remembered
+};
+constexpr std::size_t kKeyColorCacheWords = (std::size_t{1} << 24) / 32;
+
 // The record every call of a key selection pass reads; the calls write disjoint rows of the plane and
 // share its column flags.
 struct KeySelectContext {
@@ -28,8 +39,9 @@ struct KeySelectContext {
     PF_Rect rect{};
     const PF_InData* in_data = nullptr; // the host's RGBtoHLS and effect reference
     KeyList keys;                       // tested in order; the first match wins
-    uint8_t selectedValue = 0;          // written into the plane for a matching pixel
+    uint8_t selectedValue = 0;          // written into the plane for a matching pixel, 0 elsewhere
     SelectionPlane plane;
+    KeyColorCache cache;
 };
 
 // Hue 360° in 16.16 fixed point; half of it is the largest hue difference.
@@ -84,8 +96,14 @@ inline constexpr PassFunction SelectKeyColors8 = SelectKeyColors<Depth8>;
 inline constexpr PassFunction SelectKeyColors16 = SelectKeyColors<Depth16>;
 inline constexpr PassFunction SelectKeyColorsFloat = SelectKeyColors<DepthFloat>;
 
+// Whether the key list selects an 8-bit colour (alpha not looked at): its HLS from ConvertRgbToHls, then the
+// keys in order. The host's result is stored in *err.
+bool KeyListSelects(const PF_InData* in_data, const KeyList& keys, const PF_Pixel& colour,
+                    PF_Err* err) noexcept;
+
 // Runs the key selection pass of the source's format over area with iterate_generic and replaces the
-// plane with the result; pixels matching a key get value. Returns the host's result, or
+// plane with the result; pixels matching a key get value. The pass's colour cache comes from the host and
+// goes with the call. Returns the host's result, or
 // PF_Err_UNRECOGNIZED_PARAM_TYPE (plane unchanged) for a format other than 8-bit, 16-bit and float, or
 // PF_Err_INTERNAL_STRUCT_DAMAGED (plane unchanged) for a source that does not hold the area. Raises
 // std::bad_alloc when the host refuses memory.

@@ -1,7 +1,7 @@
 // The render driver: one template over the layer's depth that follows the plan. The image passes from
 // step to step as `current`: the input, then the masked copy the smoothing wrote, then the brightened
-// image, each in a working world of the layer's format; the blur reads it and writes the output (8-bit
-// layers through 16-bit worlds).
+// image, each in a working world of the layer's format; the blur reads it and writes the output. The
+// worlds the plan counts are asked of the host once, at the start.
 #include "render/RenderDriver.h"
 
 #include "edgesmooth/EdgeSmooth.h"
@@ -106,46 +106,36 @@ PF_Err SmoothEdgesOf(const PF_InData* in_data, PF_EffectWorld* input, PF_EffectW
     return SmoothEdges(&job);
 }
 
-// The blur stage: `current` is blurred into the output, only selected pixels are written.
+// The blur stage: `current` is blurred into the output; unselected pixels show the input. The blur
+// writes every output pixel itself, so nothing is copied first.
 template <class Depth>
 PF_Err Blur(const RenderPlan& plan, const RenderParams& record, const PF_Rect& area,
             const SelectionPlane& plane, const WorkWorlds& worlds, PF_EffectWorld* current,
             ProgressCounter& progress) {
-    const PF_InData* in_data = record.in_data;
-    PF_EffectWorld* source = current;
-    PF_EffectWorld* output = record.output;
-    PF_EffectWorld* scratch = worlds.OtherThan(current);
-    PF_Err err = PF_Err_NONE;
+    BrightnessTable<typename Depth::Channel> brightness;
+    BlurLayerJob job;
+    if (plan.brightnessInBlur) {
+        brightness = BuildBrightnessTable<Depth>(
+            MakeBrightnessCurve(plan.brightness, plan.brightnessGain, plan.brightnessExponent));
+        job.lookup = brightness.entries.get();
+    }
+    job.output = record.output;
+    job.source = current;
+    job.unselected = plan.keyed ? record.input : nullptr;
+    job.options = plan.blur;
+    job.plane = plane;
+    job.rect = area;
+    job.in_data = record.in_data;
+    job.iterations = PF_Iterations_ONCE_PER_PROCESSOR;
+    job.progress = &progress;
+    PF_EffectWorld* blurWorlds[3] = {nullptr, nullptr, nullptr};
     if (plan.blurInSixteenBits) {
-        source = worlds.sixteenBit[0].get();
-        output = worlds.sixteenBit[1].get();
-        scratch = worlds.sixteenBit[2].get();
-        err = RunMaskedPass(in_data, ConvertSelected8To16, source, current, area, plane, 0);
-        // Unselected pixels of the output stay as they are in the input; every pixel is selected unkeyed.
-        if (err == PF_Err_NONE && plan.keyed)
-            err = CopyWorld(in_data, record.input, record.output);
+        for (int32_t i = 0; i < plan.sixteenBitWorlds; ++i)
+            blurWorlds[i] = worlds.sixteenBit[i].get();
+    } else if (plan.blurScratch) {
+        blurWorlds[0] = worlds.OtherThan(current);
     }
-    // The passes ping-pong between the output and the scratch, which starts as the source's copy.
-    if (err == PF_Err_NONE)
-        err = CopyWorld(in_data, source, scratch);
-    // The blur writes the selected pixels of its output; the rest must already be the image's. A keyed
-    // render keeps the input's pixels where nothing is selected, at every depth: once smoothing or
-    // brightness has run, the working worlds hold cleared or unwritten pixels there.
-    if (err == PF_Err_NONE) {
-        if (plan.keyed && !plan.blurInSixteenBits && current != record.input) {
-            err = CopyWorld(in_data, record.input, output);
-            if (err == PF_Err_NONE)
-                err = RunMaskedPass(in_data, CopySelected<Depth>, output, current, area, plane, 0);
-        } else {
-            err = CopyWorld(in_data, source, output);
-        }
-    }
-    if (err == PF_Err_NONE)
-        err = BlurSequence<typename Depth::BlurDepth>(output, source, scratch, plan.blur, plane, area,
-                                                      in_data, PF_Iterations_ONCE_PER_PROCESSOR, &progress);
-    if (err == PF_Err_NONE && plan.blurInSixteenBits)
-        err = RunMaskedPass(in_data, ConvertSelected16To8, record.output, output, area, plane, 0);
-    return err;
+    return BlurLayer<Depth>(job, blurWorlds);
 }
 
 template <class Depth>
@@ -176,7 +166,7 @@ PF_Err RenderAtDepth(const RenderParams& record) {
         err = SmoothEdgesOf<Depth>(in_data, record.input, maskedCopy, smoothed, area, plane);
         current = smoothed;
     }
-    if (err == PF_Err_NONE && plan.brighten) {
+    if (err == PF_Err_NONE && plan.brighten && !plan.brightnessInBlur) {
         PF_EffectWorld* brightened = worlds.OtherThan(current);
         err = ApplyBrightness<Depth>(brightened, in_data, PF_Iterations_ONCE_PER_PROCESSOR, current, area,
                                      plane, plan.brightness, plan.brightnessGain, plan.brightnessExponent, 0);

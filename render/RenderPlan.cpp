@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kernels/PixelTraits.h"
 #include "params/Controls.h"
 
 namespace {
@@ -60,7 +61,16 @@ RenderPlan PlanRender(const RenderParams& p, PF_RationalScale downsampleX, PF_Ra
     plan.blur.centerWeight = 0;
 
     plan.extract = p.mode == kModeExtract;
-    plan.layerWorlds = 2;
-    plan.sixteenBitWorlds = plan.blurInSixteenBits ? 3 : 0;
+    const int32_t blurWorlds =
+        VisitDepth(static_cast<PF_PixelFormat>(p.pixelFormat),
+                   [&plan]<class D>(D) -> PF_Err { return BlurLayerWorlds<D>(plan.blur); });
+    plan.sixteenBitWorlds = plan.blurInSixteenBits ? blurWorlds : 0;
+    plan.blurScratch = !plan.blurInSixteenBits && blurWorlds > 0;
+    // The smoothing writes a masked copy and its result; brightness writes the world its source is not;
+    // the scratch is a world the blur's source is not. Two worlds serve every combination.
+    plan.brightnessInBlur = plan.brighten && blurWorlds == 0;
+    const int32_t preparing = plan.smoothEdges ? 2 : plan.brighten && !plan.brightnessInBlur ? 1 : 0;
+    plan.layerWorlds =
+        preparing + (plan.blurScratch ? 1 : 0) > 2 ? 2 : preparing + (plan.blurScratch ? 1 : 0);
     return plan;
 }

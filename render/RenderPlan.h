@@ -42,6 +42,8 @@ struct RenderPlan {
     double brightness = 0;
     double brightnessGain = 0;
     double brightnessExponent = 0;
+    // The blur's fused passes look the brightened colours up as they read the image: no step of its own.
+    bool brightnessInBlur = false;
 
     // 8-bit layers are converted to 16 bits for the blur and back.
     bool blurInSixteenBits = false;
@@ -54,9 +56,12 @@ struct RenderPlan {
 
     // Working worlds of the output's size the render needs: in the layer's format (for the masked copy
     // the smoothing works on, its result, the brightness step's result and the blur's scratch), and in
-    // 16-bit form for 8-bit layers (the blur's source, output and scratch).
+    // 16-bit form for 8-bit layers (the blur's source, output and scratch). A blur of one repeat whose
+    // passes run fused needs none (BlurLayerWorlds).
     int32_t layerWorlds = 0;
     int32_t sixteenBitWorlds = 0;
+    // 16-bit and float: the blur takes a layer-format world as its scratch.
+    bool blurScratch = false;
 };
 
 // The plan for a record whose pixel format is 8-bit, 16-bit or float, at the host's downsampling. Lengths

@@ -66,7 +66,8 @@ TEST_F(Region, ABlurSpreadsFromASmallDataWindowUpToTheDisplayWindow) {
 TEST_F(Region, ACopyRenderKeepsThePixelsWhereTheyLieAndCropsToTheDisplayWindow) {
     WriteSmallDataWindow("dw.exr");
     std::vector<std::string> none = NoWorkSettings();
-    ASSERT_EQ(Render(none).exitCode, 0);
+    const ToolResult copied = Render(none);
+    ASSERT_EQ(copied.exitCode, 0) << copied.err;
     const Part in = ReadParts(Path("dw.exr")).at(0), out = ReadParts(Path("out.exr")).at(0);
     ASSERT_EQ(out.spec.width, 400);
     for (int c = 0; c < 4; ++c) {

@@ -1,9 +1,10 @@
 // A whole job through the embedded host: dispatch by pixel format, the checks before anything is
-// written, the copy, the flag map's world and every host failure on the way.
+// written, the flag map's world, the host memory of the passes and every host failure on the way.
 #include <cstring>
 #include <random>
 
 #include "edgesmooth/EdgeSmooth.h"
+#include "host/Faults.h"
 #include "host/Host.h"
 #include "sdk/AE_EffectSuites.h"
 #include "tests/edgesmooth/EdgeTestSupport.h"
@@ -156,39 +157,61 @@ TEST_F(RefusedJob, MissingPieces) {
     ExpectRefused(job, PF_Err_BAD_CALLBACK_PARAM, b);
 }
 
-TEST_F(SmoothEdgesJob, CopyFailureIsReturned) {
+TEST_F(SmoothEdgesJob, TheHostCopiesOnlyWhenThereIsNothingToSmooth) {
     const auto cel = Cel<PF_Pixel8>(12, 12, {{255, 250, 250, 240}, {255, 20, 20, 30}}, 6);
     host::World a = WorldOf(cel, PF_PixelFormat_ARGB32), b = MakeWorld(12, 12, PF_PixelFormat_ARGB32, false);
-    const std::size_t before = Host().Worlds().created;
-    Host().Faults().Inject(host::Fault::Copy, 1, PF_Err_INTERNAL_STRUCT_DAMAGED);
     EdgeSmoothJob job = Job(a, b, PF_PixelFormat_ARGB32);
+    Host().Faults().Clear();
+    EXPECT_EQ(SmoothEdges(&job), PF_Err_NONE);
+    EXPECT_EQ(Host().Faults().Uses(host::Fault::Copy), 0); // the passes copy the rows they detect
+    job.strength = 0;
+    Host().Faults().Inject(host::Fault::Copy, 1, PF_Err_INTERNAL_STRUCT_DAMAGED);
+    const std::size_t before = Host().Worlds().created;
     EXPECT_EQ(SmoothEdges(&job), PF_Err_INTERNAL_STRUCT_DAMAGED);
     EXPECT_EQ(Host().Worlds().created, before); // no map was made
 }
 
-TEST_F(SmoothEdgesJob, MapWorldRefusalLeavesTheCopy) {
-    const auto cel = Cel<PF_Pixel16>(12, 12, {{32768, 32000, 32000, 30000}, {32768, 100, 2000, 0}}, 7);
-    host::World a = WorldOf(cel, PF_PixelFormat_ARGB64), b = MakeWorld(12, 12, PF_PixelFormat_ARGB64, false);
-    Host().Faults().Inject(host::Fault::NewWorld, 1);
+// Every refused service of the host ends the job with the host's code and gives back what it took.
+TEST_F(SmoothEdgesJob, RefusedServicesAreReturned) {
+    const auto cel = Cel<PF_Pixel16>(40, 150, {{32768, 32000, 32000, 30000}, {32768, 100, 2000, 0}}, 7);
+    host::World a = WorldOf(cel, PF_PixelFormat_ARGB64), b = MakeWorld(40, 150, PF_PixelFormat_ARGB64, false);
     EdgeSmoothJob job = Job(a, b, PF_PixelFormat_ARGB64);
-    EXPECT_EQ(SmoothEdges(&job), PF_Err_OUT_OF_MEMORY);
-    EXPECT_EQ(Differences(cel, ImageOf<PF_Pixel16>(b)), std::vector<std::string>{});
+    for (host::Fault f : {host::Fault::NewWorld, host::Fault::NewHandle, host::Fault::LockHandle,
+                          host::Fault::IterateGeneric}) {
+        Host().Faults().Clear();
+        ASSERT_EQ(SmoothEdges(&job), PF_Err_NONE);
+        const int uses = Host().Faults().Uses(f);
+        ASSERT_GT(uses, 0) << host::FaultName(f);
+        for (int n = 1; n <= uses; ++n) {
+            Host().Faults().Clear();
+            Host().Faults().Inject(f, n, PF_Err_OUT_OF_MEMORY);
+            EXPECT_EQ(SmoothEdges(&job), PF_Err_OUT_OF_MEMORY) << host::FaultName(f) << " #" << n;
+            EXPECT_EQ(Host().Worlds().livePluginWorlds, 0u);
+            EXPECT_EQ(Host().Handles().live, 0u);
+        }
+    }
+    Host().Faults().Clear();
 }
 
 TEST_F(SmoothEdgesJob, MissingSuiteRaisesTheSuiteFailure) {
     host::World a = MakeWorld(6, 6, PF_PixelFormat_ARGB32), b = MakeWorld(6, 6, PF_PixelFormat_ARGB32, false);
     EdgeSmoothJob job = Job(a, b, PF_PixelFormat_ARGB32);
-    Host().Faults().RefuseSuite(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1);
-    try {
-        SmoothEdges(&job);
-        ADD_FAILURE() << "no suite failure raised";
-    } catch (A_long err) {
-        EXPECT_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
+    for (auto [name, version] : {std::pair{kPFWorldSuite, kPFWorldSuiteVersion1},
+                                 std::pair{kPFHandleSuite, kPFHandleSuiteVersion1}}) {
+        Host().Faults().RefuseSuite(name, version);
+        try {
+            SmoothEdges(&job);
+            ADD_FAILURE() << "no suite failure raised without " << name;
+        } catch (A_long err) {
+            EXPECT_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
+        }
+        Host().Faults().AllowSuite(name, version);
+        EXPECT_EQ(Host().SuitesHeld(), 0);
+        EXPECT_EQ(Host().Worlds().livePluginWorlds, 0u);
     }
-    // Without World Suite 1 the copy is made first; the transform suite is released on the way out
-    // (the fixture checks that no suite stays held).
-    Host().Faults().AllowSuite(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1);
-    Host().Faults().RefuseSuite(kPFWorldSuite, kPFWorldSuiteVersion1);
+    // The copy of a job with nothing to smooth needs the transform suite.
+    job.strength = 0;
+    Host().Faults().RefuseSuite(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1);
     EXPECT_THROW(SmoothEdges(&job), A_long);
     EXPECT_EQ(Host().SuitesHeld(), 0);
 }

@@ -158,4 +158,39 @@ TEST(StepRuns, UpAndDownAreLeftAndRightTransposed) {
     }
 }
 
+// The quick test before a ramp: wherever it says no ramp can start, neither a run nor a thin line is found,
+// on random maps (any bits, edges of the image included) in each direction.
+TEST(StepRuns, RampMayStartOnlyPassesOverStepsWithoutRuns) {
+    std::mt19937 rng(17);
+    int passedOver = 0;
+    for (int round = 0; round < 400; ++round) {
+        const int32_t w = 1 + int32_t(rng() % 12), h = 1 + int32_t(rng() % 12);
+        TestMap m(w, h);
+        const unsigned density = 1 + rng() % 15;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                m.map.Row(y)[x] = rng() % 16 < density ? uint8_t(rng() % 16) : uint8_t{0};
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                struct Side {
+                    RampDirection direction;
+                    int32_t run, thin;
+                };
+                const EdgeFlagMap& map = m.map;
+                for (Side s : {Side{kRampLeft, FindRunLeft(map, x, y), FindThinRunLeft(map, x, y)},
+                               Side{kRampRight, FindRunRight(map, x, y), FindThinRunRight(map, x, y)},
+                               Side{kRampUp, FindRunUp(map, x, y), FindThinRunUp(map, x, y)},
+                               Side{kRampDown, FindRunDown(map, x, y), FindThinRunDown(map, x, y)}}) {
+                    if (RampMayStart(map, s.direction, x, y))
+                        continue;
+                    ++passedOver;
+                    ASSERT_EQ(s.run, 0)
+                        << "direction " << s.direction << " at " << x << "," << y << " of " << w << "x" << h;
+                    ASSERT_EQ(s.thin, 0) << "direction " << s.direction << " at " << x << "," << y;
+                }
+            }
+    }
+    EXPECT_GT(passedOver, 10000);
+}
+
 } // namespace

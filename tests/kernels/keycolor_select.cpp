@@ -1,5 +1,5 @@
-// The key selection passes over host worlds: which pixels match, the flags they raise, the repeat check,
-// and the same plane for any number of worker threads.
+// The key selection passes over host worlds: which pixels match, the flags they raise, one conversion per
+// colour, and the same plane for any number of worker threads.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -32,9 +32,10 @@ protected:
         EffectSuitesEnv::TearDown();
     }
 
-    // Runs the pass over the whole world into a fresh, cleared plane; returns the host's result.
+    // Runs the pass over the whole world into a fresh, cleared plane, remembering colours in a fresh cache
+    // unless told not to; returns the host's result.
     PF_Err Select(host::World& world, PassFunction pass, std::initializer_list<KeyColorEntry> keys,
-                  uint8_t value = 255) {
+                  uint8_t value = 255, bool cached = true) {
         plane_ = std::make_unique<TestPlane>(world.Width(), world.Height());
         context_ = std::make_unique<KeySelectContext>();
         context_->source = world.get();
@@ -44,6 +45,8 @@ protected:
             context_->keys.push_back(k);
         context_->selectedValue = value;
         context_->plane = plane_->plane();
+        cache_.assign(cached ? kKeyColorCacheWords : 0, 0);
+        context_->cache.words = cached ? cache_.data() : nullptr;
         return RunPass(InData(), PF_Iterations_ONCE_PER_PROCESSOR, context_.get(), pass);
     }
     uint8_t At(int x, int y) const { return plane_->At(x, y); }
@@ -67,6 +70,7 @@ protected:
 
     std::unique_ptr<TestPlane> plane_;
     std::unique_ptr<KeySelectContext> context_;
+    std::vector<uint64_t> cache_;
 };
 
 TEST_F(KeySelection, EmptyKeyListSelectsNothing) {
@@ -140,20 +144,39 @@ TEST_F(KeySelection, ValueZeroFlagsNothing) {
     EXPECT_EQ(Plane().rowFlags[1], 0);
 }
 
-TEST_F(KeySelection, RunsOfIdenticalPixelsAreTestedOnce) {
+TEST_F(KeySelection, EachColourIsConvertedOnce) {
     Host().SetWorkerThreads(1);
-    host::World world = MakeWorld(10, 2, PF_PixelFormat_ARGB32);
-    for (int y = 0; y < 2; ++y)
+    host::World world = MakeWorld(10, 3, PF_PixelFormat_ARGB32);
+    for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 10; ++x)
-            world.At8(x, y) = {255, 30, 60, 90};
-    world.At8(4, 0).alpha = 17; // only alpha differs: tested again, same result
+            world.At8(x, y) = (x / 2 + y) % 3 == 0 ? PF_Pixel{255, 30, 60, 90} : PF_Pixel{255, 200, 60, 90};
+    world.At8(1, 0).alpha = 17; // only alpha differs: the same colour
+    world.At8(7, 2) = {255, 1, 2, 3};
     Host().Faults().Clear();
     ASSERT_EQ(Select(world, SelectKeyColors8, {KeyOf({255, 30, 60, 90}, 0)}), PF_Err_NONE);
-    // The first pixel, the changed alpha, and the pixel after it.
     EXPECT_EQ(Host().Faults().Uses(host::Fault::RGBtoHLS), 3);
-    for (int y = 0; y < 2; ++y)
+    for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 10; ++x)
-            EXPECT_EQ(At(x, y), 255) << x << "," << y;
+            EXPECT_EQ(At(x, y), world.At8(x, y).red == 30 ? 255 : 0) << x << "," << y;
+    // Without a cache each run of one colour is converted: 4 + 3 + 5 runs.
+    Host().Faults().Clear();
+    ASSERT_EQ(Select(world, SelectKeyColors8, {KeyOf({255, 30, 60, 90}, 0)}, 255, false), PF_Err_NONE);
+    EXPECT_EQ(Host().Faults().Uses(host::Fault::RGBtoHLS), 12);
+    EXPECT_EQ(At(1, 0), 255);
+}
+
+TEST_F(KeySelection, AFailedConversionIsNotRemembered) {
+    Host().SetWorkerThreads(1);
+    host::World world = MakeWorld(3, 1, PF_PixelFormat_ARGB32);
+    world.At8(0, 0) = world.At8(2, 0) = {255, 250, 10, 10};
+    world.At8(1, 0) = {255, 10, 250, 10};
+    Host().Faults().Clear();
+    Host().Faults().Inject(host::Fault::RGBtoHLS, 1, PF_Err_OUT_OF_MEMORY);
+    ASSERT_EQ(Select(world, SelectKeyColors8, {KeyOf({255, 250, 10, 10}, 0)}), PF_Err_NONE);
+    EXPECT_EQ(Host().Faults().Uses(host::Fault::RGBtoHLS), 3); // the red is asked again
+    EXPECT_EQ(At(1, 0), 0);
+    EXPECT_EQ(At(2, 0), 255);
+    Host().Faults().Clear();
 }
 
 TEST_F(KeySelection, FirstPixelOfABlockIsTestedWhateverItsRed) {

@@ -3,9 +3,12 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "host/Color.h"
 #include "host/Faults.h"
+#include "kernels/MaskedPasses.h"
 #include "kernels/SelectKeyColors.h"
 #include "kernels/SelectionPlane.h"
 #include "tests/support/EffectSuites.h"
@@ -144,6 +147,99 @@ TEST_F(SelectionBuild, EmptyAreaGivesAnEmptyPlane) {
         BuildSelectionPlane(plane, InData(), -1, world.get(), PF_PixelFormat_ARGB32, {2, 2, 2, 4}, keys, 255),
         PF_Err_NONE);
     EXPECT_EQ(plane.bytes, nullptr);
+}
+
+// The 8-bit colour the key test sees, per depth.
+PF_Pixel SeenColour(const host::World& world, int x, int y) {
+    switch (world.Format()) {
+    case PF_PixelFormat_ARGB32:
+        return PF_Pixel{255, world.At8(x, y).red, world.At8(x, y).green, world.At8(x, y).blue};
+    case PF_PixelFormat_ARGB64:
+        return PF_Pixel{255, ConvertChannel16To8(world.At16(x, y).red),
+                        ConvertChannel16To8(world.At16(x, y).green),
+                        ConvertChannel16To8(world.At16(x, y).blue)};
+    default:
+        return KeyColorOfFloat(world.AtFloat(x, y));
+    }
+}
+
+// Random pixels: a palette's colours (so that colours repeat, near and far), colours a little apart, anything
+// at all, and values outside the format (16-bit above full scale; float below 0, above 1, not a number).
+void FillRandomly(host::World& world, std::mt19937& rng) {
+    std::vector<PF_Pixel> palette(8);
+    for (PF_Pixel& p : palette)
+        p = PF_Pixel{A_u_char(rng()), A_u_char(rng()), A_u_char(rng()), A_u_char(rng())};
+    const float specials[] = {-0.5f, 1.5f, std::numeric_limits<float>::quiet_NaN(), 0.5f / 255.0f,
+                              254.5f / 255.0f};
+    for (int y = 0; y < world.Height(); ++y)
+        for (int x = 0; x < world.Width(); ++x) {
+            const unsigned kind = rng() % 8;
+            PF_Pixel p = kind < 5
+                             ? palette[rng() % palette.size()]
+                             : PF_Pixel{A_u_char(rng()), A_u_char(rng()), A_u_char(rng()), A_u_char(rng())};
+            if (kind < 2) // neighbours in the colour cube, as grain makes them
+                p.blue = A_u_char(p.blue + rng() % 64);
+            switch (world.Format()) {
+            case PF_PixelFormat_ARGB32:
+                world.At8(x, y) = p;
+                break;
+            case PF_PixelFormat_ARGB64:
+                world.At16(x, y) = {ConvertChannel8To16(p.alpha), ConvertChannel8To16(p.red),
+                                    ConvertChannel8To16(p.green), ConvertChannel8To16(p.blue)};
+                if (kind == 7)
+                    world.At16(x, y).green = A_u_short(32769 + rng() % 32767);
+                break;
+            default:
+                world.AtFloat(x, y) = {p.alpha / 255.0f, p.red / 255.0f, p.green / 255.0f, p.blue / 255.0f};
+                if (kind == 7)
+                    world.AtFloat(x, y).red = specials[rng() % 5];
+                break;
+            }
+        }
+}
+
+// The cached selection gives the plain key test's answer for every pixel (the host's HLS of the colour the
+// test sees, the keys in order), with the flags that go with it, for one, two and seven threads.
+TEST_F(SelectionBuild, MatchesThePlainKeyTestOnRandomImages) {
+    std::mt19937 rng(31);
+    for (PF_PixelFormat format : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128})
+        for (int round = 0; round < 6; ++round) {
+            const int w = 1 + int(rng() % 70), h = 1 + int(rng() % 40);
+            host::World world = MakeWorld(w, h, format);
+            FillRandomly(world, rng);
+            KeyList keys;
+            std::vector<KeyColorEntry> plainKeys;
+            for (unsigned k = 0, n = 1 + rng() % 4; k < n; ++k) {
+                const PF_Pixel colour = SeenColour(world, int(rng() % unsigned(w)), int(rng() % unsigned(h)));
+                AppendKey(keys, colour, double(rng() % 1000) / 2000.0);
+                plainKeys.push_back(keys.back());
+            }
+            const PF_Rect area{int(rng() % unsigned(w)) / 2, int(rng() % unsigned(h)) / 2, w, h};
+            for (int threads : {1, 2, 7}) {
+                Host().SetWorkerThreads(threads);
+                SelectionPlane plane;
+                ASSERT_EQ(BuildSelectionPlane(plane, InData(), PF_Iterations_ONCE_PER_PROCESSOR, world.get(),
+                                              format, area, keys, 200),
+                          PF_Err_NONE);
+                std::vector<int> rows(size_t(h), 0), columns(size_t(w), 0);
+                for (int y = area.top; y < h; ++y)
+                    for (int x = area.left; x < w; ++x) {
+                        PF_Fixed hls[3];
+                        host::RGBtoHLS(SeenColour(world, x, y), hls);
+                        bool selected = false;
+                        for (const KeyColorEntry& key : plainKeys)
+                            selected = selected || KeyDistance(hls, key) <= key.range;
+                        ASSERT_EQ(At(plane, x - area.left, y - area.top), selected ? 200 : 0)
+                            << "format " << format << ", " << threads << " threads, pixel " << x << "," << y;
+                        rows[y - area.top] |= selected;
+                        columns[x - area.left] |= selected;
+                    }
+                for (int y = 0; y < plane.height; ++y)
+                    EXPECT_EQ(plane.rowFlags[y], rows[y]) << "row " << y;
+                for (int x = 0; x < plane.width; ++x)
+                    EXPECT_EQ(plane.columnFlags[x], columns[x]) << "column " << x;
+            }
+        }
 }
 
 } // namespace

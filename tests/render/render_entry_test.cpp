@@ -102,8 +102,16 @@ TEST_F(RenderEntryTest, EveryRefusedHostServiceEndsTheRenderWithItsCodeAndNoLeak
     SetFloat("1 : Color Range", 10);
     host::World input = MakeImage(PF_PixelFormat_ARGB32);
     const std::size_t handlesBefore = hostPtr->Handles().live;
-    for (host::Fault f : {host::Fault::NewWorld, host::Fault::NewHandle, host::Fault::IterateGeneric,
-                          host::Fault::Copy, host::Fault::CopyHQ, host::Fault::RGBtoHLS}) {
+    for (host::Fault f :
+         {host::Fault::NewWorld, host::Fault::NewHandle, host::Fault::LockHandle, host::Fault::IterateGeneric,
+          host::Fault::Copy, host::Fault::CopyHQ, host::Fault::RGBtoHLS}) {
+        // The blur writes every output pixel itself; only a render with nothing to do copies.
+        const bool copy = f == host::Fault::Copy || f == host::Fault::CopyHQ;
+        SetFloat("Blur Amount", copy ? 0 : 3);
+        SetFloat("Brightness", copy ? 0 : 10);
+        for (const char* name : {"G", "B"})
+            SetFloat(name, copy ? 0 : name[0] == 'G' ? 5 : 15);
+        hostPtr->settings().quality = f == host::Fault::CopyHQ ? PF_Quality_HI : PF_Quality_LO;
         hostPtr->Faults().Clear();
         RenderClassic(input);
         // Inside the key pass the host's colour answer is not examined: only the key colours' count.
@@ -119,7 +127,23 @@ TEST_F(RenderEntryTest, EveryRefusedHostServiceEndsTheRenderWithItsCodeAndNoLeak
             EXPECT_EQ(instance->OutstandingCheckouts(), 0);
         }
     }
-    hostPtr->Faults().Clear();
+}
+
+// The smoothing acquires World Suite 1 for its job: refused, the render ends with the suite failure's code.
+TEST_F(RenderEntryTest, ARefusedWorldSuiteEndsASmoothingRender) {
+    SetFloat("Blur Amount", 3);
+    host::World input = MakeImage(PF_PixelFormat_ARGB32);
+    hostPtr->Faults().RefuseSuite("PF World Suite", 1);
+    RenderClassic(input, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(hostPtr->Worlds().livePluginWorlds, 0u);
+}
+
+// The suite is asked for when first needed, by a render with nothing to do (the blur copies nothing).
+TEST_F(RenderEntryTest, ARefusedWorldTransformSuiteEndsACopyRender) {
+    SetFloat("G", 0);
+    SetFloat("B", 0);
+    host::World input = MakeImage(PF_PixelFormat_ARGB32);
     hostPtr->Faults().RefuseSuite("PF World Transform Suite", 1);
     RenderClassic(input, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(hostPtr->Worlds().livePluginWorlds, 0u);
 }

@@ -137,8 +137,11 @@ TEST(RenderPlan, EightBitLayersBlurInSixteenBitWorlds) {
         p.pixelFormat = format;
         const RenderPlan plan = PlanRender(p, kFull, kFull);
         EXPECT_EQ(plan.blurInSixteenBits, sixteen);
-        EXPECT_EQ(plan.layerWorlds, 2);
+        // Brightness writes a layer world; seven repeats need a scratch: of the layer's format, or the
+        // three 16-bit worlds of an 8-bit blur.
+        EXPECT_EQ(plan.layerWorlds, sixteen ? 1 : 2);
         EXPECT_EQ(plan.sixteenBitWorlds, sixteen ? 3 : 0);
+        EXPECT_EQ(plan.blurScratch, !sixteen);
         EXPECT_EQ(plan.blur.kernel, BlurKernel::Gauss);
         EXPECT_EQ(plan.blur.aspect, -2.5);
         EXPECT_EQ(plan.blur.repeat, 7);
@@ -146,6 +149,43 @@ TEST(RenderPlan, EightBitLayersBlurInSixteenBitWorlds) {
         EXPECT_EQ(plan.brightness, 0.4);
         EXPECT_EQ(plan.brightnessGain, 8.0);
         EXPECT_EQ(plan.brightnessExponent, 4.0);
+    }
+}
+
+// One repeat whose passes run fused needs no world for the blur; a float box, whose running sums keep
+// their rounding down the whole column, and reaches beyond the fused form's margins take a scratch.
+TEST(RenderPlan, OneRepeatNeedsNoBlurWorldWhereThePassesFuse) {
+    RenderParams p = Defaults();
+    p.repeat = 1;
+    p.blurAmount = 20;
+    struct Case {
+        PF_PixelFormat format;
+        int32_t blurType;
+        double amount;
+        int32_t layerWorlds;
+        int32_t sixteenBitWorlds;
+    };
+    for (const Case& c : {Case{PF_PixelFormat_ARGB32, kBlurTypeBox, 20, 0, 0},
+                          Case{PF_PixelFormat_ARGB64, kBlurTypeBox, 20, 0, 0},
+                          Case{PF_PixelFormat_ARGB64, kBlurTypeGaussian, 20, 0, 0},
+                          Case{PF_PixelFormat_ARGB128, kBlurTypeGaussian, 20, 0, 0},
+                          Case{PF_PixelFormat_ARGB128, kBlurTypeBox, 20, 1, 0},
+                          Case{PF_PixelFormat_ARGB64, kBlurTypeBox, 200, 1, 0},
+                          Case{PF_PixelFormat_ARGB32, kBlurTypeBox, 200, 0, 3}}) {
+        p.pixelFormat = c.format;
+        p.blurType = c.blurType;
+        p.blurAmount = c.amount;
+        const RenderPlan plan = PlanRender(p, kFull, kFull);
+        EXPECT_EQ(plan.layerWorlds, c.layerWorlds) << c.format << ' ' << c.blurType << ' ' << c.amount;
+        EXPECT_EQ(plan.sixteenBitWorlds, c.sixteenBitWorlds)
+            << c.format << ' ' << c.blurType << ' ' << c.amount;
+        // Brightness rides along in fused passes; otherwise it is a step with a world of its own.
+        RenderParams bright = p;
+        bright.brightness = 10;
+        const RenderPlan lit = PlanRender(bright, kFull, kFull);
+        const bool fused = c.layerWorlds == 0 && c.sixteenBitWorlds == 0;
+        EXPECT_EQ(lit.brightnessInBlur, fused) << c.format << ' ' << c.blurType << ' ' << c.amount;
+        EXPECT_EQ(lit.layerWorlds, fused ? 0 : c.sixteenBitWorlds ? 1 : 2);
     }
 }
 

@@ -1,0 +1,378 @@
+#include "kernels/BlurBands.h"
+
+#include <cstring>
+#include <type_traits>
+
+#include "kernels/BlurSchedule.h"
+#include "kernels/MaskedPasses.h"
+#include "kernels/RowBlocks.h"
+
+namespace {
+
+using namespace blur_schedule;
+
+// The vertical half-window: rows a band must see beyond each of its ends.
+int32_t VerticalReach(BlurKernel kernel, const PassContext& columns) {
+    int32_t reach = 0;
+    for (int c = 0; c < 4; ++c) {
+        const int32_t r = kernel == BlurKernel::Gauss ? columns.gauss[c].radius : columns.boxRadius[c];
+        const int32_t h = r > 1 ? r - 1 : 0;
+        reach = h > reach ? h : reach;
+    }
+    return reach;
+}
+
+// Rows per band: enough that the margins recomputed or moved stay a small share of the work.
+int32_t BandRows(int32_t reach) {
+    return reach * 3 > 96 ? reach * 3 : 96;
+}
+
+template <class SourceDepth, class DestinationDepth, BlurKernel K, BlurVariant V>
+class BandFilter {
+    using Pixel = typename SourceDepth::BlurDepth::Pixel;
+    using SourcePixel = typename SourceDepth::Pixel;
+    using SourceChannel = typename SourceDepth::Channel;
+    using DestinationPixel = typename DestinationDepth::Pixel;
+    static_assert(std::is_same_v<Pixel, typename DestinationDepth::BlurDepth::Pixel>);
+    // 8-bit worlds: rows are converted to 16 bits as they are read, and back as the band is written.
+    static constexpr bool kWidened = !std::is_same_v<Pixel, SourcePixel>;
+    static constexpr bool kConverted = !std::is_same_v<Pixel, DestinationPixel>;
+
+public:
+    BandFilter(const BandPassContext& ctx, const LineBlock& block)
+        : ctx_(ctx), plane_(ctx.plane), width_(block.width), height_(block.height),
+          rowBytes_(static_cast<std::size_t>(block.width) * sizeof(Pixel)) {}
+
+    PF_Err Run(const Block& lines) {
+        reach_ = VerticalReach(K, ctx_.columns);
+        // No band longer than the call's block: with many threads each holds only what it needs.
+        band_ = BandRows(reach_) < lines.count ? BandRows(reach_) : lines.count;
+        const int32_t longest = band_ + 2 * reach_ < height_ ? band_ + 2 * reach_ : height_;
+        if (!rows_.Prepare(ctx_.rows, width_) || !columns_.Prepare(ctx_.columns, longest))
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        strip_ = SelectBlurStrip<Pixel>(K, V, BestBlurIsa(), columns_.kernel, longest);
+        const int32_t heldRows = longest;
+        AlignedBuffer held(static_cast<std::size_t>(heldRows) * rowBytes_);
+        AlignedBuffer rowScratch(rows_.scratchBytes);
+        AlignedBuffer columnScratch(columns_.scratchBytes);
+        lookup_ = static_cast<const SourceChannel*>(ctx_.lookup);
+        AlignedBuffer converted(kWidened || lookup_ ? rowBytes_ : 0);
+        AlignedBuffer banded(kConverted ? static_cast<std::size_t>(band_) * rowBytes_ : 0);
+        const std::size_t gatheredRows = RoundUp64(longest);
+        columnBytes_ = gatheredRows * (1 + 2 * sizeof(Pixel));
+        AlignedBuffer gather(kStripColumns * columnBytes_);
+        // The filters write every gathered destination row, but blend some lanes with what was there.
+        std::memset(gather.data, 0, kStripColumns * columnBytes_);
+        held_ = held.data;
+        rowScratch_ = rowScratch.data;
+        columnScratch_ = columnScratch.data;
+        converted_ = reinterpret_cast<Pixel*>(converted.data);
+        banded_ = reinterpret_cast<Pixel*>(banded.data);
+        for (int32_t c = 0; c < kStripColumns; ++c) {
+            src_[c] = reinterpret_cast<Pixel*>(gather.data + c * columnBytes_);
+            dst_[c] = src_[c] + gatheredRows;
+            sel_[c] = reinterpret_cast<uint8_t*>(dst_[c] + gatheredRows);
+        }
+
+        int32_t heldFirst = 0;
+        int32_t heldEnd = 0;
+        const int32_t end = lines.first + lines.count;
+        for (int32_t y0 = lines.first; y0 < end; y0 += band_) {
+            const int32_t y1 = end - y0 < band_ ? end : y0 + band_;
+            const int32_t a = y0 - reach_ > 0 ? y0 - reach_ : 0;
+            const int32_t b = y1 + reach_ < height_ ? y1 + reach_ : height_;
+            // The rows this band shares with the last one move to the front of the buffer.
+            int32_t kept = 0;
+            if (heldFirst <= a && a < heldEnd) {
+                kept = heldEnd - a;
+                std::memmove(held_, held_ + static_cast<std::size_t>(a - heldFirst) * rowBytes_,
+                             static_cast<std::size_t>(kept) * rowBytes_);
+            }
+            for (int32_t y = a + kept; y < b; ++y)
+                FilterRow(y, HeldRow(y - a));
+            heldFirst = a;
+            heldEnd = b;
+            FilterBand(a, b, y0, y1);
+            if constexpr (kConverted)
+                WriteBand(y0, y1);
+        }
+        return PF_Err_NONE;
+    }
+
+private:
+    Pixel* HeldRow(int32_t i) const {
+        return reinterpret_cast<Pixel*>(held_ + static_cast<std::size_t>(i) * rowBytes_);
+    }
+
+    const SourcePixel* SourceRow(int32_t y) const {
+        return WorldRow<const SourcePixel>(*ctx_.source, ctx_.rect.top + y) + ctx_.rect.left;
+    }
+    // The unselected world's row: of the destination's depth.
+    const DestinationPixel* UnselectedRow(int32_t y) const {
+        return WorldRow<const DestinationPixel>(*ctx_.unselected, ctx_.rect.top + y) + ctx_.rect.left;
+    }
+    const uint8_t* SelectionRow(int32_t y) const {
+        return plane_.bytes + static_cast<std::ptrdiff_t>(y) * plane_.stride;
+    }
+
+    // Where row y of the band's results goes: the destination world, or for 8-bit layers the band's
+    // 16-bit rows.
+    Pixel* ResultRow(int32_t y) const {
+        if constexpr (kConverted)
+            return reinterpret_cast<Pixel*>(reinterpret_cast<unsigned char*>(banded_) +
+                                            static_cast<std::size_t>(y - y0_) * rowBytes_);
+        else
+            return WorldRow<Pixel>(*ctx_.destination, ctx_.rect.top + y) + ctx_.rect.left;
+    }
+    std::ptrdiff_t ResultStride() const {
+        if constexpr (kConverted)
+            return static_cast<std::ptrdiff_t>(rowBytes_);
+        else
+            return ctx_.destination->rowbytes;
+    }
+
+    // What the vertical pass leaves where it filters nothing: the blur's source, or the unselected
+    // world's pixel. An 8-bit destination takes the converted source; WriteBand puts the unselected
+    // pixels back.
+    void Unfiltered(Pixel* out, int32_t y, int32_t x0, int32_t n) const {
+        const SourcePixel* source = SourceRow(y) + x0;
+        const uint8_t* selection = SelectionRow(y) + x0;
+        if constexpr (!kConverted && !kWidened) {
+            if (!lookup_ && (!ctx_.unselected || ctx_.unselected == ctx_.source)) {
+                std::memcpy(out, source, static_cast<std::size_t>(n) * sizeof(Pixel));
+                return;
+            }
+        }
+        for (int32_t x = 0; x < n; ++x)
+            out[x] = Prepared(source[x], selection[x]);
+        if constexpr (!kConverted) {
+            if (ctx_.unselected) {
+                const DestinationPixel* other = UnselectedRow(y) + x0;
+                for (int32_t x = 0; x < n; ++x)
+                    if (!selection[x])
+                        out[x] = other[x];
+            }
+        }
+    }
+
+    // A source pixel as the blur takes it: through the lookup table where selected, then widened.
+    Pixel Prepared(const SourcePixel& p, uint8_t selected) const {
+        if (!lookup_ || !selected)
+            return Widened(p);
+        return Widened(SourcePixel{p.alpha, LookUp(p.red), LookUp(p.green), LookUp(p.blue)});
+    }
+    SourceChannel LookUp(SourceChannel c) const {
+        if constexpr (std::is_same_v<SourceChannel, A_u_char>)
+            return lookup_[c];
+        else if constexpr (std::is_same_v<SourceChannel, A_u_short>)
+            return lookup_[Channel16TableIndex(c)];
+        else
+            return lookup_[FloatTableIndex(c)];
+    }
+
+    static Pixel Widened(const SourcePixel& p) {
+        if constexpr (kWidened)
+            return Pixel{ConvertChannel8To16(p.alpha), ConvertChannel8To16(p.red),
+                         ConvertChannel8To16(p.green), ConvertChannel8To16(p.blue)};
+        else
+            return p;
+    }
+    static DestinationPixel Narrowed(const Pixel& p) {
+        if constexpr (kConverted)
+            return DestinationPixel{ConvertChannel16To8(p.alpha), ConvertChannel16To8(p.red),
+                                    ConvertChannel16To8(p.green), ConvertChannel16To8(p.blue)};
+        else
+            return p;
+    }
+
+    // The horizontal pass of row y into `out`, which starts as the source row.
+    void FilterRow(int32_t y, Pixel* out) {
+        const Pixel* source;
+        if (kWidened || lookup_) {
+            const SourcePixel* row = SourceRow(y);
+            const uint8_t* selection = SelectionRow(y);
+            for (int32_t x = 0; x < width_; ++x)
+                converted_[x] = Prepared(row[x], selection[x]);
+            source = converted_;
+        } else {
+            source = reinterpret_cast<const Pixel*>(SourceRow(y));
+        }
+        std::memcpy(out, source, rowBytes_);
+        if (plane_.rowFlags && !plane_.rowFlags[y])
+            return;
+        BlurLine<Pixel> line;
+        line.source = source;
+        line.selection = SelectionRow(y);
+        line.length = width_;
+        line.destination = reinterpret_cast<unsigned char*>(out);
+        line.destinationStep = sizeof(Pixel);
+        if (!kWidened && !lookup_ && y + 1 < height_)
+            line.nextSource = reinterpret_cast<const Pixel*>(SourceRow(y + 1));
+        rows_.filter(line, rows_.kernel, rowScratch_);
+    }
+
+    // The vertical pass of rows [y0, y1) from the held rows [a, b), a page of columns at a time.
+    void FilterBand(int32_t a, int32_t b, int32_t y0, int32_t y1) {
+        y0_ = y0;
+        constexpr int32_t kDirect = kDirectColumns<Pixel>;
+        for (int32_t x0 = 0; x0 < width_; x0 += kDirect) {
+            const int32_t chunk = width_ - x0 < kDirect ? width_ - x0 : kDirect;
+            int32_t direct = chunk & ~1;
+            if (plane_.columnFlags)
+                for (int32_t c = 0; c < direct; ++c)
+                    if (!plane_.columnFlags[x0 + c])
+                        direct = 0;
+            if (strip_ && direct > 0) {
+                BlurStrip<Pixel> s;
+                s.source = reinterpret_cast<const unsigned char*>(HeldRow(0) + x0);
+                s.sourceStride = static_cast<std::ptrdiff_t>(rowBytes_);
+                s.selection = SelectionRow(a) + x0;
+                s.selectionStride = plane_.stride;
+                s.destination = reinterpret_cast<unsigned char*>(ResultRow(y0) + x0);
+                s.destinationStride = ResultStride();
+                s.columns = direct;
+                s.rows = b - a;
+                s.storeFirst = y0 - a;
+                s.storeEnd = y1 - a;
+                if (!strip_(s, columns_.kernel))
+                    direct = 0;
+            } else {
+                direct = 0;
+            }
+            for (int32_t g0 = x0 + direct; g0 < x0 + chunk; g0 += kStripColumns) {
+                const int32_t n = x0 + chunk - g0 < kStripColumns ? x0 + chunk - g0 : kStripColumns;
+                FilterGathered(a, b, y0, y1, g0, n);
+            }
+        }
+    }
+
+    // Columns [g0, g0 + n) of the held rows gathered, filtered as lines of their own and written back for
+    // the band's rows.
+    void FilterGathered(int32_t a, int32_t b, int32_t y0, int32_t y1, int32_t g0, int32_t n) {
+        bool any = false;
+        for (int32_t c = 0; c < n; ++c)
+            any = any || !plane_.columnFlags || plane_.columnFlags[g0 + c];
+        if (!any) {
+            for (int32_t y = y0; y < y1; ++y)
+                Unfiltered(ResultRow(y) + g0, y, g0, n);
+            return;
+        }
+        for (int32_t y = a; y < b; ++y) {
+            const Pixel* from = HeldRow(y - a) + g0;
+            const uint8_t* selRow = SelectionRow(y) + g0;
+            for (int32_t c = 0; c < n; ++c) {
+                src_[c][y - a] = from[c];
+                sel_[c][y - a] = selRow[c];
+            }
+        }
+        Pixel unfiltered[kStripColumns];
+        for (int32_t y = y0; y < y1; ++y) {
+            Unfiltered(unfiltered, y, g0, n);
+            for (int32_t c = 0; c < n; ++c)
+                dst_[c][y - a] = unfiltered[c];
+        }
+        for (int32_t c = 0; c < n; ++c) {
+            if (plane_.columnFlags && !plane_.columnFlags[g0 + c])
+                continue;
+            BlurLine<Pixel> line;
+            line.source = src_[c];
+            line.selection = sel_[c];
+            line.length = b - a;
+            line.destination = reinterpret_cast<unsigned char*>(dst_[c]);
+            line.destinationStep = sizeof(Pixel);
+            columns_.filter(line, columns_.kernel, columnScratch_);
+        }
+        for (int32_t y = y0; y < y1; ++y) {
+            Pixel* to = ResultRow(y) + g0;
+            for (int32_t c = 0; c < n; ++c)
+                to[c] = dst_[c][y - a];
+        }
+    }
+
+    // An 8-bit destination: the band's 16-bit results back to 8 bits; unselected pixels take the
+    // unselected world's (without one, the source's, converted there and back).
+    void WriteBand(int32_t y0, int32_t y1) {
+        for (int32_t y = y0; y < y1; ++y) {
+            const Pixel* from = ResultRow(y);
+            DestinationPixel* to =
+                WorldRow<DestinationPixel>(*ctx_.destination, ctx_.rect.top + y) + ctx_.rect.left;
+            if (!ctx_.unselected) {
+                for (int32_t x = 0; x < width_; ++x)
+                    to[x] = Narrowed(from[x]);
+                continue;
+            }
+            const DestinationPixel* other = UnselectedRow(y);
+            const uint8_t* selection = SelectionRow(y);
+            for (int32_t x = 0; x < width_; ++x)
+                to[x] = selection[x] ? Narrowed(from[x]) : other[x];
+        }
+    }
+
+    const BandPassContext& ctx_;
+    const SelectionPlane& plane_;
+    const int32_t width_;
+    const int32_t height_;
+    const std::size_t rowBytes_;
+    int32_t reach_ = 0;
+    int32_t band_ = 0;
+    int32_t y0_ = 0;
+    LinePlan<Pixel, K, V> rows_;
+    LinePlan<Pixel, K, V> columns_;
+    BlurStripFunction<Pixel> strip_ = nullptr;
+    unsigned char* held_ = nullptr;
+    void* rowScratch_ = nullptr;
+    void* columnScratch_ = nullptr;
+    Pixel* converted_ = nullptr;
+    const SourceChannel* lookup_ = nullptr;
+    Pixel* banded_ = nullptr;
+    std::size_t columnBytes_ = 0;
+    Pixel* src_[kStripColumns] = {};
+    Pixel* dst_[kStripColumns] = {};
+    uint8_t* sel_[kStripColumns] = {};
+};
+
+template <class SourceDepth, class DestinationDepth, BlurKernel K, BlurVariant V>
+PF_Err BandPass(void* refcon, A_long, A_long i, A_long calls) noexcept {
+    constexpr std::size_t kSource = sizeof(typename SourceDepth::Pixel);
+    constexpr std::size_t kDestination = sizeof(typename DestinationDepth::Pixel);
+    const auto* context = static_cast<const BandPassContext*>(refcon);
+    const auto covered = [context](const LineBlock& block) {
+        return WorldCoversRect(context->source, context->rect, kSource) &&
+               WorldCoversRect(context->destination, context->rect, kDestination) &&
+               (!context->unselected || WorldCoversRect(context->unselected, context->rect, kDestination)) &&
+               PlaneCovers(context->plane, block.width, block.height);
+    };
+    return RunLineBlock(context, i, calls, covered, [context](const LineBlock& block) {
+        return BandFilter<SourceDepth, DestinationDepth, K, V>(*context, block).Run(block.lines);
+    });
+}
+
+} // namespace
+
+bool BandsApply(BlurKernel kernel, bool floatDepth, const int32_t* verticalRadius) {
+    for (int c = 0; c < 4; ++c)
+        if (verticalRadius[c] - 1 > kLongestBandReach)
+            return false;
+    // Float: only Gaussian tables, whose terms do not depend on where the column starts.
+    return !floatDepth || kernel == BlurKernel::Gauss;
+}
+
+template <class SourceDepth, class DestinationDepth>
+PassFunction BandPassOf(BlurKernel kernel, BlurVariant variant) {
+    constexpr BlurKernel kGauss = BlurKernel::Gauss;
+    constexpr BlurKernel kBox = BlurKernel::Box;
+    constexpr BlurVariant kSpanning = BlurVariant::Spanning;
+    constexpr BlurVariant kConfined = BlurVariant::Confined;
+    using S = SourceDepth;
+    using D = DestinationDepth;
+    constexpr PassFunction passes[2][2] = {
+        {BandPass<S, D, kGauss, kSpanning>, BandPass<S, D, kGauss, kConfined>},
+        {BandPass<S, D, kBox, kSpanning>, BandPass<S, D, kBox, kConfined>}};
+    return passes[kernel == BlurKernel::Box][variant == BlurVariant::Confined];
+}
+
+template PassFunction BandPassOf<Depth8, Depth8>(BlurKernel, BlurVariant);
+template PassFunction BandPassOf<Depth8, Depth16>(BlurKernel, BlurVariant);
+template PassFunction BandPassOf<Depth16, Depth8>(BlurKernel, BlurVariant);
+template PassFunction BandPassOf<Depth16, Depth16>(BlurKernel, BlurVariant);
+template PassFunction BandPassOf<DepthFloat, DepthFloat>(BlurKernel, BlurVariant);

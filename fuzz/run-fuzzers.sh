@@ -48,7 +48,10 @@ run_one() {
         -max_len="${max_len[$name]:-4096}"
         -print_final_stats=1 -artifact_prefix="$findings/")
     if [[ -n $runs ]]; then args+=(-runs="$runs"); else args+=(-max_total_time="$seconds"); fi
-    [[ -f fuzz/dict/$name.dict ]] && args+=(-dict="fuzz/dict/$name.dict")
+    # The stored defaults are INI text too: that target shares the INI words.
+    local words=$name
+    [[ $name == stored_defaults ]] && words=ini
+    [[ -f fuzz/dict/$words.dict ]] && args+=(-dict="fuzz/dict/$words.dict")
     local seeds=(fuzz/corpus/"$name")
     [[ -d $build/fuzz/seeds/$name ]] && seeds+=("$build/fuzz/seeds/$name")
     local status=0

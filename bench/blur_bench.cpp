@@ -33,6 +33,7 @@
 #include "kernels/BlurLineFilters.h"
 #include "kernels/BlurSequence.h"
 #include "kernels/PassContext.h"
+#include "kernels/SelectKeyColors.h"
 #include "kernels/SelectionPlane.h"
 #include "share/AEUtil/SuiteHolder.h"
 
@@ -349,6 +350,77 @@ void RunGrainMemcpy(benchmark::State& state, int depth) {
     }
 }
 
+// The blur stage alone on the grain frame, as the render cases above run it: every pixel selected, or the
+// key colour's selection (made once, as the render makes it), into the output, unselected pixels from the
+// input.
+struct LayerPlanes {
+    SelectionPlane all;
+    SelectionPlane keyed;
+};
+std::map<int, LayerPlanes> gLayerPlanes;
+
+LayerPlanes& LayerPlanesOf(int depth) {
+    auto it = gLayerPlanes.find(depth);
+    if (it != gLayerPlanes.end())
+        return it->second;
+    GrainFrame& f = GrainOf(depth);
+    LayerPlanes& p = gLayerPlanes[depth];
+    p.all = MakeSelectionPlane(kWidth, kHeight);
+    FillSelectionPlane(p.all, 255);
+    KeyList keys;
+    PF_Fixed hls[3] = {0, 0, 0};
+    ConvertRgbToHls(&gEnv->inData, PF_Pixel{255, 230, 90, 120}, hls);
+    AppendKeyColor(keys, hls, 0.25);
+    const PF_PixelFormat format = depth == 8    ? PF_PixelFormat_ARGB32
+                                  : depth == 16 ? PF_PixelFormat_ARGB64
+                                                : PF_PixelFormat_ARGB128;
+    if (BuildSelectionPlane(p.keyed, &gEnv->inData, PF_Iterations_ONCE_PER_PROCESSOR, f.input->get(), format,
+                            PF_Rect{0, 0, kWidth, kHeight}, keys, 255) != PF_Err_NONE)
+        std::fprintf(stderr, "the key selection failed\n");
+    return p;
+}
+
+template <class Depth>
+void RunLayerAt(benchmark::State& state, const RenderCase& c, int depth) {
+    GrainFrame& f = GrainOf(depth);
+    LayerPlanes& planes = LayerPlanesOf(depth);
+    BlurLayerJob job;
+    job.output = f.output->get();
+    job.source = f.input->get();
+    job.unselected = c.keyed ? f.input->get() : nullptr;
+    job.options.kernel = c.blurType == 1 ? BlurKernel::Gauss : BlurKernel::Box;
+    job.options.variant = BlurVariant::Confined;
+    // The render's extents: the channel length plus Blur Amount plus one; alpha follows the longest.
+    const double r = 1 + c.amount, g = c.g + 1 + c.amount, b = c.b + 1 + c.amount;
+    const double lengths[4] = {std::fmax(r, std::fmax(g, b)), r, g, b};
+    for (int k = 0; k < 4; ++k)
+        job.options.lengths[k] = lengths[k];
+    job.options.repeat = c.repeat;
+    job.plane = c.keyed ? planes.keyed : planes.all;
+    job.rect = PF_Rect{0, 0, kWidth, kHeight};
+    job.in_data = &gEnv->inData;
+    using Blur = typename Depth::BlurDepth;
+    const PF_PixelFormat blurFormat = std::is_same_v<Blur, Depth16> ? PF_PixelFormat_ARGB64 : Depth::kFormat;
+    std::vector<std::unique_ptr<host::World>> worlds;
+    PF_EffectWorld* handed[3] = {nullptr, nullptr, nullptr};
+    for (int32_t k = 0; k < BlurLayerWorlds<Depth>(job.options); ++k) {
+        worlds.push_back(std::make_unique<host::World>(*gEnv->host, kWidth, kHeight, blurFormat, true));
+        handed[k] = worlds.back()->get();
+    }
+    for (auto _ : state)
+        if (BlurLayer<Depth>(job, handed) != PF_Err_NONE)
+            state.SkipWithError("the blur failed");
+}
+
+void RunLayer(benchmark::State& state, const RenderCase& c, int depth) {
+    if (depth == 8)
+        RunLayerAt<Depth8>(state, c, depth);
+    else if (depth == 16)
+        RunLayerAt<Depth16>(state, c, depth);
+    else
+        RunLayerAt<DepthFloat>(state, c, depth);
+}
+
 // OpenCV's filter over the frame, in one call (cv::setNumThreads(2)), or as two row stripes on two threads
 // of our own: its box filter does not split a 16-bit or float frame among threads itself. The ratios take
 // the faster of the two.
@@ -505,8 +577,11 @@ int main(int argc, char** argv) {
             reg("cv.boxFilter31" + d + how, RunGrainCv, depth, false, 31, stripes);
             reg("cv.GaussianBlur41" + d + how, RunGrainCv, depth, true, 41, stripes);
         }
-        for (const RenderCase& c : kRenderCases)
+        for (const RenderCase& c : kRenderCases) {
             reg(std::string("render.") + c.name + d, RunRender, c, depth);
+            if (c.amount > 0 || c.g > 0)
+                reg(std::string("layer.") + c.name + d, RunLayer, c, depth);
+        }
     }
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
@@ -516,6 +591,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     gFrames.clear();
+    gLayerPlanes.clear();
     gGrain.clear();
     if (gRender) {
         gRender->instance.reset();

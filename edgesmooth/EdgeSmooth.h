@@ -17,10 +17,10 @@ struct EdgeSmoothJob {
 
 // Runs one job at the depth its pixel format names: 514 for another format, 516 for worlds of different
 // sizes or a negative strength. The work is shared among the host's iterate_generic calls (row bands for
-// the edge map and the destination's copy of the source, then chunks of rows for the smoothing) and gives
-// the same bytes for any number of calls. Host errors (the copy of a job with strength 0, the flag map's
-// world, the memory for the blends, iterate_generic) are returned unchanged; the destination's content is
-// then undefined. A suite the host cannot supply raises the framework's suite failure.
+// the edge map, then one band of rows per call for the smoothing and the destination's copy of the source)
+// and gives the same bytes for any number of calls. Host errors (the copy of a job with strength 0, the flag
+// map's world, the memory for the blends, iterate_generic) are returned unchanged; the destination's content
+// is then undefined. A suite the host cannot supply raises the framework's suite failure.
 PF_Err SmoothEdges(const EdgeSmoothJob* job);
 
 PF_Err SmoothEdges8(const EdgeSmoothJob* job);

@@ -88,24 +88,30 @@ private:
     void* data_ = nullptr;
 };
 
-// Calls per chunk beyond this share the host's threads among this many bands.
+// Calls beyond this share the host's threads among this many bands.
 constexpr int32_t kMaxBands = 64;
+// The rows at the top of a band that the band above may reach with its down-going blends (one-pixel
+// jogs, short ramps and tracers) without making it decide again.
+constexpr int32_t kHeadRows = 16;
 
-// The record every call of the job's passes reads. The detection calls write disjoint rows of the map and
-// of T; a decision call writes its band's lists; an apply call writes T in its band's target rows.
+// The record every call of the job's passes reads. The detection calls write disjoint rows of the map; a
+// band's calls write T in the band's rows and the band's lists only.
 template <class Depth>
 struct SmoothingContext {
     using Pixel = typename Depth::Pixel;
     using Weight = typename Depth::Weight;
     struct Band {
-        HostBlock ownMemory;
+        HostBlock headMemory;
         HostBlock acrossMemory;
-        EdgeBlendList<Weight> own;
+        EdgeBlendList<Weight> head;
         EdgeBlendList<Weight> across;
+        RowSpan rows;
+        RowSpan direct;
         bool decided = false;
+        bool reachedDeep = false; // a band above reaches below the head: its blends go first
     };
 
-    PF_Rect rect{}; // the rows the pass frame shares out: the image, then the chunk being decided
+    PF_Rect rect{}; // the image's rows, shared out among the calls
     EdgeImage<const Pixel> source;
     EdgeImage<Pixel> target;
     EdgeFlagMap map;
@@ -117,79 +123,91 @@ struct SmoothingContext {
     int32_t bands = 1;
     Band band[kMaxBands];
 
-    int32_t ChunkFirst() const noexcept { return rect.top; }
-    int32_t ChunkRows() const noexcept { return rect.bottom - rect.top; }
-    // The target rows of band i of `count` (see TargetRows).
-    TargetRows RowsOfBand(int32_t i, int32_t count) const noexcept {
-        TargetRows rows;
-        if (i > 0)
-            rows.first = ChunkFirst() + SplitBlock(ChunkRows(), i, count).first;
-        if (i + 1 < count)
-            rows.end = ChunkFirst() + SplitBlock(ChunkRows(), i + 1, count).first;
-        return rows;
+    EdgeBlendApplier<Depth> Applier() const noexcept { return {source, target, loneWeight}; }
+    // The blends of the bands above band i that land below its head, in pass order.
+    template <class Fn>
+    void ForEachDeepBlend(int32_t i, Fn&& fn) const noexcept {
+        for (int32_t j = 0; j < i; ++j) {
+            const auto& list = band[j].across;
+            for (std::size_t k = 0; k < list.count; ++k)
+                if (band[i].direct.Holds(list.ops[k].targetY))
+                    fn(list.ops[k]);
+        }
     }
 };
 
 // The job checked its worlds and made the map before any pass.
 constexpr auto kCovered = [](const LineBlock&) noexcept { return true; };
 
-// Map rows and T's copy of S for a block of the image's rows.
+// Map rows for a block of the image's rows.
 template <class Depth>
-PF_Err DetectAndCopyRows(void* refcon, A_long, A_long i, A_long count) noexcept {
+PF_Err DetectRows(void* refcon, A_long, A_long i, A_long count) noexcept {
     auto* c = static_cast<SmoothingContext<Depth>*>(refcon);
     if (c)
         c->detectionCalls.store(count, std::memory_order_relaxed);
-    const std::size_t rowBytes =
-        static_cast<std::size_t>(c ? c->source.width : 0) * sizeof(typename Depth::Pixel);
-    return ForEachRowOfBlock(c, i, count, kCovered, [c, rowBytes](const LineBlock&, int32_t y) {
+    return ForEachRowOfBlock(c, i, count, kCovered, [c](const LineBlock&, int32_t y) {
         DetectEdgeRow<Depth>(c->map, c->source, c->threshold, y);
-        std::memcpy(c->target.Row(y), c->source.Row(y), rowBytes);
     });
 }
 
-// The decisions of band i of the chunk, unless they are written down already.
+// Decides band i, unless it is decided already: T's rows of the band from S, the blends of the bands
+// above that reach below its head when it has them, then its own.
 template <class Depth>
 PF_Err DecideBand(void* refcon, A_long, A_long i, A_long count) noexcept {
     auto* c = static_cast<SmoothingContext<Depth>*>(refcon);
-    return RunLineBlock(c, i, count, kCovered, [c, i, count](const LineBlock& block) {
-        auto& band = c->band[i];
-        if (band.decided)
-            return PF_Err_NONE;
-        band.own.Clear();
-        band.across.Clear();
-        EdgeRecorder<Depth> recorder;
-        recorder.map = c->map;
-        recorder.strength = c->strength;
-        recorder.lightWeight = c->lightWeight;
-        recorder.rows = c->RowsOfBand(i, count);
-        recorder.own = &band.own;
-        recorder.across = &band.across;
-        const int32_t first = c->ChunkFirst() + block.lines.first;
-        SmoothRows(recorder, first, first + block.lines.count);
-        band.decided = !band.own.overflowed && !band.across.overflowed;
-        return PF_Err_NONE;
-    });
-}
-
-// The blends of the chunk whose targets lie in band p's rows, in pass order. A band without rows of its
-// own (more calls than rows) still takes blends below the chunk when it is the last.
-template <class Depth>
-PF_Err ApplyBand(void* refcon, A_long, A_long p, A_long count) noexcept {
-    auto* c = static_cast<SmoothingContext<Depth>*>(refcon);
-    if (!c || p < 0 || p >= count || count > c->bands)
+    if (!c || i < 0 || i >= count || count != c->bands)
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    EdgeBlendApplier<Depth> applier{c->source, c->target, c->loneWeight};
-    const TargetRows rows = c->RowsOfBand(p, count);
-    for (A_long i = 0; i < p; ++i)
-        applier.ApplyHeld(c->band[i].across, rows);
-    applier.ApplyAll(c->band[p].own);
-    for (A_long i = p + 1; i < count; ++i)
-        applier.ApplyHeld(c->band[i].across, rows);
+    auto& band = c->band[i];
+    if (band.decided)
+        return PF_Err_NONE;
+    // A band decided again after the blends from above keeps its lists: they are complete (a band is
+    // reached deep only once every band's lists are), and the bands below it read them in this same pass.
+    const bool record = !band.reachedDeep;
+    if (record) {
+        band.head.Clear();
+        band.across.Clear();
+    }
+    EdgeBandPass<Depth> pass;
+    pass.map = c->map;
+    pass.strength = c->strength;
+    pass.lightWeight = c->lightWeight;
+    pass.applier = c->Applier();
+    pass.own = band.rows;
+    pass.direct = band.direct;
+    pass.copiedEnd = band.rows.first;
+    pass.head = &band.head;
+    pass.across = &band.across;
+    pass.record = record;
+    if (band.reachedDeep)
+        c->ForEachDeepBlend(i, [&pass](const EdgeBlendOp<typename Depth::Weight>& op) {
+            pass.CopyThrough(op.targetY);
+            pass.applier.Apply(op);
+        });
+    SmoothCodedRows(pass, band.rows.first, band.rows.end);
+    pass.CopyThrough(band.rows.end - 1);
+    band.decided = !band.head.overflowed && !band.across.overflowed;
     return PF_Err_NONE;
 }
 
-// Room for a band's lists: about one blend per pixel of its rows, and a few rows' worth across; doubled
-// whenever a band runs out.
+// The written blends that land in band p's rows, in pass order: in its head, those of the bands above and
+// then its own; in all its rows, those of the bands below.
+template <class Depth>
+PF_Err FinishBand(void* refcon, A_long, A_long p, A_long count) noexcept {
+    auto* c = static_cast<SmoothingContext<Depth>*>(refcon);
+    if (!c || p < 0 || p >= count || count != c->bands)
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    const auto& band = c->band[p];
+    const EdgeBlendApplier<Depth> applier = c->Applier();
+    const RowSpan headRows{band.rows.first, band.direct.first};
+    for (A_long i = 0; i < p; ++i)
+        applier.ApplyHeld(c->band[i].across, headRows);
+    applier.ApplyAll(band.head);
+    for (A_long i = p + 1; i < count; ++i)
+        applier.ApplyHeld(c->band[i].across, band.rows);
+    return PF_Err_NONE;
+}
+
+// Room for a list of `capacity` blends (content undefined).
 template <class Weight>
 PF_Err GiveRoom(const PF_HandleSuite1* handles, HostBlock& memory, EdgeBlendList<Weight>& list,
                 std::size_t capacity) noexcept {
@@ -201,54 +219,59 @@ PF_Err GiveRoom(const PF_HandleSuite1* handles, HostBlock& memory, EdgeBlendList
 }
 
 template <class Depth>
-PF_Err SmoothInChunks(const PF_InData* in_data, const PF_HandleSuite1* handles, SmoothingContext<Depth>& c) {
+PF_Err SmoothInBands(const PF_InData* in_data, const PF_HandleSuite1* handles, SmoothingContext<Depth>& c) {
     const int32_t width = c.map.width, height = c.map.height;
     const int32_t calls = c.bands;
-    // Tall enough that few blends cross bands, short enough that the lists stay small and hot.
-    const int32_t chunkRows = std::max(64, 16 * calls);
-    const std::size_t bandRows = static_cast<std::size_t>(std::min(height, (chunkRows + calls - 1) / calls));
+    // About two blends per pixel of the head, and of a row at either end of the band for the lists across;
+    // doubled whenever a band runs out.
+    const std::size_t headRows = static_cast<std::size_t>(std::min(height, kHeadRows));
     for (int32_t b = 0; b < calls; ++b) {
         auto& band = c.band[b];
-        PF_Err err =
-            GiveRoom(handles, band.ownMemory, band.own, bandRows * static_cast<std::size_t>(width) + 64);
+        const Block rows = SplitBlock(height, b, calls);
+        band.rows = RowSpan{rows.first, rows.first + rows.count};
+        band.direct = RowSpan{b == 0 ? band.rows.first : std::min(band.rows.end, band.rows.first + kHeadRows),
+                              band.rows.end};
+        PF_Err err = GiveRoom(handles, band.headMemory, band.head,
+                              2 * headRows * static_cast<std::size_t>(width) + 64);
         if (err == PF_Err_NONE)
-            err = GiveRoom(handles, band.acrossMemory, band.across,
-                           static_cast<std::size_t>(std::min(height, 4)) * static_cast<std::size_t>(width) +
-                               64);
+            err = GiveRoom(handles, band.acrossMemory, band.across, 4 * static_cast<std::size_t>(width) + 64);
         if (err != PF_Err_NONE)
             return err;
     }
-    for (int32_t first = 0; first < height; first += chunkRows) {
-        c.rect = PF_Rect{0, first, width, std::min(height, first + chunkRows)};
-        for (int32_t b = 0; b < calls; ++b) {
-            c.band[b].own.Clear();
-            c.band[b].across.Clear();
-            c.band[b].decided = false;
-        }
-        for (;;) {
-            if (const PF_Err err = RunPass(in_data, calls, &c, DecideBand<Depth>))
-                return err;
-            // A band that ran out of room gets twice as much and is decided again; the others keep their
-            // lists.
-            bool complete = true;
-            for (int32_t b = 0; b < calls; ++b) {
-                auto& band = c.band[b];
-                complete = complete && !band.own.overflowed && !band.across.overflowed;
-                if (band.own.overflowed)
-                    if (const PF_Err err = GiveRoom(handles, band.ownMemory, band.own, 2 * band.own.capacity))
-                        return err;
-                if (band.across.overflowed)
-                    if (const PF_Err err =
-                            GiveRoom(handles, band.acrossMemory, band.across, 2 * band.across.capacity))
-                        return err;
-            }
-            if (complete)
-                break;
-        }
-        if (const PF_Err err = RunPass(in_data, calls, &c, ApplyBand<Depth>))
+    for (;;) {
+        if (const PF_Err err = RunPass(in_data, calls, &c, DecideBand<Depth>))
             return err;
+        // A band that ran out of room gets twice as much and is decided again; the others keep theirs.
+        bool complete = true;
+        for (int32_t b = 0; b < calls; ++b) {
+            auto& band = c.band[b];
+            complete = complete && band.decided;
+            if (band.head.overflowed)
+                if (const PF_Err err = GiveRoom(handles, band.headMemory, band.head, 2 * band.head.capacity))
+                    return err;
+            if (band.across.overflowed)
+                if (const PF_Err err =
+                        GiveRoom(handles, band.acrossMemory, band.across, 2 * band.across.capacity))
+                    return err;
+        }
+        if (!complete)
+            continue;
+        // A band reached below its head by a band above is decided again after those blends.
+        bool again = false;
+        for (int32_t b = 1; b < calls; ++b) {
+            auto& band = c.band[b];
+            if (band.reachedDeep)
+                continue;
+            c.ForEachDeepBlend(b, [&band](const auto&) { band.reachedDeep = true; });
+            if (band.reachedDeep) {
+                band.decided = false;
+                again = true;
+            }
+        }
+        if (!again)
+            break;
     }
-    return PF_Err_NONE;
+    return RunPass(in_data, calls, &c, FinishBand<Depth>);
 }
 
 // Each of width × height pixels is addressable: no negative size, and rows that hold a full line.
@@ -307,11 +330,10 @@ PF_Err SmoothEdgesAtDepth(const EdgeSmoothJob* job) {
     c.lightWeight = scale.lightWeight;
     c.loneWeight = scale.loneWeight;
     // The map is complete before any decision: the walks along runs may read rows far away.
-    if ((err = RunPass(job->in_data, PF_Iterations_ONCE_PER_PROCESSOR, &c, DetectAndCopyRows<Depth>)) !=
-        PF_Err_NONE)
+    if ((err = RunPass(job->in_data, PF_Iterations_ONCE_PER_PROCESSOR, &c, DetectRows<Depth>)) != PF_Err_NONE)
         return err;
     c.bands = std::clamp(c.detectionCalls.load(std::memory_order_relaxed), 1, kMaxBands);
-    return SmoothInChunks(job->in_data, handles, c);
+    return SmoothInBands(job->in_data, handles, c);
 }
 
 } // namespace

@@ -5,8 +5,11 @@
 //
 // Every decision (which pixels a step blends, towards which colour, by how much) reads the map and the
 // job's values alone, never a pixel. The decisions are written once over a "pass" P that either applies
-// each blend at once (EdgePass, the plain pass) or writes it down to be applied later (EdgeRecorder in
-// SmoothingSchedule.h), so that bands of rows can be decided at the same time.
+// each blend at once (EdgePass, the plain pass) or, in a band of rows, applies it or writes it down for
+// later (EdgeBandPass in SmoothingSchedule.h), so that bands of rows can be decided at the same time. The
+// bands read the rules that look at a fixed neighbourhood from codes made 64 pixels at a time
+// (SmoothCodedRows); the plain pass, the reference, follows the rule functions themselves.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -15,6 +18,7 @@
 #include "edgesmooth/EdgeDepth.h"
 #include "edgesmooth/EdgeFlagMap.h"
 #include "edgesmooth/EdgeImage.h"
+#include "edgesmooth/NeighbourhoodCodes.h"
 #include "edgesmooth/StepRuns.h"
 
 // The lone-pixel average of T(x, y) with its neighbours in S inside the image.
@@ -119,14 +123,13 @@ void ApplyRamp(P& p, RampDirection direction, int32_t x, int32_t y,
     }
 }
 
-// The ramp on one side of a step: along the run if there is one (weakened near tiny details), else
-// along a one-pixel line ending at the step. Returns whether a ramp ran; `thin` is set for a line.
+// The ramp on one side of a step where RampMayStart allows one: along the run if there is one (weakened
+// near tiny details), else along a one-pixel line ending at the step. Returns whether a ramp ran; `thin` is
+// set for a line.
 template <class P>
-bool RampOneSide(P& p, RampDirection direction, int32_t x, int32_t y, bool& thin) noexcept {
+bool RampFromStep(P& p, RampDirection direction, int32_t x, int32_t y, bool& thin) noexcept {
     using Depth = typename P::Depth;
     const EdgeFlagMap& m = p.map;
-    if (!RampMayStart(m, direction, x, y))
-        return false;
     int32_t run = 0, opposite = 0;
     bool hasOpposite = false;
     switch (direction) {
@@ -183,6 +186,12 @@ bool RampOneSide(P& p, RampDirection direction, int32_t x, int32_t y, bool& thin
     return true;
 }
 
+// The ramp on one side of a step.
+template <class P>
+bool RampOneSide(P& p, RampDirection direction, int32_t x, int32_t y, bool& thin) noexcept {
+    return RampMayStart(p.map, direction, x, y) && RampFromStep(p, direction, x, y, thin);
+}
+
 // One tracer: n from the map, then the positions P0, P1, … with the first ramp and, where the shape has
 // one, the second in lockstep, until the first ramp is done. The walk also ends where it would leave the
 // image (possible only at strengths far above the drivers').
@@ -211,10 +220,9 @@ bool RunTracer(P& p, const TracerShape& s, int32_t n, int32_t x, int32_t y) noex
     return true;
 }
 
+// The tracers of a step where they run.
 template <class P>
-bool TraceDiagonalsAcrossRow(P& p, int32_t x, int32_t y) noexcept {
-    if (!RowTracersRun(p.map, x, y))
-        return false;
+bool RunRowTracers(P& p, int32_t x, int32_t y) noexcept {
     bool applied = false;
     for (const TracerShape& s : kRowTracers)
         applied |= RunTracer(p, s, TraceRowTracer(p.map, s, x, y), x, y);
@@ -222,13 +230,21 @@ bool TraceDiagonalsAcrossRow(P& p, int32_t x, int32_t y) noexcept {
 }
 
 template <class P>
-bool TraceDiagonalsAcrossColumn(P& p, int32_t x, int32_t y) noexcept {
-    if (!ColumnTracersRun(p.map, x, y))
-        return false;
+bool RunColumnTracers(P& p, int32_t x, int32_t y) noexcept {
     bool applied = false;
     for (const TracerShape& s : kColumnTracers)
         applied |= RunTracer(p, s, TraceColumnTracer(p.map, s, x, y), x, y);
     return applied;
+}
+
+template <class P>
+bool TraceDiagonalsAcrossRow(P& p, int32_t x, int32_t y) noexcept {
+    return RowTracersRun(p.map, x, y) && RunRowTracers(p, x, y);
+}
+
+template <class P>
+bool TraceDiagonalsAcrossColumn(P& p, int32_t x, int32_t y) noexcept {
+    return ColumnTracersRun(p.map, x, y) && RunColumnTracers(p, x, y);
 }
 
 template <class P>
@@ -307,6 +323,79 @@ void SmoothPixel(P& p, int32_t x, int32_t y, uint8_t bits) noexcept {
     SoftenJogs(p, x, y);
 }
 
+// SmoothPixel with the rules that read a fixed neighbourhood taken from the pixel's codes, in the same
+// order; for a pixel with a right or below step.
+template <class P>
+void SmoothCodedPixel(P& p, int32_t x, int32_t y, uint8_t bits, uint8_t steps, uint8_t fixes,
+                      uint8_t jogs) noexcept {
+    using Depth = typename P::Depth;
+    constexpr Weight<Depth> notch = Weights<Depth>::kNotchRestore;
+    bool thin = false;
+    if (bits & kEdgeRight) {
+        const bool leftDone = (steps & kCodeRampLeft) && RampFromStep(p, kRampLeft, x, y, thin);
+        const bool rightDone = (steps & kCodeRampRight) && RampFromStep(p, kRampRight, x, y, thin);
+        const bool traced = (steps & kCodeRowTracers) && RunRowTracers(p, x, y);
+        if (!traced && (steps & kCodeLight)) {
+            if (!rightDone)
+                BlendAt(p, EdgePoint{x + 1, y}, EdgePoint{x, y}, p.lightWeight);
+            if (!leftDone)
+                BlendAt(p, EdgePoint{x, y}, EdgePoint{x + 1, y}, p.lightWeight);
+        }
+        switch ((fixes >> kFixNotchRightShift) & 3) {
+        case 1:
+            Restore(p, EdgePoint{x - 1, y}, notch);
+            break;
+        case 2:
+            Restore(p, EdgePoint{x + 1, y - 1}, notch);
+            break;
+        case 3:
+            Restore(p, EdgePoint{x - 1, y - 1}, notch);
+            break;
+        }
+    }
+    if (bits & kEdgeBelow) {
+        if (steps & kCodeRampUp)
+            RampFromStep(p, kRampUp, x, y, thin);
+        if (steps & kCodeRampDown)
+            RampFromStep(p, kRampDown, x, y, thin);
+        if (steps & kCodeColumnTracers)
+            RunColumnTracers(p, x, y);
+        switch ((fixes >> kFixNotchBelowShift) & 3) {
+        case 1:
+            Restore(p, EdgePoint{x, y}, notch);
+            break;
+        case 2:
+            Restore(p, EdgePoint{x - 1, y - 1}, notch);
+            break;
+        case 3:
+            Restore(p, EdgePoint{x, y - 1}, notch);
+            break;
+        }
+        if (bits & kEdgeRight) {
+            switch ((fixes >> kFixNotchCornerShift) & 3) {
+            case 1:
+                Restore(p, EdgePoint{x + 1, y - 1}, notch);
+                break;
+            case 2:
+                Restore(p, EdgePoint{x, y - 1}, notch);
+                break;
+            }
+        }
+    }
+    if (!thin) {
+        if (steps & kCodeLone)
+            p.AverageLone(x, y);
+        else if (const int corner = (fixes >> kFixCornerShift) & 3; corner != 0)
+            Restore(p, corner == 1 ? EdgePoint{x + 1, y - 1} : EdgePoint{x, y},
+                    Weights<Depth>::kCornerRestore);
+    }
+    for (unsigned j = jogs; j != 0; j &= j - 1) {
+        const JogOffsets& o = kJogOffsets[std::countr_zero(j)];
+        BlendAt(p, EdgePoint{x + o.targetX, y + o.targetY}, EdgePoint{x + o.colourX, y + o.colourY},
+                Weights<Depth>::kJogSoften);
+    }
+}
+
 } // namespace edgesmooth_detail
 
 // The pixels of rows [first, end) in pass order: rows top to bottom; within a row, groups of four map
@@ -325,6 +414,51 @@ void SmoothRows(P& p, int32_t first, int32_t end) noexcept {
             for (int32_t x = x0; x < x0 + 4 && x < m.width; ++x)
                 if (row[x] != 0)
                     edgesmooth_detail::SmoothPixel(p, x, y, row[x]);
+        }
+    }
+}
+
+// Bit i for pixel i of 64 map bytes with a right or below step.
+inline uint64_t SteppedPixels(const uint8_t* bytes) noexcept {
+    uint64_t bits = 0;
+    for (int g = 0; g < 8; ++g) {
+        uint64_t eight;
+        std::memcpy(&eight, bytes + 8 * g, 8);
+        // Each byte's right or below bit as its lowest bit, then byte i's lowest bit to bit 56 + i.
+        const uint64_t stepped = (eight | eight >> 1) & 0x0101010101010101ull;
+        bits |= ((stepped * 0x0102040810204080ull) >> 56) << (8 * g);
+    }
+    return bits;
+}
+
+// Segments with at most this many stepped pixels go through the rule functions.
+constexpr int kFewSteps = 8;
+
+// SmoothRows with the neighbourhood codes: the same blends in the same order.
+template <class P>
+void SmoothCodedRows(P& p, int32_t first, int32_t end) noexcept {
+    const EdgeFlagMap& m = p.map;
+    SegmentCodes codes;
+    for (int32_t y = first; y < end; ++y) {
+        const uint8_t* row = m.Row(y);
+        for (int32_t x0 = 0; x0 < m.width; x0 += kCodedPixels) {
+            if (x0 + kCodedPixels <= m.width) {
+                // A segment with few steps costs less through the rule functions than coded whole.
+                const uint64_t stepped = SteppedPixels(row + x0);
+                if (std::popcount(stepped) <= kFewSteps) {
+                    for (uint64_t a = stepped; a != 0; a &= a - 1) {
+                        const int32_t x = x0 + std::countr_zero(a);
+                        edgesmooth_detail::SmoothPixel(p, x, y, row[x]);
+                    }
+                    continue;
+                }
+            }
+            CodeSegment(codes, m, x0, y);
+            for (uint64_t a = codes.active; a != 0; a &= a - 1) {
+                const int i = std::countr_zero(a);
+                edgesmooth_detail::SmoothCodedPixel(p, x0 + i, y, row[x0 + i], codes.steps[i], codes.fixes[i],
+                                                    codes.jogs[i]);
+            }
         }
     }
 }

@@ -1,15 +1,16 @@
 #pragma once
 // The smoothing pass split among calls, with the bytes of the plain pass. A blend changes T(target) from
-// T(target) and S(colour), so two blends commute unless they reach the same target, and the result is
-// the plain pass's when every target receives its blends in the plain pass's order. So the rows go in
-// chunks; within a chunk, call i decides the pixels of its band of rows and writes the blends down in
-// pass order (EdgeRecorder), and then call p applies every blend whose target row lies in its band: first
-// those written by the calls above it, then its own, then those of the calls below, each in the order it
-// was written. Chunks follow each other. Bands of a chunk and the order inside a band both follow the
-// pass order, so each target sees its blends in that order whatever the number of calls.
+// T(target) and S(colour), and no decision reads T, so the result is the plain pass's when every target
+// receives its blends in the plain pass's order. The rows go in bands, one per call, and all bands are
+// decided at the same time: a band applies at once every blend whose target lies in its own rows, except
+// in its first rows (its head), which the bands above reach with their down-going blends; those, and the
+// blends that leave the band, are written down (EdgeBandPass). Afterwards each band applies, in its head,
+// the blends of the bands above, then its own written ones; and in all its rows the blends of the bands
+// below, in band order. A band that a band above reaches below its head (a ramp or a tracer longer than
+// the head) is decided again with those blends applied first.
 #include <cstddef>
 #include <cstdint>
-#include <limits>
+#include <cstring>
 
 #include "edgesmooth/SmoothingPass.h"
 
@@ -46,37 +47,14 @@ struct EdgeBlendList {
     }
 };
 
-// Target rows [first, end) of a band; the first band of a chunk also takes every row above the chunk and
-// the last every row below it (blends may reach that far), so every row belongs to one band.
-struct TargetRows {
-    int32_t first = std::numeric_limits<int32_t>::min();
-    int32_t end = std::numeric_limits<int32_t>::max();
+// Rows [first, end).
+struct RowSpan {
+    int32_t first = 0;
+    int32_t end = 0;
     bool Holds(int32_t y) const noexcept { return y >= first && y < end; }
 };
 
-// The decisions of one band, written down: blends whose target lies in the band's own rows go to `own`,
-// the others to `across`.
-template <class D>
-struct EdgeRecorder {
-    using Depth = D;
-    using Weight = typename Depth::Weight;
-    EdgeFlagMap map;
-    int64_t strength = 0;
-    Weight lightWeight{};
-    TargetRows rows;
-    EdgeBlendList<Weight>* own = nullptr;
-    EdgeBlendList<Weight>* across = nullptr;
-
-    void Blend(EdgePoint t, EdgePoint c, Weight w) noexcept {
-        (rows.Holds(t.y) ? own : across)->Push(EdgeBlendOp<Weight>{t.x, t.y, c.x, c.y, w});
-    }
-    // The pixel being smoothed lies in the band's rows.
-    void AverageLone(int32_t x, int32_t y) noexcept {
-        own->Push(EdgeBlendOp<Weight>{x, y, kLoneAverage, 0, Weight{}});
-    }
-};
-
-// Applies written blends to T, reading colours from S.
+// Applies blends to T, reading colours from S.
 template <class Depth>
 struct EdgeBlendApplier {
     using Pixel = typename Depth::Pixel;
@@ -95,9 +73,57 @@ struct EdgeBlendApplier {
         for (std::size_t k = 0; k < list.count; ++k)
             Apply(list.ops[k]);
     }
-    void ApplyHeld(const EdgeBlendList<Weight>& list, TargetRows rows) const noexcept {
+    void ApplyHeld(const EdgeBlendList<Weight>& list, RowSpan rows) const noexcept {
         for (std::size_t k = 0; k < list.count; ++k)
             if (rows.Holds(list.ops[k].targetY))
                 Apply(list.ops[k]);
+    }
+};
+
+// The decisions of one band: blends whose target lies in `direct` go straight to T, those in the rest of
+// the band's rows (its head) to `head`, all others to `across`. T's rows of the band start as S's copy,
+// made row by row as the blends first reach them.
+template <class D>
+struct EdgeBandPass {
+    using Depth = D;
+    using Pixel = typename Depth::Pixel;
+    using Weight = typename Depth::Weight;
+    EdgeFlagMap map;
+    int64_t strength = 0;
+    Weight lightWeight{};
+    EdgeBlendApplier<Depth> applier;
+    RowSpan own;           // the band's rows
+    RowSpan direct;        // own.first + head rows .. own.end
+    int32_t copiedEnd = 0; // T's rows [own.first, copiedEnd) hold S's copy
+    EdgeBlendList<Weight>* head = nullptr;
+    EdgeBlendList<Weight>* across = nullptr;
+    // False when the band's lists are complete from an earlier decision: the bands below may be reading
+    // them, so only T is written.
+    bool record = true;
+
+    // Copies S's rows up to y (a row of the band) into T.
+    void CopyThrough(int32_t y) noexcept {
+        const std::size_t bytes = static_cast<std::size_t>(applier.source.width) * sizeof(Pixel);
+        for (; copiedEnd <= y; ++copiedEnd)
+            std::memcpy(applier.target.Row(copiedEnd), applier.source.Row(copiedEnd), bytes);
+    }
+    void Blend(EdgePoint t, EdgePoint c, Weight w) noexcept {
+        if (direct.Holds(t.y)) {
+            if (t.y >= copiedEnd)
+                CopyThrough(t.y);
+            BlendTowards(applier.target.At(t.x, t.y), applier.source.At(c.x, c.y), w);
+        } else if (record) {
+            (own.Holds(t.y) ? head : across)->Push(EdgeBlendOp<Weight>{t.x, t.y, c.x, c.y, w});
+        }
+    }
+    // The pixel being smoothed lies in the band's rows.
+    void AverageLone(int32_t x, int32_t y) noexcept {
+        if (direct.Holds(y)) {
+            if (y >= copiedEnd)
+                CopyThrough(y);
+            AverageLonePixelOf<Depth>(applier.source, applier.target, x, y, applier.loneWeight);
+        } else if (record) {
+            head->Push(EdgeBlendOp<Weight>{x, y, kLoneAverage, 0, Weight{}});
+        }
     }
 };

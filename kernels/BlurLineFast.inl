@@ -599,7 +599,36 @@ private:
             BoxStepFull<false>(sum, x, allLanes);
     }
 
+    // A run that the window's reach spans from every sample: each window is the whole run, added in
+    // order as the plain form adds it, so one output serves every selected sample. Short runs are the rule
+    // where a selection is ragged, and each output would otherwise want a divisor of its own.
+    void BoxRunWhole() {
+        StartWindow();
+        const __m128i mask = OutputLanes();
+        if (_mm_testz_si128(mask, mask))
+            return;
+        Vec v;
+        if constexpr (kFloatDepth)
+            v = _mm_div_ps(sum_, _mm_cvtepi32_ps(count_));
+        else
+            v = divA_.Floor(_mm_add_epi32(sum_, _mm_srli_epi32(count_, 1)), count_);
+        const bool allLanes = _mm_movemask_ps(_mm_castsi128_ps(mask)) == 0xF;
+        for (int32_t x = 0; x < n_; ++x) {
+            if (!sel_[x])
+                continue;
+            unsigned char* d = dst_ + x * line_.destinationStep;
+            if (allLanes)
+                L::StoreAll(d, v);
+            else
+                L::Store(d, v, mask);
+        }
+    }
+
     void BoxRun() {
+        if (n_ - 1 <= g_.h) {
+            BoxRunWhole();
+            return;
+        }
         if (FullyEligible()) {
             BoxRunFull();
             return;
@@ -1018,6 +1047,21 @@ bool AllFinite(const PF_PixelFloat* p, int32_t n) {
     return true;
 }
 
+// The first position in [x, n) that is selected (or, with `selected` false, unselected), or n; sixteen
+// bytes at a time, since a ragged selection's runs end at places no branch predicts.
+int32_t NextSelection(const uint8_t* sel, int32_t x, int32_t n, bool selected) {
+    const int flip = selected ? 0xFFFF : 0;
+    for (; x + 16 <= n; x += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sel + x));
+        const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())) ^ flip;
+        if (found != 0)
+            return x + __builtin_ctz(static_cast<unsigned>(found));
+    }
+    while (x < n && (sel[x] != 0) != selected)
+        ++x;
+    return x;
+}
+
 template <class Pixel, BlurKernel K, BlurVariant V>
 void FastLine(const BlurLine<Pixel>& line, const BlurLineKernel& kernel, void* scratch) {
     if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
@@ -1055,17 +1099,11 @@ void FastLine(const BlurLine<Pixel>& line, const BlurLineKernel& kernel, void* s
         if constexpr (V == BlurVariant::Spanning) {
             filter.Run(0, line.length);
         } else {
-            int32_t x = 0;
+            int32_t x = NextSelection(line.selection, 0, line.length, true);
             while (x < line.length) {
-                if (!line.selection[x]) {
-                    ++x;
-                    continue;
-                }
-                int32_t end = x + 1;
-                while (end < line.length && line.selection[end])
-                    ++end;
+                const int32_t end = NextSelection(line.selection, x + 1, line.length, false);
                 filter.Run(x, end - x);
-                x = end;
+                x = NextSelection(line.selection, end, line.length, true);
             }
         }
     }

@@ -51,8 +51,8 @@ PF_Err FilterRows(const PassContext& ctx, const LineBlock& rows) {
 // Columns [g0, g0 + n) gathered into the strip buffers, filtered line by line and written back.
 template <class Pixel>
 void FilterGathered(const PassContext& ctx, BlurLineFunction<Pixel> filter, const BlurLineKernel& kernel,
-                    void* scratch, Pixel* const* src, Pixel* const* dst, uint8_t* const* sel, int32_t g0,
-                    int32_t n, int32_t height) {
+                    void* scratch, const GatheredColumns<Pixel>& gathered, int32_t g0, int32_t n,
+                    int32_t height) {
     const SelectionPlane& plane = ctx.plane;
     bool any = false;
     for (int32_t c = 0; c < n; ++c)
@@ -64,38 +64,44 @@ void FilterGathered(const PassContext& ctx, BlurLineFunction<Pixel> filter, cons
                                y, g0, n);
         return;
     }
+    const GatheredColumns<Pixel> cols = gathered;
     // Read and written a row at a time: one visit per row instead of one per column.
     Pixel unfiltered[kStripColumns];
     for (int32_t y = 0; y < height; ++y) {
         const Pixel* from = WorldRow<Pixel>(*ctx.source, ctx.rect.top + y) + ctx.rect.left + g0;
         const Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
+        FetchNextStrip(from);
         if (ctx.fallback) {
+            FetchNextStrip(WorldRow<const Pixel>(*ctx.fallback, ctx.rect.top + y) + ctx.rect.left + g0);
             FillUnfiltered(unfiltered, ctx, y, g0, n);
             to = unfiltered;
+        } else {
+            FetchNextStrip(to);
         }
         const uint8_t* selRow = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.stride + g0;
         for (int32_t c = 0; c < n; ++c) {
-            src[c][y] = from[c];
-            dst[c][y] = to[c];
-            sel[c][y] = selRow[c];
+            cols.src[c][y] = from[c];
+            cols.dst[c][y] = to[c];
+            cols.sel[c][y] = selRow[c];
         }
     }
     for (int32_t c = 0; c < n; ++c) {
         if (plane.columnFlags && !plane.columnFlags[g0 + c])
             continue;
         BlurLine<Pixel> line;
-        line.source = src[c];
-        line.selection = sel[c];
+        line.source = cols.src[c];
+        line.selection = cols.sel[c];
         line.length = height;
-        line.destination = reinterpret_cast<unsigned char*>(dst[c]);
+        line.destination = reinterpret_cast<unsigned char*>(cols.dst[c]);
         line.destinationStep = sizeof(Pixel);
         filter(line, kernel, scratch);
     }
     // Pixels the filter left alone go back unchanged; no other call writes these columns.
     for (int32_t y = 0; y < height; ++y) {
         Pixel* to = WorldRow<Pixel>(*ctx.destination, ctx.rect.top + y) + ctx.rect.left + g0;
+        FetchNextStrip(to);
         for (int32_t c = 0; c < n; ++c)
-            to[c] = dst[c][y];
+            to[c] = cols.dst[c][y];
     }
 }
 
@@ -114,14 +120,8 @@ PF_Err FilterColumns(const PassContext& ctx, const LineBlock& columns) {
     AlignedBuffer gather(kStripColumns * columnBytes);
     AlignedBuffer scratch(plan.scratchBytes);
     const int32_t end = block.first + block.count;
-    Pixel* src[kStripColumns];
-    Pixel* dst[kStripColumns];
-    uint8_t* sel[kStripColumns];
-    for (int32_t c = 0; c < kStripColumns; ++c) {
-        src[c] = reinterpret_cast<Pixel*>(gather.data + c * columnBytes);
-        dst[c] = src[c] + rows;
-        sel[c] = reinterpret_cast<uint8_t*>(dst[c] + rows);
-    }
+    GatheredColumns<Pixel> gathered;
+    gathered.Lay(gather.data, columnBytes, rows);
     constexpr int32_t kDirect = kDirectColumns<Pixel>;
     for (int32_t x0 = block.first; x0 < end; x0 += kDirect) {
         const int32_t chunk = end - x0 < kDirect ? end - x0 : kDirect;
@@ -151,7 +151,7 @@ PF_Err FilterColumns(const PassContext& ctx, const LineBlock& columns) {
         // The rest is gathered a few columns at a time, filtered line by line and written back.
         for (int32_t g0 = x0 + direct; g0 < x0 + chunk; g0 += kStripColumns) {
             const int32_t n = x0 + chunk - g0 < kStripColumns ? x0 + chunk - g0 : kStripColumns;
-            FilterGathered<Pixel>(ctx, plan.filter, plan.kernel, scratch.data, src, dst, sel, g0, n, height);
+            FilterGathered<Pixel>(ctx, plan.filter, plan.kernel, scratch.data, gathered, g0, n, height);
         }
     }
     return PF_Err_NONE;

@@ -71,13 +71,46 @@ struct LinePlan {
     }
 };
 
+// The columns of a gathered strip, each its source pixels, destination pixels and selection bytes. Users
+// copy it into a local: a selection byte stored through a member's address could change the members,
+// which would then be read again for every sample.
+template <class Pixel>
+struct GatheredColumns {
+    Pixel* src[kStripColumns] = {};
+    Pixel* dst[kStripColumns] = {};
+    uint8_t* sel[kStripColumns] = {};
+
+    // Column c at data + c × columnBytes: `rows` source pixels, `rows` destination pixels, the bytes.
+    void Lay(unsigned char* data, std::size_t columnBytes, std::size_t rows) {
+        for (int32_t c = 0; c < kStripColumns; ++c) {
+            src[c] = reinterpret_cast<Pixel*>(data + c * columnBytes);
+            dst[c] = src[c] + rows;
+            sel[c] = reinterpret_cast<uint8_t*>(dst[c] + rows);
+        }
+    }
+};
+
+// A hint to fetch the strip of kStripColumns pixels after the one at `p` (beyond a row's end, the hint is
+// ignored): rows of gathered columns lie far apart and are seldom still cached.
+template <class Pixel>
+void FetchNextStrip(const Pixel* p) {
+    const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(p) + kStripColumns * sizeof(Pixel);
+    for (std::size_t at = 0; at < kStripColumns * sizeof(Pixel); at += 64)
+        __builtin_prefetch(reinterpret_cast<const void*>(next + at));
+}
+
 // The value a pass leaves in a destination pixel it does not filter: the fallback world's where the pixel
 // is selected, the unselected world's (the fallback's when null) where it is not.
 template <class Pixel>
 void FillUnfiltered(Pixel* destination, const PassContext& ctx, int32_t y, int32_t x0, int32_t n) {
     const Pixel* fallback = WorldRow<const Pixel>(*ctx.fallback, ctx.rect.top + y) + ctx.rect.left + x0;
     if (!ctx.unselectedFallback || ctx.unselectedFallback == ctx.fallback) {
-        std::memcpy(destination, fallback, static_cast<std::size_t>(n) * sizeof(Pixel));
+        // A whole strip is a copy of known size, a few vector moves: a copy of any length becomes a
+        // string move whose start-up costs more than a strip's copy.
+        if (n == kStripColumns)
+            std::memcpy(destination, fallback, kStripColumns * sizeof(Pixel));
+        else
+            std::memcpy(destination, fallback, static_cast<std::size_t>(n) * sizeof(Pixel));
         return;
     }
     const Pixel* other =

@@ -1,6 +1,7 @@
 // A job split among the host's threads gives the plain pass's bytes: for 1, 2 and 7 calls per pass, at
 // each depth, on content whose blends stay near their step (noise), reach across bands and chunks (long
-// straight edges, strengths that run ramps to the border) and overflow a band's first room for blends.
+// straight edges, strengths that run ramps to the border), overflow a band's first room for blends, and
+// whose steps lie sparse or dense along the rows.
 #include <cstring>
 #include <random>
 
@@ -48,6 +49,26 @@ TestImage<Pixel> Content(int32_t w, int32_t h, unsigned seed) {
     return image;
 }
 
+// Flat ground with a few rectangles and a noisy block: most runs of 64 pixels hold few steps, some many.
+template <class Pixel>
+TestImage<Pixel> SparseContent(int32_t w, int32_t h, unsigned seed) {
+    std::mt19937 rng(seed);
+    TestImage<Pixel> image(w, h, Grey<Pixel>(90));
+    for (int box = 0; box < 8; ++box) {
+        const int32_t x0 = int32_t(rng() % unsigned(w)), y0 = int32_t(rng() % unsigned(h));
+        const int32_t x1 = std::min(w, x0 + 1 + int32_t(rng() % 40)),
+                      y1 = std::min(h, y0 + 1 + int32_t(rng() % 30));
+        const Pixel c = Grey<Pixel>(int(rng() % 256), box == 0 ? 0 : 255);
+        for (int32_t y = y0; y < y1; ++y)
+            for (int32_t x = x0; x < x1; ++x)
+                image.At(x, y) = c;
+    }
+    for (int32_t y = h / 3; y < h / 3 + 12 && y < h; ++y)
+        for (int32_t x = w / 2; x < w / 2 + 70 && x < w; ++x)
+            image.At(x, y) = Grey<Pixel>(int(rng() % 6) * 40);
+    return image;
+}
+
 class SmoothEdgesThreads : public tovrin::test::EffectEnv {
 protected:
     template <class Depth>
@@ -79,12 +100,16 @@ protected:
         };
         // Taller than a chunk of every call count here; thin ones; more calls than rows; and one whose ramps
         // run to the border (a strength far above the drivers'), so that blends reach across chunks.
+        // And a wide sparse one, most of whose runs of 64 pixels hold few steps.
         struct Case {
             int32_t w, h, strength;
+            bool sparse = false;
         };
-        for (Case c : {Case{37, 301, 70}, Case{37, 301, 400}, Case{3, 260, 70}, Case{260, 5, 70},
-                       Case{1, 9, 70}, Case{9, 1, 70}, Case{64, 130, 70}, Case{12, 150, 1000000}}) {
-            const TestImage<Pixel> image = Content<Pixel>(c.w, c.h, seed++);
+        for (Case c :
+             {Case{37, 301, 70}, Case{37, 301, 400}, Case{3, 260, 70}, Case{260, 5, 70}, Case{1, 9, 70},
+              Case{9, 1, 70}, Case{64, 130, 70}, Case{12, 150, 1000000}, Case{300, 90, 70, true}}) {
+            const TestImage<Pixel> image =
+                c.sparse ? SparseContent<Pixel>(c.w, c.h, seed++) : Content<Pixel>(c.w, c.h, seed++);
             const TestImage<Pixel> plain = SmoothInMemory<Depth>(image, c.strength);
             for (int threads : {1, 2, 7}) {
                 Host().SetWorkerThreads(threads);

@@ -271,6 +271,49 @@ TEST_F(FastLines, PerChannelBoxLengthsShareOneWalk) {
     }
 }
 
+// Ragged selections: runs a little shorter and a little longer than a window's reach (so that each window
+// is the whole run, or not), their ends on either side of sixteen-sample steps, transparency, channels of
+// their own lengths.
+template <class Pixel>
+void CompareRaggedRuns(uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (int trial = 0; trial < 80; ++trial) {
+        const int32_t r = 1 + static_cast<int32_t>(rng() % 24);
+        const int32_t length = 1 + static_cast<int32_t>(rng() % 160);
+        std::vector<Pixel> source(static_cast<std::size_t>(length));
+        std::vector<Pixel> initial(source.size());
+        for (std::size_t i = 0; i < source.size(); ++i) {
+            source[i] = RandomPixel<Pixel>(rng);
+            initial[i] = RandomPixel<Pixel>(rng);
+        }
+        std::vector<uint8_t> selection(source.size(), 0);
+        for (int32_t x = static_cast<int32_t>(rng() % 3); x < length;) {
+            const int32_t run = std::max(1, r - 2 + static_cast<int32_t>(rng() % 5));
+            for (int32_t k = x; k < std::min(length, x + run); ++k)
+                selection[static_cast<std::size_t>(k)] = static_cast<uint8_t>(1 + rng() % 255);
+            x += run + 1 + static_cast<int32_t>(rng() % 3);
+        }
+        const int32_t other = rng() % 2 ? r : 1 + static_cast<int32_t>(rng() % 24);
+        const BlurLineKernel kernels = BoxKernel(other, r, r, rng() % 2 ? r : other);
+        for (BlurVariant v : {BlurVariant::Spanning, BlurVariant::Confined}) {
+            const auto plain =
+                FilterLine(BlurKernel::Box, v, BlurIsa::Plain, kernels, source, selection, initial);
+            for (BlurIsa isa : AvailableIsas()) {
+                if (isa == BlurIsa::Plain)
+                    continue;
+                ASSERT_TRUE(SameBytes(
+                    plain, FilterLine(BlurKernel::Box, v, isa, kernels, source, selection, initial)))
+                    << IsaName(isa) << " trial " << trial << " length " << length << " radius " << r;
+            }
+        }
+    }
+}
+
+TEST_F(FastLines, RaggedRunsMatchPlain) {
+    CompareRaggedRuns<PF_Pixel16>(50);
+    CompareRaggedRuns<PF_PixelFloat>(51);
+}
+
 TEST_F(FastLines, StripsMatchThePlainLines) {
     uint32_t seed = 20;
     for (BlurKernel k : {BlurKernel::Gauss, BlurKernel::Box})

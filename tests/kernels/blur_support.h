@@ -16,6 +16,10 @@ namespace blur_test {
 // The framework allocator works (tables and line buffers come from host handles) and nothing leaks.
 using BlurEnv = tovrin::test::EffectSuitesEnv;
 
+// The helpers are each test file's own: the Windows build's compiler assumes a called function leaves
+// alone the registers its own copy leaves alone, and the linker may keep another file's copy.
+namespace {
+
 // Every instruction set this processor runs, plain first.
 inline std::vector<BlurIsa> AvailableIsas() {
     std::vector<BlurIsa> isas{BlurIsa::Plain};
@@ -138,4 +142,5 @@ inline std::vector<uint8_t> RandomSelection(std::mt19937& rng, int32_t length) {
     return sel;
 }
 
+} // namespace
 } // namespace blur_test

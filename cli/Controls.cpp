@@ -344,11 +344,11 @@ std::string FormatControlValue(const Control& c, const ControlValue& v) {
     switch (c.kind) {
     case ControlKind::Checkbox:
         return v.number != 0 ? "on" : "off";
-    case ControlKind::Popup: {
-        std::size_t i = std::size_t(v.number);
-        return i >= 1 && i <= c.choices.size() && double(i) == v.number ? c.choices[i - 1]
-                                                                        : FormatNumber(v.number);
-    }
+    case ControlKind::Popup:
+        // Checked as a double first: a value from a preset may be anything (1e300, -1) that no size_t holds.
+        if (v.number >= 1 && v.number <= double(c.choices.size()) && v.number == std::trunc(v.number))
+            return c.choices[std::size_t(v.number) - 1];
+        return FormatNumber(v.number);
     case ControlKind::Color:
         return std::to_string(v.color.red) + "," + std::to_string(v.color.green) + "," +
                std::to_string(v.color.blue) + " (" + HexColor(v.color) + ")";

@@ -72,11 +72,11 @@ To ConvertPixel(const From& p) {
 
 // Full scale of a depth's channel.
 template <class P>
-constexpr ChannelOf<P> kHostFull = ChannelOf<P>(1);
+inline constexpr ChannelOf<P> kHostFull = ChannelOf<P>(1);
 template <>
-constexpr std::uint8_t kHostFull<PF_Pixel8> = 255;
+inline constexpr std::uint8_t kHostFull<PF_Pixel8> = 255;
 template <>
-constexpr std::uint16_t kHostFull<PF_Pixel16> = 32768;
+inline constexpr std::uint16_t kHostFull<PF_Pixel16> = 32768;
 
 // Straight ↔ associated alpha at the pixel's depth. A pixel with zero alpha keeps its colour when
 // un-associated (there is nothing to divide by).

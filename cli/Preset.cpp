@@ -129,6 +129,12 @@ std::vector<PresetValue> LoadPreset(const std::filesystem::path& path, const std
             throw FileError(where + " is larger than a preset can be (" +
                             std::to_string(kMaxPresetBytes / 1024) + " KiB)");
     }
+    return ParsePreset(text, where, controls, matchName, warnings);
+}
+
+std::vector<PresetValue> ParsePreset(const std::string& text, const std::string& where,
+                                     const std::vector<Control>& controls, const std::string& matchName,
+                                     std::vector<std::string>* warnings) {
     if (const std::size_t depth = NestingDepth(text); depth > kMaxPresetDepth)
         throw FileError(where + " nests arrays or objects " + std::to_string(depth) +
                         " deep; a preset needs at most " + std::to_string(kMaxPresetDepth));

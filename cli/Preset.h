@@ -28,6 +28,10 @@ struct PresetValue {
 // deeper than a preset can be are refused before they are parsed.
 std::vector<PresetValue> LoadPreset(const std::filesystem::path& path, const std::vector<Control>& controls,
                                     const std::string& matchName, std::vector<std::string>* warnings);
+// The same for a preset's text; `where` names it in messages ("preset \"look.json\"").
+std::vector<PresetValue> ParsePreset(const std::string& text, const std::string& where,
+                                     const std::vector<Control>& controls, const std::string& matchName,
+                                     std::vector<std::string>* warnings);
 
 // The current value of every control, written atomically.
 // The preset file's text for the instance's current values.

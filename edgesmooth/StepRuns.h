@@ -41,8 +41,9 @@ inline int64_t AdjustStrengthForShape(const EdgeFlagMap& m, RampDirection direct
 inline bool RampMayStart(const EdgeFlagMap& m, RampDirection direction, int32_t x, int32_t y) noexcept {
     // Along a row the first pixel beyond the step is (i, y): it continues the boundary above it or below it.
     // Along a column it is (x, j), continuing the boundary left or right of it.
-    auto set = [](uint8_t byte, EdgeBit b) { return (byte & b) != 0; };
-    auto clear = [](uint8_t byte, EdgeBit b) { return (byte & b) == 0; };
+    // 0 or 1 as integers, combined with & and | so that the test stays one branchless expression.
+    auto set = [](uint8_t byte, EdgeBit b) { return static_cast<unsigned>((byte & b) != 0); };
+    auto clear = [](uint8_t byte, EdgeBit b) { return static_cast<unsigned>((byte & b) == 0); };
     switch (direction) {
     case kRampLeft:
     case kRampRight: {

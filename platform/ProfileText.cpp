@@ -88,6 +88,12 @@ std::vector<Line> ParseLines(std::string_view text) {
     return lines;
 }
 
+// The marks Parse takes for a UTF-8 or a UTF-16 text.
+bool StartsWithByteOrderMark(const std::string& b) {
+    return (b.size() >= 3 && b.compare(0, 3, "\xEF\xBB\xBF") == 0) ||
+           (b.size() >= 2 && ((b[0] == '\xFF' && b[1] == '\xFE') || (b[0] == '\xFE' && b[1] == '\xFF')));
+}
+
 struct Found {
     std::ptrdiff_t section = -1; // index of the section line; -1 for the nameless part before any section
     bool sectionFound = false;
@@ -207,6 +213,10 @@ bool Document::Set(std::string_view section, std::string_view key, std::string_v
         edit += "\r\n";
         bytes_ += edit;
     }
+    // An 8-bit text whose first line now starts with a byte-order mark (a key named "\xFE\xFF" written at
+    // the start) would read as another encoding: a line end before it keeps every line as it was.
+    if (encoding_ == Encoding::Ansi && StartsWithByteOrderMark(bytes_))
+        bytes_.insert(0, "\r\n");
     Parse();
     return true;
 }

@@ -30,6 +30,8 @@ public:
 
     Encoding encoding() const { return encoding_; }
     const std::string& bytes() const { return bytes_; }
+    // The lines as the profile functions see them, in the order of the file.
+    const std::vector<Line>& lines() const { return lines_; }
 
     // The line of the first key of that name in the first section of that name; null when there is none
     // (an empty section name is the part before the first section).

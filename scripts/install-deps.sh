@@ -9,9 +9,11 @@ tool=(
     cmake ninja-build g++ make pkg-config
     libopenimageio-dev libcli11-dev nlohmann-json3-dev man-db
 )
-# Everything else: tests, benchmarks, the Windows build and its tests under Wine with a virtual display.
+# Everything else: tests, benchmarks, the fuzz targets (clang's libFuzzer; llvm-symbolizer for readable
+# reports), the Windows build and its tests under Wine with a virtual display.
 rest=(
     python3 clang-format openimageio-tools
+    clang libclang-rt-14-dev llvm
     libgtest-dev libgmock-dev googletest libbenchmark-dev libopencv-imgproc-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
     xvfb x11-apps imagemagick fonts-ipafont-gothic locales

@@ -2,10 +2,12 @@
 // place, everything else in the file survives, and a write that cannot happen fails quietly.
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
 #include "platform/Profile.h"
+#include "platform/ProfileText.h"
 #include "tests/platform/profile_files.h"
 
 namespace {
@@ -77,6 +79,29 @@ TEST(ProfileWrite, DropsLeadingSpacesOfTheValue) {
     const std::string file = folder.File("spaces.ini");
     ASSERT_TRUE(platform::WriteProfileEntry("S", "k", "   v w  ", file.c_str()));
     EXPECT_EQ(ReadString("S", "k", file), "v w");
+}
+
+TEST(ProfileWrite, AnEightBitFileNeverComesToStartWithAByteOrderMark) {
+    using platform::profile_text::Document;
+    using platform::profile_text::Encoding;
+    // The first key line loses its leading tab; a new key goes first in the file.
+    const std::pair<std::string, std::string> cases[] = {
+        {"\t\xFE\xFF\r\n[S]\r\nk=v\r\n", "\xFE\xFF"},
+        {"[S]\r\nk=v\r\n", "\xFF\xFEkey"},
+        {"[S]\r\nk=v\r\n", "\xEF\xBB\xBFkey"},
+    };
+    for (const auto& [text, key] : cases) {
+        SCOPED_TRACE(key.substr(key.size() - 1));
+        Document doc(text);
+        ASSERT_TRUE(doc.Set("", key, "x"));
+        EXPECT_EQ(doc.encoding(), Encoding::Ansi);
+        const auto* set = doc.FindKey("", key);
+        ASSERT_NE(set, nullptr);
+        EXPECT_EQ(set->value, "x");
+        const auto* other = doc.FindKey("S", "k");
+        ASSERT_NE(other, nullptr);
+        EXPECT_EQ(other->value, "v");
+    }
 }
 
 TEST(ProfileWrite, FailsQuietlyWhereNothingCanBeWritten) {

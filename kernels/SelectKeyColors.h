@@ -25,8 +25,9 @@ static_assert(sizeof(KeyColorEntry) == 16);
 using KeyList = AEUtil::Vector<KeyColorEntry>;
 
 // What the key list answers for each of the 2^24 8-bit colours met so far: two bits per colour (known,
-// selected), 64-bit words of 32 colours. Calls share it; each only ever sets bits, and whoever sets a
-// colour's bits sets the same ones, so the order of the calls does not matter.
+// selected), 64-bit words of 32 colours, the colours in bit-interleaved order. Calls share it; whoever
+// sets a colour's bits sets the same ones, and a colour whose bits another call's store dropped is only
+// asked again, so neither the order of the calls nor the thread count changes an answer.
 struct KeyColorCache {
     uint64_t* words = nullptr; // kKeyColorCacheWords words, all zero at first; null: nothing is remembered
 };

@@ -2,6 +2,8 @@
 // colour, and the same plane for any number of worker threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -45,7 +47,8 @@ protected:
             context_->keys.push_back(k);
         context_->selectedValue = value;
         context_->plane = plane_->plane();
-        cache_.assign(cached ? kKeyColorCacheWords : 0, 0);
+        if (!keepCache_ || !cached)
+            cache_.assign(cached ? kKeyColorCacheWords : 0, 0);
         context_->cache.words = cached ? cache_.data() : nullptr;
         return RunPass(InData(), PF_Iterations_ONCE_PER_PROCESSOR, context_.get(), pass);
     }
@@ -71,6 +74,7 @@ protected:
     std::unique_ptr<TestPlane> plane_;
     std::unique_ptr<KeySelectContext> context_;
     std::vector<uint64_t> cache_;
+    bool keepCache_ = false; // the next Select starts from the cache the last one left
 };
 
 TEST_F(KeySelection, EmptyKeyListSelectsNothing) {
@@ -163,6 +167,48 @@ TEST_F(KeySelection, EachColourIsConvertedOnce) {
     ASSERT_EQ(Select(world, SelectKeyColors8, {KeyOf({255, 30, 60, 90}, 0)}, 255, false), PF_Err_NONE);
     EXPECT_EQ(Host().Faults().Uses(host::Fault::RGBtoHLS), 12);
     EXPECT_EQ(At(1, 0), 255);
+}
+
+// Threads store a cache word without a locked instruction, so one may drop colours another just added:
+// those colours are asked again and answer as before.
+TEST_F(KeySelection, ColoursDroppedFromTheCacheAreAskedAgainWithTheSameAnswer) {
+    Host().SetWorkerThreads(1);
+    host::World world = MakeWorld(64, 8, PF_PixelFormat_ARGB32);
+    std::mt19937 random(5);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 64; ++x)
+            world.At8(x, y) =
+                PF_Pixel{255, static_cast<A_u_char>(120 + random() % 24),
+                         static_cast<A_u_char>(60 + random() % 24), static_cast<A_u_char>(random())};
+    const KeyColorEntry key = KeyOf({255, 130, 70, 128}, 3000);
+    ASSERT_EQ(Select(world, SelectKeyColors8, {key}), PF_Err_NONE);
+    std::vector<uint8_t> reference;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 64; ++x)
+            reference.push_back(At(x, y));
+    ASSERT_NE(std::count(reference.begin(), reference.end(), 255), 0);
+    ASSERT_NE(std::count(reference.begin(), reference.end(), 0), 0);
+
+    int dropped = 0, kept = 0;
+    bool drop = false;
+    for (uint64_t& word : cache_) {
+        if (!word)
+            continue;
+        const int colours = std::popcount(word & 0x5555555555555555u);
+        (drop ? dropped : kept) += colours;
+        if (drop)
+            word = 0;
+        drop = !drop;
+    }
+    ASSERT_GT(dropped, 0);
+    ASSERT_GT(kept, 0);
+    keepCache_ = true;
+    Host().Faults().Clear();
+    ASSERT_EQ(Select(world, SelectKeyColors8, {key}), PF_Err_NONE);
+    EXPECT_EQ(Host().Faults().Uses(host::Fault::RGBtoHLS), dropped);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 64; ++x)
+            EXPECT_EQ(At(x, y), reference[static_cast<std::size_t>(y * 64 + x)]) << x << "," << y;
 }
 
 TEST_F(KeySelection, AFailedConversionIsNotRemembered) {

@@ -317,19 +317,37 @@ PF_Err CopyWorld(Host::Impl& host, PF_EffectWorld* src, PF_EffectWorld* dst, con
     std::size_t size = std::size_t(PixelSize(srcFormat));
     std::size_t line = std::size_t(s.right - s.left) * size;
     A_long rows = s.bottom - s.top;
+    const auto copyRows = [&](A_long first, A_long end, bool upwards) {
+        for (A_long k = first; k < end; ++k) {
+            A_long y = upwards ? end - 1 - (k - first) : k;
+            const auto* from = reinterpret_cast<const std::uint8_t*>(src->data) +
+                               std::ptrdiff_t(s.top + y) * src->rowbytes +
+                               std::ptrdiff_t(s.left) * std::ptrdiff_t(size);
+            auto* to = reinterpret_cast<std::uint8_t*>(dst->data) +
+                       std::ptrdiff_t(d.top + y) * dst->rowbytes +
+                       std::ptrdiff_t(d.left) * std::ptrdiff_t(size);
+            std::memmove(to, from, line);
+        }
+    };
     // Within one world, a copy downwards walks the rows from the bottom so that no row is read after
     // it was overwritten.
-    bool upwards = src->data == dst->data && d.top > s.top;
-    for (A_long k = 0; k < rows; ++k) {
-        A_long y = upwards ? rows - 1 - k : k;
-        const auto* from = reinterpret_cast<const std::uint8_t*>(src->data) +
-                           std::ptrdiff_t(s.top + y) * src->rowbytes +
-                           std::ptrdiff_t(s.left) * std::ptrdiff_t(size);
-        auto* to = reinterpret_cast<std::uint8_t*>(dst->data) + std::ptrdiff_t(d.top + y) * dst->rowbytes +
-                   std::ptrdiff_t(d.left) * std::ptrdiff_t(size);
-        std::memmove(to, from, line);
+    if (src->data == dst->data) {
+        copyRows(0, rows, d.top > s.top);
+        return PF_Err_NONE;
     }
-    return PF_Err_NONE;
+    // A frame-sized copy between two worlds goes in row bands over the workers: most of its time is the
+    // destination's fresh pages faulting in, which the threads then take in parallel, as a pass would.
+    constexpr std::size_t kParallelBytes = std::size_t{8} << 20;
+    WorkerPool& pool = host.Pool();
+    if (pool.Threads() < 2 || WorkerPool::InsideCall() || line * std::size_t(rows) < kParallelBytes) {
+        copyRows(0, rows, false);
+        return PF_Err_NONE;
+    }
+    const A_long bands = pool.Threads();
+    return pool.Run(bands, true, [&](A_long, A_long i) -> PF_Err {
+        copyRows(A_long(std::int64_t(rows) * i / bands), A_long(std::int64_t(rows) * (i + 1) / bands), false);
+        return PF_Err_NONE;
+    });
 }
 
 } // namespace host

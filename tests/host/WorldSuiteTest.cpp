@@ -129,6 +129,39 @@ TEST_F(WorldSuite, CopiesWholeWorldsAndRectanglesRowByRow) {
     EXPECT_TRUE(host.Violations().empty());
 }
 
+// Frame-sized copies between two worlds run in row bands over the workers; every row lands once, in
+// place, whatever the thread count, and a copy within one world stays in the safe order.
+TEST_F(WorldSuite, LargeCopiesGoInBandsAndLandRowForRow) {
+    constexpr A_long kW = 1500, kH = 700; // 16.8 MB of float pixels: above the banding size
+    host::World src(host, kW, kH, PF_PixelFormat_ARGB128);
+    for (A_long y = 0; y < kH; ++y)
+        for (A_long x = 0; x < kW; ++x)
+            src.AtFloat(x, y) = PF_PixelFloat{float(x), float(y), 0.5f, 1.0f};
+    for (int threads : {1, 2, 3, 7}) {
+        host.SetWorkerThreads(threads);
+        host::World dst(host, kW, kH, PF_PixelFormat_ARGB128);
+        ASSERT_EQ(utils.copy(ref(), src.get(), dst.get(), nullptr, nullptr), PF_Err_NONE);
+        EXPECT_EQ(dst.Pixels(), src.Pixels()) << threads << " threads";
+        // A rectangle into another place of a second world.
+        host::World part(host, kW, kH, PF_PixelFormat_ARGB128);
+        PF_Rect from{10, 3, kW - 20, kH - 1}, to{0, 0, kW - 30, kH - 4};
+        ASSERT_EQ(utils.copy(ref(), src.get(), part.get(), &from, &to), PF_Err_NONE);
+        for (A_long y : {A_long(0), A_long(1), kH / 2, kH - 5})
+            for (A_long x : {A_long(0), A_long(7), kW - 31}) {
+                EXPECT_EQ(part.AtFloat(x, y).alpha, float(x + 10)) << threads << " threads " << x << "," << y;
+                EXPECT_EQ(part.AtFloat(x, y).red, float(y + 3)) << threads << " threads " << x << "," << y;
+            }
+    }
+    // Within one world, downwards by one row: every row is read before it is overwritten.
+    host::World same(host, kW, kH, PF_PixelFormat_ARGB128);
+    ASSERT_EQ(utils.copy(ref(), src.get(), same.get(), nullptr, nullptr), PF_Err_NONE);
+    PF_Rect upper{0, 0, kW, kH - 1}, lower{0, 1, kW, kH};
+    ASSERT_EQ(utils.copy(ref(), same.get(), same.get(), &upper, &lower), PF_Err_NONE);
+    for (A_long y = 1; y < kH; ++y)
+        ASSERT_EQ(same.AtFloat(5, y).red, float(y - 1)) << y;
+    EXPECT_TRUE(host.Violations().empty());
+}
+
 TEST_F(WorldSuite, WorldsTheHostDidNotMakeAreRefused) {
     PF_EffectWorld stranger{};
     PF_Pixel pixels[4] = {};

@@ -79,20 +79,31 @@ auto FileToHostChannel(T v) {
         return v;
 }
 
-// One band of colour, four values a pixel (R, G, B, A) in the file's depth T, into the world's rows at
-// depth Pr: file → host at the file's depth, un-associated there, then to the render depth.
+// Where a band's colour values lie, in values of the file's depth: pixel x of row r has its red at
+// base + r * row + x * pixel + at[0], green, blue and alpha at at[1..3] (alpha only when hasAlpha; a grey
+// file's green and blue are its red).
+struct BandLayout {
+    std::size_t row = 0;
+    std::size_t pixel = 4;
+    std::size_t at[4] = {0, 1, 2, 3};
+};
+
+// One band of colour in the file's depth T into the world's rows at depth Pr: file → host at the file's
+// depth, un-associated there, then to the render depth.
 template <class T, class Pr>
-void BandToHost(const T* band, int rows, int width, bool grey, bool hasAlpha, bool associated,
-                const HostRows& dst, int y0, int x0) {
+void BandToHost(const T* band, const BandLayout& layout, int rows, int width, bool grey, bool hasAlpha,
+                bool associated, const HostRows& dst, int y0, int x0) {
     using Pf =
         std::conditional_t<std::is_same_v<T, std::uint8_t>, PF_Pixel8,
                            std::conditional_t<std::is_same_v<T, std::uint16_t>, PF_Pixel16, PF_PixelFloat>>;
+    const std::size_t r0 = layout.at[0], g0 = grey ? r0 : layout.at[1], b0 = grey ? r0 : layout.at[2];
+    const std::size_t a0 = layout.at[3];
     for (int r = 0; r < rows; ++r) {
-        const T* px = band + std::size_t(r) * std::size_t(width) * 4;
+        const T* px = band + std::size_t(r) * layout.row;
         Pr* out = dst.Row<Pr>(y0 + r) + x0;
-        for (int x = 0; x < width; ++x, px += 4) {
-            Pf p{FileToHostChannel(hasAlpha ? px[3] : kFileFull<T>), FileToHostChannel(px[0]),
-                 FileToHostChannel(grey ? px[0] : px[1]), FileToHostChannel(grey ? px[0] : px[2])};
+        for (int x = 0; x < width; ++x, px += layout.pixel) {
+            Pf p{FileToHostChannel(hasAlpha ? px[a0] : kFileFull<T>), FileToHostChannel(px[r0]),
+                 FileToHostChannel(px[g0]), FileToHostChannel(px[b0])};
             if (associated)
                 UnassociatePixel(p);
             out[x] = ConvertPixel<Pr>(p);
@@ -199,8 +210,14 @@ bool ReadImagePixels(SourceImage& src, const HostRows& rows, const std::function
     const ChannelMap& m = src.channels;
     const TypeDesc colourType = src.fileType == TypeDesc::HALF ? TypeDesc::FLOAT : src.fileType;
     const std::size_t colourSize = colourType.size();
-    std::vector<std::uint8_t> colour(std::size_t(read.width) * 4 * colourSize *
-                                     std::size_t(read.Empty() ? 0 : bandRows));
+    // When every colour channel is stored in the depth it is read at, the band is read where it lies in
+    // the file's rows; otherwise it is first converted into a band of its own.
+    bool direct = nativePixel % colourSize == 0;
+    for (int c : {m.red, m.grey ? -1 : m.green, m.grey ? -1 : m.blue, m.alpha})
+        if (c >= 0 && (spec.channelformat(c) != colourType || offsets[std::size_t(c)] % colourSize != 0))
+            direct = false;
+    std::vector<std::uint8_t> colour(
+        direct ? 0 : std::size_t(read.width) * 4 * colourSize * std::size_t(read.Empty() ? 0 : bandRows));
 
     for (std::int64_t top = data.y + (read.y - data.y) / bandRows * bandRows; top < read.Bottom();
          top += bandRows) {
@@ -217,25 +234,37 @@ bool ReadImagePixels(SourceImage& src, const HostRows& rows, const std::function
         const std::int64_t y = std::max(top, read.y);
         const int band = int(std::min(bottom, read.Bottom()) - y);
 
-        // The colour channels into one band of R, G, B, A in the file's depth, converted as OpenImageIO
-        // converts on reading.
         const std::uint8_t* first =
             native.data() + std::size_t(y - top) * nativeRow + std::size_t(read.x - data.x) * nativePixel;
         const int sources[4] = {m.red, m.grey ? -1 : m.green, m.grey ? -1 : m.blue, m.alpha};
-        for (int k = 0; k < 4; ++k) {
-            if (sources[k] < 0)
-                continue;
-            OIIO::convert_image(1, int(read.width), band, 1, first + offsets[std::size_t(sources[k])],
-                                spec.channelformat(sources[k]), OIIO::stride_t(nativePixel),
-                                OIIO::stride_t(nativeRow), OIIO::AutoStride,
-                                colour.data() + std::size_t(k) * colourSize, colourType,
-                                OIIO::stride_t(4 * colourSize),
-                                OIIO::stride_t(4 * colourSize * std::size_t(read.width)), OIIO::AutoStride);
+        BandLayout layout;
+        const std::uint8_t* values = colour.data();
+        if (direct) {
+            // The colour values already lie in the file's rows in the depth they are read at.
+            values = first;
+            layout.row = nativeRow / colourSize;
+            layout.pixel = nativePixel / colourSize;
+            for (int k = 0; k < 4; ++k)
+                layout.at[k] = sources[k] < 0 ? 0 : offsets[std::size_t(sources[k])] / colourSize;
+        } else {
+            // The colour channels into one band of R, G, B, A in the file's depth, converted as
+            // OpenImageIO converts on reading.
+            layout.row = std::size_t(read.width) * 4;
+            for (int k = 0; k < 4; ++k) {
+                if (sources[k] < 0)
+                    continue;
+                OIIO::convert_image(
+                    1, int(read.width), band, 1, first + offsets[std::size_t(sources[k])],
+                    spec.channelformat(sources[k]), OIIO::stride_t(nativePixel), OIIO::stride_t(nativeRow),
+                    OIIO::AutoStride, colour.data() + std::size_t(k) * colourSize, colourType,
+                    OIIO::stride_t(4 * colourSize), OIIO::stride_t(4 * colourSize * std::size_t(read.width)),
+                    OIIO::AutoStride);
+            }
         }
         VisitDepth(DepthOfFileType(colourType), [&]<class Pf>(Pf) {
             using T = ChannelOf<Pf>;
             VisitDepth(rows.depth, [&]<class Pr>(Pr) {
-                BandToHost<T, Pr>(reinterpret_cast<const T*>(colour.data()), band, int(read.width), m.grey,
+                BandToHost<T, Pr>(reinterpret_cast<const T*>(values), layout, band, int(read.width), m.grey,
                                   src.hasAlpha, src.associated, rows, int(y - region.y),
                                   int(read.x - region.x));
             });

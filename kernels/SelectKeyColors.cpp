@@ -55,31 +55,40 @@ inline uint32_t CacheSlot(uint32_t c) noexcept {
     return kSpreadBits[c >> 16] << 2 | kSpreadBits[(c >> 8) & 0xffu] << 1 | kSpreadBits[c & 0xffu];
 }
 
-// Whether the keys select colour c: from the cache when the colour is known there, else from the key
-// test, whose answer is remembered unless the host reported a failure (the next pixel of that colour then
-// asks again, as it would without the cache). Bits are added by a plain store of what was read plus the
-// new ones: a store that crosses another thread's may drop that thread's colours, which are then only
-// asked again (every bit ever stored is a true answer), and no locked instruction bounces the line.
-bool Selects(const KeySelectContext& context, uint32_t c) noexcept {
-    uint64_t* word = nullptr;
+// What the cache knows of colour c: 1 selected, 0 not, -1 not known (or no cache).
+inline int KnownAnswer(const KeySelectContext& context, uint32_t c) noexcept {
+    if (!context.cache.words)
+        return -1;
     const uint32_t slot = CacheSlot(c);
-    const unsigned shift = (slot & 31u) * 2u;
-    if (context.cache.words) {
-        word = context.cache.words + (slot >> 5);
-        const uint64_t bits = std::atomic_ref<uint64_t>(*word).load(std::memory_order_relaxed) >> shift;
-        if (bits & 1u)
-            return (bits & 2u) != 0;
-    }
+    const uint64_t bits =
+        std::atomic_ref<uint64_t>(context.cache.words[slot >> 5]).load(std::memory_order_relaxed) >>
+        ((slot & 31u) * 2u);
+    return (bits & 1u) ? static_cast<int>((bits >> 1) & 1u) : -1;
+}
+
+// The key test of colour c, whose answer is remembered unless the host reported a failure (the next pixel
+// of that colour then asks again, as it would without the cache). Bits are added by a plain store of the
+// word as it is now plus the new ones: a store that crosses another thread's may drop that thread's
+// colours, which are then only asked again (every bit ever stored is a true answer), and no locked
+// instruction bounces the line between the threads.
+bool AskKeys(const KeySelectContext& context, uint32_t c) noexcept {
     PF_Err err = PF_Err_NONE;
     const PF_Pixel colour{255, static_cast<A_u_char>(c >> 16), static_cast<A_u_char>(c >> 8),
                           static_cast<A_u_char>(c)};
     const bool selected = KeyListSelects(context.in_data, context.keys, colour, &err);
-    if (word && err == PF_Err_NONE) {
-        std::atomic_ref<uint64_t> shared(*word);
-        shared.store(shared.load(std::memory_order_relaxed) | uint64_t{selected ? 3u : 1u} << shift,
+    if (context.cache.words && err == PF_Err_NONE) {
+        const uint32_t slot = CacheSlot(c);
+        std::atomic_ref<uint64_t> shared(context.cache.words[slot >> 5]);
+        shared.store(shared.load(std::memory_order_relaxed) | uint64_t{selected ? 3u : 1u}
+                                                                  << ((slot & 31u) * 2u),
                      std::memory_order_relaxed);
     }
     return selected;
+}
+
+inline bool Selects(const KeySelectContext& context, uint32_t c) noexcept {
+    const int known = KnownAnswer(context, c);
+    return known >= 0 ? known != 0 : AskKeys(context, c);
 }
 
 } // namespace

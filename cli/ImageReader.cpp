@@ -89,19 +89,23 @@ struct BandLayout {
 };
 
 // One band of colour in the file's depth T into the world's rows at depth Pr: file → host at the file's
-// depth, un-associated there, then to the render depth.
-template <class T, class Pr>
-void BandToHost(const T* band, const BandLayout& layout, int rows, int width, bool grey, bool hasAlpha,
-                bool associated, const HostRows& dst, int y0, int x0) {
+// depth, un-associated there, then to the render depth. Packed: four values a pixel, R, G, B, A in order
+// (the common file), where the positions are constants to the compiler.
+template <class T, class Pr, bool Packed>
+void BandToHostAs(const T* band, const BandLayout& layout, int rows, int width, bool grey, bool hasAlpha,
+                  bool associated, const HostRows& dst, int y0, int x0) {
     using Pf =
         std::conditional_t<std::is_same_v<T, std::uint8_t>, PF_Pixel8,
                            std::conditional_t<std::is_same_v<T, std::uint16_t>, PF_Pixel16, PF_PixelFloat>>;
-    const std::size_t r0 = layout.at[0], g0 = grey ? r0 : layout.at[1], b0 = grey ? r0 : layout.at[2];
-    const std::size_t a0 = layout.at[3];
+    const std::size_t step = Packed ? 4 : layout.pixel;
+    const std::size_t r0 = Packed ? 0 : layout.at[0];
+    const std::size_t g0 = Packed ? 1 : (grey ? r0 : layout.at[1]);
+    const std::size_t b0 = Packed ? 2 : (grey ? r0 : layout.at[2]);
+    const std::size_t a0 = Packed ? 3 : layout.at[3];
     for (int r = 0; r < rows; ++r) {
-        const T* px = band + std::size_t(r) * layout.row;
-        Pr* out = dst.Row<Pr>(y0 + r) + x0;
-        for (int x = 0; x < width; ++x, px += layout.pixel) {
+        const T* __restrict px = band + std::size_t(r) * layout.row;
+        Pr* __restrict out = dst.Row<Pr>(y0 + r) + x0;
+        for (int x = 0; x < width; ++x, px += step) {
             Pf p{FileToHostChannel(hasAlpha ? px[a0] : kFileFull<T>), FileToHostChannel(px[r0]),
                  FileToHostChannel(px[g0]), FileToHostChannel(px[b0])};
             if (associated)
@@ -109,6 +113,17 @@ void BandToHost(const T* band, const BandLayout& layout, int rows, int width, bo
             out[x] = ConvertPixel<Pr>(p);
         }
     }
+}
+
+template <class T, class Pr>
+void BandToHost(const T* band, const BandLayout& layout, int rows, int width, bool grey, bool hasAlpha,
+                bool associated, const HostRows& dst, int y0, int x0) {
+    const bool packed = layout.pixel == 4 && layout.at[0] == 0 && layout.at[1] == 1 && layout.at[2] == 2 &&
+                        layout.at[3] == 3 && !grey && hasAlpha;
+    if (packed)
+        BandToHostAs<T, Pr, true>(band, layout, rows, width, grey, hasAlpha, associated, dst, y0, x0);
+    else
+        BandToHostAs<T, Pr, false>(band, layout, rows, width, grey, hasAlpha, associated, dst, y0, x0);
 }
 
 } // namespace

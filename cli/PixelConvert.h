@@ -93,7 +93,8 @@ void UnassociatePixel(P& p) {
         if (a == 0)
             return;
         auto un = [&](auto c) {
-            std::uint32_t v = (std::uint32_t(c) * full + a / 2) / a;
+            // Over full alpha the quotient is c itself: no division for the opaque pixels most frames hold.
+            std::uint32_t v = a == full ? std::uint32_t(c) : (std::uint32_t(c) * full + a / 2) / a;
             return decltype(c)(v > full ? full : v);
         };
         p.red = un(p.red);

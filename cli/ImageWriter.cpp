@@ -90,23 +90,31 @@ T HostToFileChannel(T v) {
         return v;
 }
 
-// One band of the output world's rows (depth Pr) into `nch` values a pixel (R, G, B[, A]) of the file's
+// One band of the output world's rows (depth Pr) into `Nch` values a pixel (R, G, B[, A]) of the file's
 // depth Pf: to the file's depth, associated there when the file wants it, then file values.
-template <class Pf, class Pr>
-void HostToBand(const HostRows& rows, int y0, int band, int nch, bool associate, ChannelOf<Pf>* out) {
+template <class Pf, class Pr, int Nch>
+void HostToBandOf(const HostRows& rows, int y0, int band, bool associate, ChannelOf<Pf>* __restrict out) {
     for (int r = 0; r < band; ++r) {
-        const Pr* row = rows.Row<Pr>(y0 + r);
-        for (int x = 0; x < rows.width; ++x, out += nch) {
+        const Pr* __restrict row = rows.Row<Pr>(y0 + r);
+        for (int x = 0; x < rows.width; ++x, out += Nch) {
             Pf p = ConvertPixel<Pf>(row[x]);
             if (associate)
                 AssociatePixel(p);
             out[0] = HostToFileChannel(p.red);
             out[1] = HostToFileChannel(p.green);
             out[2] = HostToFileChannel(p.blue);
-            if (nch == 4)
+            if constexpr (Nch == 4)
                 out[3] = HostToFileChannel(p.alpha);
         }
     }
+}
+
+template <class Pf, class Pr>
+void HostToBand(const HostRows& rows, int y0, int band, int nch, bool associate, ChannelOf<Pf>* out) {
+    if (nch == 4)
+        HostToBandOf<Pf, Pr, 4>(rows, y0, band, associate, out);
+    else
+        HostToBandOf<Pf, Pr, 3>(rows, y0, band, associate, out);
 }
 
 // What is known about the output before its first byte is written.

@@ -3,6 +3,7 @@
 // nearly every pixel lies on an edge). Measured:
 // - job: the whole job through the embedded host (production mode, as the tool runs it) on 1 and 2 threads;
 // - pass: edge detection and the plain serial smoothing pass on plain memory, the order every job keeps;
+// - detect: edge detection alone, one thread, with the plain tests and with the vector ones;
 // - render: a whole 16-bit render at Blur Amount 3 (box 7 after the smoothing) on the grainy frame, against
 //   OpenCV's box filter 7 on the same frame and the same number of threads;
 // - memcpy of the frame as the floor.
@@ -140,6 +141,26 @@ void RunPlainPass(benchmark::State& state, Content content) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
+// Edge detection of a whole frame on one thread, its tests at one instruction set.
+template <class Depth>
+void RunDetect(benchmark::State& state, Content content, EdgeIsa isa) {
+    using Pixel = typename Depth::Pixel;
+    const std::vector<Pixel>& frame = FrameOf<Pixel>(content);
+    std::vector<std::uint8_t> mapBlock(EdgeFlagMapBytes(kWidth, kHeight));
+    const EdgeFlagMap map = ClearEdgeFlagMap(mapBlock.data(), EdgeFlagMapStride(kWidth), kWidth, kHeight);
+    EdgeImage<const Pixel> image;
+    image.data = reinterpret_cast<typename EdgeImage<const Pixel>::Byte*>(frame.data());
+    image.rowbytes = std::ptrdiff_t(kWidth) * std::ptrdiff_t(sizeof(Pixel));
+    image.width = kWidth;
+    image.height = kHeight;
+    const auto threshold = ScaleJob<Depth>(EdgeSmoothJob{}).threshold;
+    for (auto _ : state) {
+        DetectEdges<Depth>(map, image, threshold, isa);
+        benchmark::DoNotOptimize(mapBlock.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+}
+
 // A whole 16-bit render of the grainy frame: Blur Amount 3 and no channel lengths give a box of 7 × 7,
 // one repeat, with the edges smoothed first.
 void RunRender(benchmark::State& state, int threads) {
@@ -175,6 +196,12 @@ void PrintRatios(const bench::RatioReporter& r) {
                 "%6.2f\n",
                 name.c_str(), one / plain, two / one, two / floor);
         }
+    for (const char* depth : kDepths)
+        for (Content c : {Content::Cel, Content::Grain}) {
+            const std::string name = std::string("detect/") + depth + "/" + ContentName(c);
+            std::printf("%-20s vector tests / plain tests %5.2f\n", name.c_str(),
+                        r.Get(name + "/best") / r.Get(name + "/plain"));
+        }
     for (int threads : {1, 2}) {
         const std::string t = "/threads:" + std::to_string(threads);
         std::printf("render 16/grain Blur Amount 3 / cv.boxFilter 7, %d thread(s): %6.2f\n", threads,
@@ -196,6 +223,12 @@ int main(int argc, char** argv) {
         reg("pass/8/" + content, RunPlainPass<EdgeDepth8>, c);
         reg("pass/16/" + content, RunPlainPass<EdgeDepth16>, c);
         reg("pass/float/" + content, RunPlainPass<EdgeDepthFloat>, c);
+        for (EdgeIsa isa : {EdgeIsa::Plain, BestEdgeIsa()}) {
+            const std::string suffix = isa == EdgeIsa::Plain ? "/plain" : "/best";
+            reg("detect/8/" + content + suffix, RunDetect<EdgeDepth8>, c, isa);
+            reg("detect/16/" + content + suffix, RunDetect<EdgeDepth16>, c, isa);
+            reg("detect/float/" + content + suffix, RunDetect<EdgeDepthFloat>, c, isa);
+        }
         for (int threads : {1, 2}) {
             const std::string t = "/threads:" + std::to_string(threads);
             reg("job/8/" + content + t, RunJob<EdgeDepth8>, c, threads);

@@ -1,9 +1,11 @@
-// The edge smoothing on 3840 × 2160 frames at each depth, on two kinds of content: a cel-like frame (flat
-// shapes, one-pixel lines, a transparent band) and a grainy one (a smooth picture under film grain, where
-// nearly every pixel lies on an edge). Measured:
+// The edge smoothing on 3840 × 2160 frames at each depth, on three kinds of content: a cel-like frame (flat
+// shapes, one-pixel lines, a transparent band), a grainy one (a smooth picture under film grain, where
+// nearly every pixel lies on an edge) and a heavily grainy one (as the tool benchmark's frames: nearly
+// every pixel differs from all its neighbours, so most are averaged as lone pixels). Measured:
 // - job: the whole job through the embedded host (production mode, as the tool runs it) on 1 and 2 threads;
 // - pass: edge detection and the plain serial smoothing pass on plain memory, the order every job keeps;
-// - render: a whole 16-bit render at Blur Amount 3 (box 7 after the smoothing) on the grainy frame, against
+// - detect: edge detection alone, one thread, with the plain tests and with the vector ones;
+// - render: a whole 16-bit render at Blur Amount 3 (box 7 after the smoothing) on the grainy frames, against
 //   OpenCV's box filter 7 on the same frame and the same number of threads;
 // - memcpy of the frame as the floor.
 // The ratios are printed at the end.
@@ -71,9 +73,9 @@ std::vector<Pixel> CelFrame() {
     return frame;
 }
 
-enum class Content { Cel, Grain };
+enum class Content { Cel, Grain, HeavyGrain };
 const char* ContentName(Content c) {
-    return c == Content::Cel ? "cel" : "grain";
+    return c == Content::Cel ? "cel" : c == Content::Grain ? "grain" : "heavygrain";
 }
 
 template <class Pixel>
@@ -83,7 +85,9 @@ const std::vector<Pixel>& FrameOf(Content content) {
     if (it == frames.end())
         it = frames
                  .emplace(content, content == Content::Cel ? CelFrame<Pixel>()
-                                                           : bench::GrainFrame<Pixel>(kWidth, kHeight))
+                                   : content == Content::Grain
+                                       ? bench::GrainFrame<Pixel>(kWidth, kHeight)
+                                       : bench::GrainFrame<Pixel>(kWidth, kHeight, 24.0f))
                  .first;
     return it->second;
 }
@@ -140,14 +144,34 @@ void RunPlainPass(benchmark::State& state, Content content) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-// A whole 16-bit render of the grainy frame: Blur Amount 3 and no channel lengths give a box of 7 × 7,
-// one repeat, with the edges smoothed first.
-void RunRender(benchmark::State& state, int threads) {
-    bench::RunBoxRender(state, *gEnv, FrameOf<PF_Pixel16>(Content::Grain), threads, 3, [](RenderParams&) {});
+// Edge detection of a whole frame on one thread, its tests at one instruction set.
+template <class Depth>
+void RunDetect(benchmark::State& state, Content content, EdgeIsa isa) {
+    using Pixel = typename Depth::Pixel;
+    const std::vector<Pixel>& frame = FrameOf<Pixel>(content);
+    std::vector<std::uint8_t> mapBlock(EdgeFlagMapBytes(kWidth, kHeight));
+    const EdgeFlagMap map = ClearEdgeFlagMap(mapBlock.data(), EdgeFlagMapStride(kWidth), kWidth, kHeight);
+    EdgeImage<const Pixel> image;
+    image.data = reinterpret_cast<typename EdgeImage<const Pixel>::Byte*>(frame.data());
+    image.rowbytes = std::ptrdiff_t(kWidth) * std::ptrdiff_t(sizeof(Pixel));
+    image.width = kWidth;
+    image.height = kHeight;
+    const auto threshold = ScaleJob<Depth>(EdgeSmoothJob{}).threshold;
+    for (auto _ : state) {
+        DetectEdges<Depth>(map, image, threshold, isa);
+        benchmark::DoNotOptimize(mapBlock.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-void RunCvBox(benchmark::State& state, int threads) {
-    bench::RunCvBox(state, FrameOf<PF_Pixel16>(Content::Grain), threads, 7);
+// A whole 16-bit render of the grainy frame: Blur Amount 3 and no channel lengths give a box of 7 × 7,
+// one repeat, with the edges smoothed first.
+void RunRender(benchmark::State& state, Content content, int threads) {
+    bench::RunBoxRender(state, *gEnv, FrameOf<PF_Pixel16>(content), threads, 3, [](RenderParams&) {});
+}
+
+void RunCvBox(benchmark::State& state, Content content, int threads) {
+    bench::RunCvBox(state, FrameOf<PF_Pixel16>(content), threads, 7);
 }
 
 template <class Pixel>
@@ -165,7 +189,7 @@ const char* const kDepths[] = {"8", "16", "float"};
 void PrintRatios(const bench::RatioReporter& r) {
     std::printf("\nRatios (wall time; below 1 is faster)\n");
     for (const char* depth : kDepths)
-        for (Content c : {Content::Cel, Content::Grain}) {
+        for (Content c : {Content::Cel, Content::Grain, Content::HeavyGrain}) {
             const std::string name = std::string(depth) + "/" + ContentName(c);
             const double plain = r.Get("pass/" + name), one = r.Get("job/" + name + "/threads:1"),
                          two = r.Get("job/" + name + "/threads:2"),
@@ -175,11 +199,21 @@ void PrintRatios(const bench::RatioReporter& r) {
                 "%6.2f\n",
                 name.c_str(), one / plain, two / one, two / floor);
         }
-    for (int threads : {1, 2}) {
-        const std::string t = "/threads:" + std::to_string(threads);
-        std::printf("render 16/grain Blur Amount 3 / cv.boxFilter 7, %d thread(s): %6.2f\n", threads,
-                    r.Get("render/16/grain/amount:3" + t) / r.Get("cv.boxFilter/16/grain/d=7" + t));
-    }
+    for (const char* depth : kDepths)
+        for (Content c : {Content::Cel, Content::Grain, Content::HeavyGrain}) {
+            const std::string name = std::string("detect/") + depth + "/" + ContentName(c);
+            std::printf("%-20s vector tests / plain tests %5.2f\n", name.c_str(),
+                        r.Get(name + "/best") / r.Get(name + "/plain"));
+        }
+    for (Content c : {Content::Grain, Content::HeavyGrain})
+        for (int threads : {1, 2}) {
+            const std::string t = "/threads:" + std::to_string(threads);
+            const std::string content = ContentName(c);
+            std::printf("render 16/%s Blur Amount 3 / cv.boxFilter 7, %d thread(s): %6.2f\n", content.c_str(),
+                        threads,
+                        r.Get("render/16/" + content + "/amount:3" + t) /
+                            r.Get("cv.boxFilter/16/" + content + "/d=7" + t));
+        }
 }
 
 } // namespace
@@ -191,11 +225,17 @@ int main(int argc, char** argv) {
     const auto reg = [](const std::string& name, auto fn, auto... args) {
         benchmark::RegisterBenchmark(name.c_str(), fn, args...)->Unit(benchmark::kMillisecond)->UseRealTime();
     };
-    for (Content c : {Content::Cel, Content::Grain}) {
+    for (Content c : {Content::Cel, Content::Grain, Content::HeavyGrain}) {
         const std::string content = ContentName(c);
         reg("pass/8/" + content, RunPlainPass<EdgeDepth8>, c);
         reg("pass/16/" + content, RunPlainPass<EdgeDepth16>, c);
         reg("pass/float/" + content, RunPlainPass<EdgeDepthFloat>, c);
+        for (EdgeIsa isa : {EdgeIsa::Plain, BestEdgeIsa()}) {
+            const std::string suffix = isa == EdgeIsa::Plain ? "/plain" : "/best";
+            reg("detect/8/" + content + suffix, RunDetect<EdgeDepth8>, c, isa);
+            reg("detect/16/" + content + suffix, RunDetect<EdgeDepth16>, c, isa);
+            reg("detect/float/" + content + suffix, RunDetect<EdgeDepthFloat>, c, isa);
+        }
         for (int threads : {1, 2}) {
             const std::string t = "/threads:" + std::to_string(threads);
             reg("job/8/" + content + t, RunJob<EdgeDepth8>, c, threads);
@@ -203,11 +243,13 @@ int main(int argc, char** argv) {
             reg("job/float/" + content + t, RunJob<EdgeDepthFloat>, c, threads);
         }
     }
-    for (int threads : {1, 2}) {
-        const std::string t = "/threads:" + std::to_string(threads);
-        reg("render/16/grain/amount:3" + t, RunRender, threads);
-        reg("cv.boxFilter/16/grain/d=7" + t, RunCvBox, threads);
-    }
+    for (Content c : {Content::Grain, Content::HeavyGrain})
+        for (int threads : {1, 2}) {
+            const std::string t = "/threads:" + std::to_string(threads);
+            const std::string content = ContentName(c);
+            reg("render/16/" + content + "/amount:3" + t, RunRender, c, threads);
+            reg("cv.boxFilter/16/" + content + "/d=7" + t, RunCvBox, c, threads);
+        }
     reg("memcpy/8", RunMemcpy<PF_Pixel8>);
     reg("memcpy/16", RunMemcpy<PF_Pixel16>);
     reg("memcpy/float", RunMemcpy<PF_PixelFloat>);

@@ -125,4 +125,7 @@ inline float NextRampWeight(RampState<float>& r) noexcept {
 // colour without any alpha weight stays the target's.
 void AverageLonePixel(PF_Pixel8& t, const PF_Pixel8* const* neighbours, int count, int64_t w) noexcept;
 void AverageLonePixel(PF_Pixel16& t, const PF_Pixel16* const* neighbours, int count, int64_t w) noexcept;
+// The 16-bit average one sum at a time, in single precision: the definition, which the engine's vector
+// form above matches bit for bit.
+void AverageLonePixelPlain(PF_Pixel16& t, const PF_Pixel16* const* neighbours, int count, int64_t w) noexcept;
 void AverageLonePixel(PF_PixelFloat& t, const PF_PixelFloat* const* neighbours, int count, float w) noexcept;

@@ -9,6 +9,7 @@
 #include "edgesmooth/EdgeDepth.h"
 #include "edgesmooth/EdgeFlagMap.h"
 #include "edgesmooth/EdgeImage.h"
+#include "edgesmooth/EdgeTests.h"
 
 namespace edgesmooth_detail {
 
@@ -33,19 +34,44 @@ inline float SumThreshold(float t) noexcept {
     return t;
 }
 
+// The tests of pixels [0, n) of a row at `isa` (EdgeTests.h); returns n, 0 for the plain instruction set.
+// Integer sums are never below 0, so a limit below 0 acts as 0 there.
+inline int32_t FastEdgeTests(EdgeIsa isa, uint8_t* row, const PF_Pixel8* above, const PF_Pixel8* below,
+                             int32_t count, int32_t limit) noexcept {
+    limit = std::max(limit, 0);
+    return isa == EdgeIsa::Avx2    ? Avx2EdgeTests8(row, above, below, count, limit)
+           : isa == EdgeIsa::Sse41 ? Sse41EdgeTests8(row, above, below, count, limit)
+                                   : 0;
+}
+inline int32_t FastEdgeTests(EdgeIsa isa, uint8_t* row, const PF_Pixel16* above, const PF_Pixel16* below,
+                             int32_t count, int32_t limit) noexcept {
+    limit = std::max(limit, 0);
+    return isa == EdgeIsa::Avx2    ? Avx2EdgeTests16(row, above, below, count, limit)
+           : isa == EdgeIsa::Sse41 ? Sse41EdgeTests16(row, above, below, count, limit)
+                                   : 0;
+}
+inline int32_t FastEdgeTests(EdgeIsa isa, uint8_t* row, const PF_PixelFloat* above,
+                             const PF_PixelFloat* below, int32_t count, float limit) noexcept {
+    return isa == EdgeIsa::Avx2    ? Avx2EdgeTestsFloat(row, above, below, count, limit)
+           : isa == EdgeIsa::Sse41 ? Sse41EdgeTestsFloat(row, above, below, count, limit)
+                                   : 0;
+}
+
 } // namespace edgesmooth_detail
 
 // Map row y of the image's map: the four bits of every pixel but the last column, the below bit of the
 // last column, and the right bits alone in the last row. In the columns below (width − 1) rounded down to
 // a multiple of 4, pixels go in groups of four, and the diagonal bits of pixel k < 3 of a group stand only
 // when one of the group's pixels 0 … k + 1 has a right or below bit. Which diagonal bits exist is visible
-// in the result, so this rule is kept exactly.
+// in the result, so this rule is kept exactly. The tests run at `isa`, or the best the processor has if it
+// lacks that one; every instruction set gives the same bytes.
 template <class Depth>
 void DetectEdgeRow(const EdgeFlagMap& map, const EdgeImage<const typename Depth::Pixel>& image,
-                   typename Depth::Level threshold, int32_t y) noexcept {
+                   typename Depth::Level threshold, int32_t y, EdgeIsa isa = BestEdgeIsa()) noexcept {
     using edgesmooth_detail::DifferBit;
     using Pixel = typename Depth::Pixel;
     const auto limit = edgesmooth_detail::SumThreshold(threshold);
+    isa = std::min(isa, BestEdgeIsa());
     ClearEdgeFlagMapRow(map, y);
     const int32_t w = image.width;
     uint8_t* row = map.Row(y);
@@ -63,8 +89,8 @@ void DetectEdgeRow(const EdgeFlagMap& map, const EdgeImage<const typename Depth:
                                     DifferBit(q, r, limit) * kEdgeAnti);
     };
     // Spans of 16 pixels whose pixels in both rows (and the next pixel's) are all identical have no edge.
-    // Between them, every pixel gets all four tests in one straight loop, which the compiler turns into
-    // vector code. Then the grouped columns drop their diagonal bits.
+    // Between them, every pixel gets all four tests: eight at a time in vector code where the processor
+    // has it, the rest in one straight loop. Then the grouped columns drop their diagonal bits.
     constexpr int32_t kSpan = 16;
     const auto flatSpan = [&](int32_t x) {
         if (x + kSpan >= w)
@@ -84,6 +110,7 @@ void DetectEdgeRow(const EdgeFlagMap& map, const EdgeImage<const typename Depth:
         while (end + 1 < w && !flatSpan(end))
             end += kSpan;
         end = std::min(end, w - 1);
+        x += edgesmooth_detail::FastEdgeTests(isa, row + x, above + x, below + x, end - x, limit);
         for (; x < end; ++x)
             row[x] = tests(x);
     }
@@ -102,8 +129,8 @@ void DetectEdgeRow(const EdgeFlagMap& map, const EdgeImage<const typename Depth:
 // Every row of the map, and its border rows cleared. The map must be laid out for the image's size.
 template <class Depth>
 void DetectEdges(const EdgeFlagMap& map, const EdgeImage<const typename Depth::Pixel>& image,
-                 typename Depth::Level threshold) noexcept {
+                 typename Depth::Level threshold, EdgeIsa isa = BestEdgeIsa()) noexcept {
     ClearEdgeFlagMapBorderRows(map);
     for (int32_t y = 0; y < image.height; ++y)
-        DetectEdgeRow<Depth>(map, image, threshold, y);
+        DetectEdgeRow<Depth>(map, image, threshold, y, isa);
 }

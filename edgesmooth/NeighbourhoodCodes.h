@@ -10,31 +10,7 @@
 
 #include "edgesmooth/CornerRules.h"
 #include "edgesmooth/EdgeFlagMap.h"
-
-// Bits of a pixel's step code. The gates and tracer bits are set only where the pixel has the step they
-// belong to (the right bit for left, right and row tracers; the below bit for up, down and column tracers).
-enum StepCodeBit : uint8_t {
-    kCodeRampLeft = 1,       // RampMayStart(kRampLeft)
-    kCodeRampRight = 2,      // RampMayStart(kRampRight)
-    kCodeRampUp = 4,         // RampMayStart(kRampUp)
-    kCodeRampDown = 8,       // RampMayStart(kRampDown)
-    kCodeRowTracers = 16,    // RowTracersRun
-    kCodeColumnTracers = 32, // ColumnTracersRun
-    kCodeLight = 64,         // a right step whose diagonals do not cross: the light blends, unless a ramp
-                             // or tracer took their place
-    kCodeLone = 128,         // IsLonePixel
-    kCodeWalks = 63,         // the bits that call for a run search or a tracer
-};
-
-// A pixel's fix code: which pixel each restoration pulls back, two bits each, 0 for none.
-// Notch right (right step): 1 (x − 1, y), 2 (x + 1, y − 1), 3 (x − 1, y − 1).
-// Notch below (below step): 1 (x, y), 2 (x − 1, y − 1), 3 (x, y − 1).
-// Notch corner (both steps): 1 (x + 1, y − 1), 2 (x, y − 1).
-// Corner restoration: 1 (x + 1, y − 1), 2 (x, y).
-constexpr int kFixNotchRightShift = 0;
-constexpr int kFixNotchBelowShift = 2;
-constexpr int kFixNotchCornerShift = 4;
-constexpr int kFixCornerShift = 6;
+#include "edgesmooth/NeighbourhoodBytes.h"
 
 // A pixel's jog code: bit k stands for the k-th of the jog softenings below, in SoftenJogMoves's order:
 // target and colour offsets from the pixel.
@@ -47,7 +23,6 @@ inline constexpr JogOffsets kJogOffsets[8] = {
 };
 
 // The codes of up to 64 pixels of a row, and a bit per pixel that has a right or below step.
-constexpr int32_t kCodedPixels = 64;
 struct SegmentCodes {
     uint8_t steps[kCodedPixels];
     uint8_t fixes[kCodedPixels];
@@ -55,5 +30,7 @@ struct SegmentCodes {
     uint64_t active; // bit i for pixel x0 + i
 };
 
-// Codes pixels [x0, min(x0 + 64, width)) of map row y (0 <= x0 < width).
-void CodeSegment(SegmentCodes& codes, const EdgeFlagMap& map, int32_t x0, int32_t y) noexcept;
+// Codes pixels [x0, min(x0 + 64, width)) of map row y (0 <= x0 < width), in AVX2 code when `isa` and the
+// processor allow it; every instruction set gives the same codes.
+void CodeSegment(SegmentCodes& codes, const EdgeFlagMap& map, int32_t x0, int32_t y,
+                 EdgeIsa isa = BestEdgeIsa()) noexcept;

@@ -1,5 +1,7 @@
 // Edge detection: which neighbours differ, at each depth, and which bits the grouped columns keep.
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "tests/edgesmooth/EdgeTestSupport.h"
@@ -164,6 +166,83 @@ TEST(EdgeDetect, MatchesTheRulesPixelByPixel) {
     CompareWithReference<EdgeDepth8>(21);
     CompareWithReference<EdgeDepth16>(22);
     CompareWithReference<EdgeDepthFloat>(23);
+}
+
+// Extreme and near-threshold channels: copies of the pixel before, one channel nudged by about the
+// threshold, full-range values, transparent pixels, and for float signed zeros, infinities and NaN.
+template <class Pixel>
+Pixel RandomPixel(std::mt19937& rng, const Pixel& before, float nudge) {
+    using Channel = decltype(Pixel{}.alpha);
+    Pixel p = before;
+    Channel* channels[] = {&p.alpha, &p.red, &p.green, &p.blue};
+    const int kind = int(rng() % 8);
+    if (kind < 2)
+        return p;
+    Channel& c = *channels[rng() % 4];
+    if constexpr (std::is_same_v<Channel, float>) {
+        const float special[] = {0.0f, -0.0f, 1.0f, INFINITY, -INFINITY, NAN, 0.5f};
+        if (kind < 5)
+            c = c + std::uniform_real_distribution<float>(-2 * nudge, 2 * nudge)(rng);
+        else if (kind < 7)
+            c = special[rng() % 7];
+        else
+            c = std::uniform_real_distribution<float>(-2.0f, 2.0f)(rng);
+    } else {
+        const int top = std::numeric_limits<Channel>::max();
+        if (kind < 5)
+            c = Channel(std::clamp(
+                int(c) + int(std::lround(std::uniform_real_distribution<float>(-2 * nudge, 2 * nudge)(rng))),
+                0, top));
+        else if (kind < 7)
+            c = Channel(rng() % 2 ? top : 0);
+        else
+            c = Channel(rng() % (top + 1));
+    }
+    return p;
+}
+
+// The vector tests of every instruction set the processor has give the plain tests' map, byte for byte:
+// across row lengths around the eight-pixel steps, at thresholds below 0, at 0 and far above every sum.
+template <class Depth>
+void CompareInstructionSets(unsigned seed) {
+    using Pixel = typename Depth::Pixel;
+    std::mt19937 rng(seed);
+    std::vector<typename Depth::Level> thresholds;
+    for (int32_t t : {-3, 0, 1, 10, 255, 1 << 24})
+        thresholds.push_back(Depth::ScaleLevel(t));
+    if constexpr (std::is_same_v<Pixel, PF_PixelFloat>)
+        thresholds.push_back(NAN);
+    for (int round = 0; round < 120; ++round) {
+        const int32_t w = 1 + int32_t(rng() % 90), h = 1 + int32_t(rng() % 4);
+        const auto threshold = thresholds[size_t(round) % thresholds.size()];
+        const float nudge = std::max(1.0f, float(threshold)) / 2;
+        TestImage<Pixel> image(w, h);
+        Pixel p{};
+        if constexpr (std::is_same_v<Pixel, PF_PixelFloat>)
+            p = Pixel{1, 0.5f, 0.5f, 0.5f};
+        else
+            p = Pixel{200, 90, 90, 90};
+        for (auto& q : image.pixels)
+            q = p = RandomPixel(rng, p, std::is_same_v<Pixel, PF_PixelFloat> ? nudge : std::ceil(nudge));
+        const auto view = image.template ViewAs<const Pixel>();
+        TestMap plain(w, h);
+        DetectEdges<Depth>(plain.map, view, threshold, EdgeIsa::Plain);
+        for (EdgeIsa isa : {EdgeIsa::Sse41, EdgeIsa::Avx2}) {
+            if (isa > BestEdgeIsa())
+                continue;
+            TestMap fast(w, h);
+            DetectEdges<Depth>(fast.map, view, threshold, isa);
+            EXPECT_EQ(fast.block, plain.block)
+                << w << "x" << h << " threshold " << threshold << " isa " << int(isa);
+        }
+    }
+}
+
+TEST(EdgeDetect, EveryInstructionSetGivesThePlainMap) {
+    EXPECT_NE(BestEdgeIsa(), EdgeIsa::Plain) << "this machine should test a vector path";
+    CompareInstructionSets<EdgeDepth8>(31);
+    CompareInstructionSets<EdgeDepth16>(32);
+    CompareInstructionSets<EdgeDepthFloat>(33);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The neighbourhood codes say what the rule functions say, for every pixel of random maps (any byte of
-// flag bits, sparse to dense, at every distance from the borders), and the active bits name exactly the
-// pixels with a right or below step.
+// flag bits, sparse to dense, at every distance from the borders), at every instruction set the processor
+// has, and the active bits name exactly the pixels with a right or below step.
 #include <optional>
 #include <random>
 #include <sstream>
@@ -107,23 +107,28 @@ TEST(NeighbourhoodCodes, MatchTheRulesOnRandomMaps) {
                                 byte |= uint8_t(1 << b);
                         t.map.Row(y)[x] = byte;
                     }
-                SegmentCodes codes;
-                for (int32_t y = 0; y < size.h; ++y)
-                    for (int32_t x0 = 0; x0 < size.w; x0 += kCodedPixels) {
-                        CodeSegment(codes, t.map, x0, y);
-                        for (int32_t x = x0; x < std::min(size.w, x0 + kCodedPixels); ++x) {
-                            const std::string rules = FromRules(t.map, x, y);
-                            const std::string coded = FromCodes(codes, x - x0, t.map.At(x, y));
-                            if (rules != coded && ++mismatches <= 5) {
-                                ADD_FAILURE() << size.w << "x" << size.h << " at (" << x << ", " << y
-                                              << ")\n rules " << rules << "\n codes " << coded;
+                for (EdgeIsa isa : {EdgeIsa::Plain, EdgeIsa::Avx2}) {
+                    if (isa > BestEdgeIsa())
+                        continue;
+                    SegmentCodes codes;
+                    for (int32_t y = 0; y < size.h; ++y)
+                        for (int32_t x0 = 0; x0 < size.w; x0 += kCodedPixels) {
+                            CodeSegment(codes, t.map, x0, y, isa);
+                            for (int32_t x = x0; x < std::min(size.w, x0 + kCodedPixels); ++x) {
+                                const std::string rules = FromRules(t.map, x, y);
+                                const std::string coded = FromCodes(codes, x - x0, t.map.At(x, y));
+                                if (rules != coded && ++mismatches <= 5) {
+                                    ADD_FAILURE()
+                                        << size.w << "x" << size.h << " at (" << x << ", " << y << ") isa "
+                                        << int(isa) << "\n rules " << rules << "\n codes " << coded;
+                                }
+                            }
+                            // No pixel past the image is active.
+                            if (x0 + kCodedPixels > size.w) {
+                                EXPECT_EQ(codes.active >> (size.w - x0), 0u);
                             }
                         }
-                        // No pixel past the image is active.
-                        if (x0 + kCodedPixels > size.w) {
-                            EXPECT_EQ(codes.active >> (size.w - x0), 0u);
-                        }
-                    }
+                }
             }
         }
     }

@@ -236,7 +236,7 @@ void CompareStrips(BlurKernel kernel, BlurVariant variant, uint32_t seed) {
 // of length 1 is then its sample, as the plain sum leaves it: minus zero comes out as zero.
 TEST_F(FastLines, PerChannelBoxLengthsShareOneWalk) {
     std::mt19937 rng(41);
-    for (int trial = 0; trial < 60; ++trial) {
+    for (int trial = 0; trial < 120; ++trial) {
         const int32_t length = 1 + static_cast<int32_t>(rng() % 300);
         std::vector<PF_PixelFloat> source(static_cast<std::size_t>(length));
         std::vector<PF_Pixel16> source16(source.size());
@@ -251,9 +251,10 @@ TEST_F(FastLines, PerChannelBoxLengthsShareOneWalk) {
                 source[i].red = -0.0f;
         }
         const std::vector<uint8_t> selection(source.size(), 255);
-        const int32_t radii[] = {1, 1, 2, 3, 9, 40, 200};
-        const BlurLineKernel kernels =
-            BoxKernel(radii[rng() % 7], radii[rng() % 7], radii[rng() % 7], radii[rng() % 7]);
+        // 32 and 33: the widest window a single-precision quotient divides exactly, and one past it.
+        const int32_t radii[] = {1, 1, 2, 3, 6, 9, 16, 32, 33, 40, 200};
+        const auto radius = [&rng, &radii] { return radii[rng() % std::size(radii)]; };
+        const BlurLineKernel kernels = BoxKernel(radius(), radius(), radius(), radius());
         for (BlurVariant v : {BlurVariant::Spanning, BlurVariant::Confined}) {
             const auto plain =
                 FilterLine(BlurKernel::Box, v, BlurIsa::Plain, kernels, source, selection, source);

@@ -1393,17 +1393,24 @@ public:
         const int nv = s_.columns / kWide;
         const int32_t n = s_.rows, h = g_.h;
         Vec sum[kStripVectors];
-        for (int a = 0; a < kStripVectors; ++a)
-            sum[a] = W::Zero();
         const bool flat = K == BlurKernel::Box || g_.flatTotal != 0;
-        const int32_t first = n - 1 < h ? n - 1 : h;
-        if (!Check(first))
-            return false;
-        if (flat)
-            for (int32_t k = 0; k <= first; ++k)
-                AddRow(sum, nv, k);
-        // Rows outermost: each row of the worlds is visited once per step for all columns.
-        for (int32_t y = 0; y < n; ++y) {
+        int32_t y = 0;
+        if (K == BlurKernel::Box && s_.resumed) {
+            y = Resume(sum, nv, h);
+        } else {
+            for (int a = 0; a < kStripVectors; ++a)
+                sum[a] = W::Zero();
+            const int32_t first = n - 1 < h ? n - 1 : h;
+            if (!Check(first))
+                return false;
+            if (flat)
+                for (int32_t k = 0; k <= first; ++k)
+                    AddRow(sum, nv, k);
+        }
+        // Rows outermost: each row of the worlds is visited once per step for all columns. Rows past the
+        // last stored one would change nothing.
+        const int32_t end = s_.storeEnd < n ? s_.storeEnd : n;
+        for (; y < end; ++y) {
             if (!Check(y + h < n - 1 ? y + h : n - 1))
                 return false;
             const bool stored = y >= s_.storeFirst && y < s_.storeEnd;
@@ -1425,7 +1432,25 @@ public:
                 }
             }
         }
+        if constexpr (K == BlurKernel::Box)
+            Keep(sum, nv);
         return true;
+    }
+
+    // The windows of row storeFirst - 1 from the last call down these columns, whose rows were found
+    // eligible up to `reach` past it. Returns the row to go on from.
+    int32_t Resume(Vec* sum, int nv, int32_t reach) {
+        const Vec* kept = static_cast<const Vec*>(s_.sums);
+        for (int a = 0; a < nv; ++a)
+            sum[a] = kept[a];
+        const int32_t checked = s_.storeFirst - 1 + reach;
+        checked_ = checked < s_.rows - 1 ? checked : s_.rows - 1;
+        return s_.storeFirst;
+    }
+    void Keep(const Vec* sum, int nv) const {
+        if (Vec* kept = static_cast<Vec*>(s_.sums))
+            for (int a = 0; a < nv; ++a)
+                kept[a] = sum[a];
     }
 
     // A stored row of the box: each sum moved to row y and divided in one visit, rather than a walk over
@@ -1487,17 +1512,23 @@ public:
         const int nv = s_.columns / kWide;
         const int32_t n = s_.rows;
         Vec sum[kStripVectors];
-        for (int a = 0; a < nv; ++a)
-            sum[a] = W::Zero();
-        const int32_t first = n - 1 < w.reach ? n - 1 : w.reach;
-        if (!Check(first))
-            return false;
         WideI masks[4];
-        for (int g = 0; g < w.groups; ++g) {
+        for (int g = 0; g < w.groups; ++g)
             masks[g] = Widen(w.groupMask[g]);
-            const int32_t last = n - 1 < w.groupH[g] ? n - 1 : w.groupH[g];
-            for (int32_t k = 0; k <= last; ++k)
-                AddRow(sum, nv, k, masks[g]);
+        int32_t y = 0;
+        if (s_.resumed) {
+            y = Resume(sum, nv, w.reach);
+        } else {
+            for (int a = 0; a < nv; ++a)
+                sum[a] = W::Zero();
+            const int32_t first = n - 1 < w.reach ? n - 1 : w.reach;
+            if (!Check(first))
+                return false;
+            for (int g = 0; g < w.groups; ++g) {
+                const int32_t last = n - 1 < w.groupH[g] ? n - 1 : w.groupH[g];
+                for (int32_t k = 0; k <= last; ++k)
+                    AddRow(sum, nv, k, masks[g]);
+            }
         }
         const WideI identity = Widen(w.identity);
         const bool anyIdentity = _mm_movemask_ps(_mm_castsi128_ps(w.identity)) != 0;
@@ -1507,7 +1538,8 @@ public:
         LaneInverse inverse = InverseOf(_mm_set1_epi32(1));
         WideF inverseF = SetWF(1.0f);
         const bool small = 2 * w.reach + 1 <= kSmallBoxWindow;
-        for (int32_t y = 0; y < n; ++y) {
+        const int32_t end = s_.storeEnd < n ? s_.storeEnd : n;
+        for (; y < end; ++y) {
             if (!Check(y + w.reach < n - 1 ? y + w.reach : n - 1))
                 return false;
             // Each lane adds and removes as its own line would; the others see a zero. The rows added
@@ -1560,6 +1592,7 @@ public:
                 StorePixels(d + kWide * a, v);
             }
         }
+        Keep(sum, nv);
         return true;
     }
 

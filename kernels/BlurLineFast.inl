@@ -613,6 +613,36 @@ private:
         const __m128i half = interiorHalf_;
         const __m128 inverse = interiorInverse_;
         unsigned char* d = dst_ + x * step;
+#if BLUR_WIDE_PIXELS == 2
+        // Two pixels a step where they lie side by side: the two changes summed in prefix, the second
+        // window's sum carried on.
+        if (AllLanes && step == static_cast<std::ptrdiff_t>(sizeof(Pixel))) {
+            const __m256i half2 = _mm256_set_m128i(half, half);
+            const __m256 inverse2 = _mm256_set_m128(inverse, inverse);
+            __m256i carried = _mm256_set_m128i(sum, sum);
+            for (; x + 2 <= end; x += 2, d += 2 * step) {
+                if (x % kFetchPixels < 2)
+                    FetchAhead(x);
+                const __m256i in =
+                    _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src_ + x + h)));
+                const __m256i out = _mm256_cvtepu16_epi32(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(src_ + x - h - 1)));
+                const __m256i change = _mm256_sub_epi32(in, out);
+                // [change x, change x + change x + 1]: the low half moved up, zero below it.
+                const __m256i prefix =
+                    _mm256_add_epi32(change, _mm256_permute2x128_si256(change, change, 0x08));
+                const __m256i windows = _mm256_add_epi32(carried, prefix);
+                carried = _mm256_permute2x128_si256(windows, windows, 0x11);
+                const __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(
+                    _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(windows, half2)), _mm256_set1_ps(0.5f)),
+                    inverse2));
+                const __m128i packed =
+                    _mm_packus_epi32(_mm256_castsi256_si128(q), _mm256_extracti128_si256(q, 1));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), packed);
+            }
+            sum = _mm256_castsi256_si128(carried);
+        }
+#endif
         for (; x < end; ++x, d += step) {
             if (x % kFetchPixels == 0)
                 FetchAhead(x);
@@ -1033,6 +1063,39 @@ int32_t LaneBoxInterior16(const BlurLine<PF_Pixel16>& line, const LaneWindows& w
     }
     const std::ptrdiff_t step = line.destinationStep;
     unsigned char* d = line.destination + x * step;
+#if BLUR_WIDE_PIXELS == 2
+    // Two pixels a step where they lie side by side (see BoxInteriorSmall).
+    if (step == static_cast<std::ptrdiff_t>(sizeof(PF_Pixel16))) {
+        __m256i mask2[G];
+        for (int g = 0; g < G; ++g)
+            mask2[g] = _mm256_set_m128i(mask[g], mask[g]);
+        const __m256i half2 = _mm256_set_m128i(half, half);
+        const __m256 inverse2 = _mm256_set_m128(inverse, inverse);
+        const __m256i identity2 = _mm256_set_m128i(w.identity, w.identity);
+        __m256i carried = _mm256_set_m128i(sum, sum);
+        const auto pair = [src](int32_t at) {
+            return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at)));
+        };
+        for (; x + 2 <= end; x += 2, d += 2 * step) {
+            if (x % 8 < 2)
+                _mm_prefetch(next + x * static_cast<std::ptrdiff_t>(sizeof(PF_Pixel16)), _MM_HINT_T0);
+            __m256i change = _mm256_setzero_si256();
+            for (int g = 0; g < G; ++g)
+                change = _mm256_add_epi32(
+                    change, _mm256_and_si256(_mm256_sub_epi32(pair(x + h[g]), pair(x - h[g] - 1)), mask2[g]));
+            const __m256i prefix = _mm256_add_epi32(change, _mm256_permute2x128_si256(change, change, 0x08));
+            const __m256i windows = _mm256_add_epi32(carried, prefix);
+            carried = _mm256_permute2x128_si256(windows, windows, 0x11);
+            __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(
+                _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(windows, half2)), _mm256_set1_ps(0.5f)),
+                inverse2));
+            q = _mm256_blendv_epi8(q, pair(x), identity2);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                             _mm_packus_epi32(_mm256_castsi256_si128(q), _mm256_extracti128_si256(q, 1)));
+        }
+        sum = _mm256_castsi256_si128(carried);
+    }
+#endif
     for (; x < end; ++x, d += step) {
         if (x % 8 == 0)
             _mm_prefetch(next + x * static_cast<std::ptrdiff_t>(sizeof(PF_Pixel16)), _MM_HINT_T0);

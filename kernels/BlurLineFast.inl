@@ -823,6 +823,23 @@ private:
                 if constexpr (Full) {
                     // Whole table inside the run, or the part of it that is.
                     const bool inside = x0 - pad >= 0 && x0 + n - 1 + pad < n_;
+                    if constexpr (!kFloatDepth) {
+                        // The whole table of 32768 on every lane: each output is its rounded shift, side by
+                        // side in the destination.
+                        if (paired && inside && !flat && allLanes && g_.fullWeight == 32768 &&
+                            line_.destinationStep == static_cast<std::ptrdiff_t>(sizeof(Pixel))) {
+                            const __m128i round = _mm_set1_epi32(32768 * 32768 + 16384);
+                            unsigned char* d = dst_ + x0 * static_cast<std::ptrdiff_t>(sizeof(Pixel));
+                            for (int32_t k = 0; k < n; ++k) {
+                                const __m128i p =
+                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(tablePart + 4 * k));
+                                const __m128i v = _mm_srli_epi32(_mm_add_epi32(p, round), 15);
+                                _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 8 * k),
+                                                 _mm_packus_epi32(v, v));
+                            }
+                            continue;
+                        }
+                    }
                     for (int32_t k = 0; k < n; ++k)
                         uniformWeights[k] = inside ? g_.fullWeight : FullWeightAt(x0 + k);
                     if constexpr (!kFloatDepth) {
@@ -1641,6 +1658,30 @@ public:
             // Each sum moved and divided in one visit.
             const Pixel* centre = Src(y, 0);
             Pixel* d = Dst(y, 0);
+            if constexpr (!kFloatDepth) {
+                // Every group adds a row and drops one: integer sums take each group's change at once.
+                if (small && added == w.groups && removed == w.groups) {
+                    const auto row = [&]<int G>() {
+                        LaneRowSmall<G>(sum, nv, moved, movedMask, centre, d, half, inverseF,
+                                        anyIdentity ? identity : SetWI(0));
+                    };
+                    switch (w.groups) {
+                    case 1:
+                        row.template operator()<1>();
+                        break;
+                    case 2:
+                        row.template operator()<2>();
+                        break;
+                    case 3:
+                        row.template operator()<3>();
+                        break;
+                    default:
+                        row.template operator()<4>();
+                        break;
+                    }
+                    continue;
+                }
+            }
             for (int a = 0; a < nv; ++a) {
                 const Vec s = MovedSum(sum[a], kWide * a, moved, movedMask, added, removed);
                 sum[a] = s;
@@ -1657,6 +1698,25 @@ public:
         }
         Keep(sum, nv);
         return true;
+    }
+
+    // A stored 16-bit row of RunLanes in which each of the G groups adds row moved[g] and drops row
+    // moved[4 + g], every window dividing in single precision.
+    template <int G>
+    static void LaneRowSmall(Vec* sum, int nv, const Pixel* const* moved, const WideI* mask,
+                             const Pixel* centre, Pixel* d, WideI half, WideF inverse, WideI identity) {
+        for (int a = 0; a < nv; ++a) {
+            const int32_t column = kWide * a;
+            WideI change = SetWI(0);
+            for (int g = 0; g < G; ++g)
+                change = AddWI(
+                    change,
+                    AndWI(SubWI(LoadPixels(moved[g] + column), LoadPixels(moved[4 + g] + column)), mask[g]));
+            const WideI s = AddWI(sum[a], change);
+            sum[a] = s;
+            const WideI v = DivFloorSmallWI(AddWI(s, half), inverse);
+            StorePixels(d + column, BlendWI(v, LoadPixels(centre + column), identity));
+        }
     }
 
     // A sum of RunLanes moved one row: rows moved[0, added) enter and moved[4, 4 + removed) leave, each

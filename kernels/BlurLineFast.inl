@@ -1885,7 +1885,21 @@ private:
                 hi[k] = MaddWI(Unpack16Hi(c, zero), w0);
             }
             weight = g_.weightInt[0];
-            for (int32_t j = 1; j <= pad; ++j) {
+            // The table inside the line: both rows at every distance, without a test per vector.
+            const bool inside = y - pad >= 0 && y + pad < n;
+            for (int32_t j = 1; inside && j <= pad; ++j) {
+                const WideI wj = SetWI(g_.weightPair[j]);
+                const Pixel* p = Src(y - j, c0);
+                const Pixel* q = Src(y + j, c0);
+                for (int k = 0; k < NV / 2; ++k) {
+                    const WideI a = XorWI(Load16(p + kPairPixels * k), bias);
+                    const WideI b = XorWI(Load16(q + kPairPixels * k), bias);
+                    lo[k] = AddWI(lo[k], MaddWI(Unpack16Lo(a, b), wj));
+                    hi[k] = AddWI(hi[k], MaddWI(Unpack16Hi(a, b), wj));
+                }
+                weight += 2 * g_.weightInt[j];
+            }
+            for (int32_t j = 1; !inside && j <= pad; ++j) {
                 const bool up = y - j >= 0, down = y + j < n;
                 if (!up && !down)
                     break;

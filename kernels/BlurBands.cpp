@@ -57,10 +57,22 @@ public:
         reach_ = VerticalReach(K, ctx_.columns);
         // No band longer than the call's block: with many threads each holds only what it needs.
         band_ = BandRows(reach_) < lines.count ? BandRows(reach_) : lines.count;
-        const int32_t longest = band_ + 2 * reach_ < height_ ? band_ + 2 * reach_ : height_;
+        // Box strips keep their sums from band to band, so that a band walks its own rows only; the row
+        // before the band's reach is then held too, for the windows to drop it.
+        const int32_t above = K == BlurKernel::Box ? reach_ + 1 : reach_;
+        const int32_t longest = band_ + above + reach_ < height_ ? band_ + above + reach_ : height_;
         if (!rows_.Prepare(ctx_.rows, width_) || !columns_.Prepare(ctx_.columns, longest))
             return PF_Err_INTERNAL_STRUCT_DAMAGED;
         strip_ = SelectBlurStrip<Pixel>(K, V, BestBlurIsa(), columns_.kernel, longest);
+        constexpr int32_t kDirect = kDirectColumns<Pixel>;
+        const int32_t pages = (width_ + kDirect - 1) / kDirect;
+        const bool keepSums = K == BlurKernel::Box && strip_;
+        AlignedBuffer sums(keepSums ? static_cast<std::size_t>(pages) * kBlurStripSumBytes : 0);
+        AlignedBuffer resumable(keepSums ? static_cast<std::size_t>(pages) : 0);
+        if (keepSums)
+            std::memset(resumable.data, 0, static_cast<std::size_t>(pages));
+        sums_ = sums.data;
+        resumable_ = resumable.data;
         const int32_t heldRows = longest;
         AlignedBuffer held(static_cast<std::size_t>(heldRows) * rowBytes_);
         AlignedBuffer rowScratch(rows_.scratchBytes);
@@ -85,7 +97,7 @@ public:
         const int32_t end = lines.first + lines.count;
         for (int32_t y0 = lines.first; y0 < end; y0 += band_) {
             const int32_t y1 = end - y0 < band_ ? end : y0 + band_;
-            const int32_t a = y0 - reach_ > 0 ? y0 - reach_ : 0;
+            const int32_t a = y0 - above > 0 ? y0 - above : 0;
             const int32_t b = y1 + reach_ < height_ ? y1 + reach_ : height_;
             // The rows this band shares with the last one move to the front of the buffer.
             int32_t kept = 0;
@@ -228,6 +240,7 @@ private:
         constexpr int32_t kDirect = kDirectColumns<Pixel>;
         for (int32_t x0 = 0; x0 < width_; x0 += kDirect) {
             const int32_t chunk = width_ - x0 < kDirect ? width_ - x0 : kDirect;
+            const int32_t page = x0 / kDirect;
             int32_t direct = chunk & ~1;
             if (plane_.columnFlags)
                 for (int32_t c = 0; c < direct; ++c)
@@ -245,11 +258,18 @@ private:
                 s.rows = b - a;
                 s.storeFirst = y0 - a;
                 s.storeEnd = y1 - a;
+                if (sums_) {
+                    s.sums = sums_ + static_cast<std::size_t>(page) * kBlurStripSumBytes;
+                    s.resumed = resumable_[page] != 0 && y0 > a;
+                }
                 if (!strip_(s, columns_.kernel))
                     direct = 0;
             } else {
                 direct = 0;
             }
+            // The next band goes on from these sums only where this one's strip filtered the page.
+            if (resumable_)
+                resumable_[page] = direct > 0;
             for (int32_t g0 = x0 + direct; g0 < x0 + chunk; g0 += kStripColumns) {
                 const int32_t n = x0 + chunk - g0 < kStripColumns ? x0 + chunk - g0 : kStripColumns;
                 FilterGathered(a, b, y0, y1, g0, n);
@@ -336,6 +356,8 @@ private:
     LinePlan<Pixel, K, V> columns_;
     BlurStripFunction<Pixel> strip_ = nullptr;
     unsigned char* held_ = nullptr;
+    unsigned char* sums_ = nullptr;      // each page's kept box sums, or null
+    unsigned char* resumable_ = nullptr; // per page: its sums hold the last band's last row
     void* rowScratch_ = nullptr;
     void* columnScratch_ = nullptr;
     Pixel* converted_ = nullptr;

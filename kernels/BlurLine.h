@@ -75,7 +75,16 @@ struct BlurStrip {
     // Only rows [storeFirst, storeEnd) are written: a band of a longer column filtered with its margins.
     int32_t storeFirst = 0;
     int32_t storeEnd = INT32_MAX;
+    // Box kernels: where the window sums of the strip's columns are kept from one call to the next down
+    // the same columns (kBlurStripSumBytes bytes aligned to 32), or null. After a call that returns true
+    // they hold the windows of row storeEnd - 1. With `resumed`, a call takes them as the windows of row
+    // storeFirst - 1 (at least 1), whose rows up to that row plus the window's reach the last call found
+    // eligible, and walks only its stored rows; the rows its windows leave must be readable.
+    void* sums = nullptr;
+    bool resumed = false;
 };
+
+constexpr std::size_t kBlurStripSumBytes = kLongestBlurStrip * 16;
 
 template <class Pixel>
 using BlurStripFunction = bool (*)(const BlurStrip<Pixel>& strip, const BlurLineKernel& kernel);

@@ -589,6 +589,10 @@ private:
             smallWindow_ = 2 * h + 1 <= kSmallBoxWindow;
             interiorInverse_ = _mm_set1_ps(1.0f / static_cast<float>(2 * h + 1));
             divA_.Prime(count);
+            if constexpr (!kFloatDepth) {
+                if (smallWindow_)
+                    x = allLanes ? BoxInteriorSmall<true>(sum, x, end) : BoxInteriorSmall<false>(sum, x, end);
+            }
             for (; x < end; ++x) {
                 if (x % kFetchPixels == 0)
                     FetchAhead(x);
@@ -597,6 +601,59 @@ private:
         }
         for (; x < n_; ++x)
             BoxStepFull<false>(sum, x, allLanes);
+    }
+
+    // The interior of an opaque 16-bit run whose window divides in single precision: the sample entering
+    // less the one leaving is added at once (integer sums do not depend on the order), so that each step
+    // waits on one addition, and the step between outputs lives in a register. Returns `end`.
+    template <bool AllLanes>
+    int32_t BoxInteriorSmall(Vec& sum, int32_t x, int32_t end) {
+        const int32_t h = g_.h;
+        const std::ptrdiff_t step = line_.destinationStep;
+        const __m128i half = interiorHalf_;
+        const __m128 inverse = interiorInverse_;
+        unsigned char* d = dst_ + x * step;
+#if BLUR_WIDE_PIXELS == 2
+        // Two pixels a step where they lie side by side: the two changes summed in prefix, the second
+        // window's sum carried on.
+        if (AllLanes && step == static_cast<std::ptrdiff_t>(sizeof(Pixel))) {
+            const __m256i half2 = _mm256_set_m128i(half, half);
+            const __m256 inverse2 = _mm256_set_m128(inverse, inverse);
+            __m256i carried = _mm256_set_m128i(sum, sum);
+            for (; x + 2 <= end; x += 2, d += 2 * step) {
+                if (x % kFetchPixels < 2)
+                    FetchAhead(x);
+                const __m256i in =
+                    _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src_ + x + h)));
+                const __m256i out = _mm256_cvtepu16_epi32(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(src_ + x - h - 1)));
+                const __m256i change = _mm256_sub_epi32(in, out);
+                // [change x, change x + change x + 1]: the low half moved up, zero below it.
+                const __m256i prefix =
+                    _mm256_add_epi32(change, _mm256_permute2x128_si256(change, change, 0x08));
+                const __m256i windows = _mm256_add_epi32(carried, prefix);
+                carried = _mm256_permute2x128_si256(windows, windows, 0x11);
+                const __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(
+                    _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(windows, half2)), _mm256_set1_ps(0.5f)),
+                    inverse2));
+                const __m128i packed =
+                    _mm_packus_epi32(_mm256_castsi256_si128(q), _mm256_extracti128_si256(q, 1));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), packed);
+            }
+            sum = _mm256_castsi256_si128(carried);
+        }
+#endif
+        for (; x < end; ++x, d += step) {
+            if (x % kFetchPixels == 0)
+                FetchAhead(x);
+            sum = L::Add(sum, L::Sub(L::Load(src_ + x + h), L::Load(src_ + x - h - 1)));
+            const Vec v = DivFloorSmall(_mm_add_epi32(sum, half), inverse);
+            if constexpr (AllLanes)
+                L::StoreAll(d, v);
+            else
+                L::Store(d, v, g_.lanes);
+        }
+        return x;
     }
 
     // A run that the window's reach spans from every sample: each window is the whole run, added in
@@ -766,6 +823,23 @@ private:
                 if constexpr (Full) {
                     // Whole table inside the run, or the part of it that is.
                     const bool inside = x0 - pad >= 0 && x0 + n - 1 + pad < n_;
+                    if constexpr (!kFloatDepth) {
+                        // The whole table of 32768 on every lane: each output is its rounded shift, side by
+                        // side in the destination.
+                        if (paired && inside && !flat && allLanes && g_.fullWeight == 32768 &&
+                            line_.destinationStep == static_cast<std::ptrdiff_t>(sizeof(Pixel))) {
+                            const __m128i round = _mm_set1_epi32(32768 * 32768 + 16384);
+                            unsigned char* d = dst_ + x0 * static_cast<std::ptrdiff_t>(sizeof(Pixel));
+                            for (int32_t k = 0; k < n; ++k) {
+                                const __m128i p =
+                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(tablePart + 4 * k));
+                                const __m128i v = _mm_srli_epi32(_mm_add_epi32(p, round), 15);
+                                _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 8 * k),
+                                                 _mm_packus_epi32(v, v));
+                            }
+                            continue;
+                        }
+                    }
                     for (int32_t k = 0; k < n; ++k)
                         uniformWeights[k] = inside ? g_.fullWeight : FullWeightAt(x0 + k);
                     if constexpr (!kFloatDepth) {
@@ -986,6 +1060,74 @@ __m128i LaneCounts(const LaneWindows& w, int32_t x, int32_t n) {
     return _mm_add_epi32(_mm_sub_epi32(hi, lo), _mm_set1_epi32(1));
 }
 
+// The interior of a selected, opaque 16-bit line of box lanes, [x, end), where every lane's window is
+// whole: each group's entering sample less its leaving one is added at once (integer sums do not depend
+// on the order), and every window of at most kSmallBoxWindow samples divides in single precision. The
+// next line's samples are fetched on the way. Returns `end`.
+template <int G>
+int32_t LaneBoxInterior16(const BlurLine<PF_Pixel16>& line, const LaneWindows& w, __m128i& sum, int32_t x,
+                          int32_t end) {
+    const PF_Pixel16* src = line.source;
+    const char* next = reinterpret_cast<const char*>(line.nextSource ? line.nextSource : line.source);
+    const __m128i counts = LaneCounts(w, x, line.length);
+    const __m128i half = _mm_srli_epi32(counts, 1);
+    const __m128 inverse = _mm_div_ps(_mm_set1_ps(1.0f), _mm_cvtepi32_ps(counts));
+    int32_t h[G];
+    __m128i mask[G];
+    for (int g = 0; g < G; ++g) {
+        h[g] = w.groupH[g];
+        mask[g] = w.groupMask[g];
+    }
+    const std::ptrdiff_t step = line.destinationStep;
+    unsigned char* d = line.destination + x * step;
+#if BLUR_WIDE_PIXELS == 2
+    // Two pixels a step where they lie side by side (see BoxInteriorSmall).
+    if (step == static_cast<std::ptrdiff_t>(sizeof(PF_Pixel16))) {
+        __m256i mask2[G];
+        for (int g = 0; g < G; ++g)
+            mask2[g] = _mm256_set_m128i(mask[g], mask[g]);
+        const __m256i half2 = _mm256_set_m128i(half, half);
+        const __m256 inverse2 = _mm256_set_m128(inverse, inverse);
+        const __m256i identity2 = _mm256_set_m128i(w.identity, w.identity);
+        __m256i carried = _mm256_set_m128i(sum, sum);
+        const auto pair = [src](int32_t at) {
+            return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at)));
+        };
+        for (; x + 2 <= end; x += 2, d += 2 * step) {
+            if (x % 8 < 2)
+                _mm_prefetch(next + x * static_cast<std::ptrdiff_t>(sizeof(PF_Pixel16)), _MM_HINT_T0);
+            __m256i change = _mm256_setzero_si256();
+            for (int g = 0; g < G; ++g)
+                change = _mm256_add_epi32(
+                    change, _mm256_and_si256(_mm256_sub_epi32(pair(x + h[g]), pair(x - h[g] - 1)), mask2[g]));
+            const __m256i prefix = _mm256_add_epi32(change, _mm256_permute2x128_si256(change, change, 0x08));
+            const __m256i windows = _mm256_add_epi32(carried, prefix);
+            carried = _mm256_permute2x128_si256(windows, windows, 0x11);
+            __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(
+                _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(windows, half2)), _mm256_set1_ps(0.5f)),
+                inverse2));
+            q = _mm256_blendv_epi8(q, pair(x), identity2);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                             _mm_packus_epi32(_mm256_castsi256_si128(q), _mm256_extracti128_si256(q, 1)));
+        }
+        sum = _mm256_castsi256_si128(carried);
+    }
+#endif
+    for (; x < end; ++x, d += step) {
+        if (x % 8 == 0)
+            _mm_prefetch(next + x * static_cast<std::ptrdiff_t>(sizeof(PF_Pixel16)), _MM_HINT_T0);
+        __m128i delta = _mm_setzero_si128();
+        for (int g = 0; g < G; ++g)
+            delta = _mm_add_epi32(delta, _mm_and_si128(_mm_sub_epi32(Lanes16::Load(src + x + h[g]),
+                                                                     Lanes16::Load(src + x - h[g] - 1)),
+                                                       mask[g]));
+        sum = _mm_add_epi32(sum, delta);
+        const __m128i v = DivFloorSmall(_mm_add_epi32(sum, half), inverse);
+        Lanes16::StoreAll(d, _mm_blendv_epi8(v, Lanes16::Load(src + x), w.identity));
+    }
+    return x;
+}
+
 // A selected, opaque line of box lanes in one walk.
 template <class Pixel, BlurVariant V>
 void LaneBoxLine(const BlurLine<Pixel>& line, const LaneWindows& w) {
@@ -1001,7 +1143,35 @@ void LaneBoxLine(const BlurLine<Pixel>& line, const LaneWindows& w) {
             sum = L::Add(sum, L::Masked(L::Load(src + k), w.groupMask[g]));
     }
     Divider divider;
+    // Where every lane's window is whole, a 16-bit line takes the interior loop.
+    int32_t interior = n, interiorEnd = n;
+    if constexpr (!kFloatDepth) {
+        if (2 * w.reach + 1 <= kSmallBoxWindow && w.reach + 1 < n - w.reach) {
+            interior = w.reach + 1;
+            interiorEnd = n - w.reach;
+        }
+    }
     for (int32_t x = 0; x < n; ++x) {
+        if constexpr (!kFloatDepth) {
+            if (x == interior) {
+                switch (w.groups) {
+                case 1:
+                    x = LaneBoxInterior16<1>(line, w, sum, x, interiorEnd);
+                    break;
+                case 2:
+                    x = LaneBoxInterior16<2>(line, w, sum, x, interiorEnd);
+                    break;
+                case 3:
+                    x = LaneBoxInterior16<3>(line, w, sum, x, interiorEnd);
+                    break;
+                default:
+                    x = LaneBoxInterior16<4>(line, w, sum, x, interiorEnd);
+                    break;
+                }
+                if (x == n)
+                    break;
+            }
+        }
         if (x > 0) {
             for (int g = 0; g < w.groups; ++g) {
                 const int32_t h = w.groupH[g];
@@ -1303,46 +1473,118 @@ public:
         const int nv = s_.columns / kWide;
         const int32_t n = s_.rows, h = g_.h;
         Vec sum[kStripVectors];
-        for (int a = 0; a < kStripVectors; ++a)
-            sum[a] = W::Zero();
         const bool flat = K == BlurKernel::Box || g_.flatTotal != 0;
-        const int32_t first = n - 1 < h ? n - 1 : h;
-        if (!Check(first))
-            return false;
-        if (flat)
-            for (int32_t k = 0; k <= first; ++k)
-                AddRow(sum, nv, k);
-        // Rows outermost: each row of the worlds is visited once per step for all columns.
-        for (int32_t y = 0; y < n; ++y) {
+        int32_t y = 0;
+        if (K == BlurKernel::Box && s_.resumed) {
+            y = Resume(sum, nv, h);
+        } else {
+            for (int a = 0; a < kStripVectors; ++a)
+                sum[a] = W::Zero();
+            const int32_t first = n - 1 < h ? n - 1 : h;
+            if (!Check(first))
+                return false;
+            if (flat)
+                for (int32_t k = 0; k <= first; ++k)
+                    AddRow(sum, nv, k);
+        }
+        // Rows outermost: each row of the worlds is visited once per step for all columns. Rows past the
+        // last stored one would change nothing.
+        const int32_t end = s_.storeEnd < n ? s_.storeEnd : n;
+        for (; y < end; ++y) {
             if (!Check(y + h < n - 1 ? y + h : n - 1))
                 return false;
+            const bool stored = y >= s_.storeFirst && y < s_.storeEnd;
+            if constexpr (K == BlurKernel::Box) {
+                if (stored) {
+                    BoxRow(sum, nv, y);
+                    continue;
+                }
+            }
             if (flat && y > 0)
                 MoveWindow(sum, nv, y);
-            if (y < s_.storeFirst || y >= s_.storeEnd)
+            if (!stored)
                 continue;
-            const int32_t count = WindowCount(y);
-            if constexpr (K == BlurKernel::Box) {
-                const float countF = static_cast<float>(count);
-                const double inverse = 1.0 / count;
-                const WideF inverseF = SetWF(1.0f / countF);
-                for (int a = 0; a < nv; ++a) {
-                    Vec v;
-                    if constexpr (kFloatDepth)
-                        v = DivWF(sum[a], SetWF(countF));
-                    else
-                        v = count <= kSmallBoxWindow
-                                ? DivFloorSmallWI(AddWI(sum[a], SetWI(count >> 1)), inverseF)
-                                : DivFloorWI(AddWI(sum[a], SetWI(count >> 1)), inverse);
-                    Store(y, kWide * a, v);
-                }
-            } else {
+            if constexpr (K == BlurKernel::Gauss) {
+                const int32_t count = WindowCount(y);
                 for (int a0 = 0; a0 < nv; a0 += kBlockVectors) {
                     const int m = nv - a0 < kBlockVectors ? nv - a0 : kBlockVectors;
                     ForBlockVectors(m, [&]<int NV>() { GaussRow<NV>(sum + a0, y, kWide * a0, count); });
                 }
             }
         }
+        if constexpr (K == BlurKernel::Box)
+            Keep(sum, nv);
         return true;
+    }
+
+    // The windows of row storeFirst - 1 from the last call down these columns, whose rows were found
+    // eligible up to `reach` past it. Returns the row to go on from.
+    int32_t Resume(Vec* sum, int nv, int32_t reach) {
+        const Vec* kept = static_cast<const Vec*>(s_.sums);
+        for (int a = 0; a < nv; ++a)
+            sum[a] = kept[a];
+        const int32_t checked = s_.storeFirst - 1 + reach;
+        checked_ = checked < s_.rows - 1 ? checked : s_.rows - 1;
+        return s_.storeFirst;
+    }
+    void Keep(const Vec* sum, int nv) const {
+        if (Vec* kept = static_cast<Vec*>(s_.sums))
+            for (int a = 0; a < nv; ++a)
+                kept[a] = sum[a];
+    }
+
+    // A stored row of the box: each sum moved to row y and divided in one visit, rather than a walk over
+    // the sums for the row added, one for the row removed and one for the outputs.
+    void BoxRow(Vec* sum, int nv, int32_t y) const {
+        const int32_t h = g_.h, n = s_.rows;
+        const bool in = y > 0 && y + h < n;
+        const bool out = y > 0 && y - h - 1 >= 0;
+        const int32_t count = WindowCount(y);
+        if constexpr (kFloatDepth) {
+            BoxRowOf<false>(sum, nv, y, in, out, count);
+        } else {
+            if (count <= kSmallBoxWindow)
+                BoxRowOf<true>(sum, nv, y, in, out, count);
+            else
+                BoxRowOf<false>(sum, nv, y, in, out, count);
+        }
+    }
+
+    template <bool Small>
+    void BoxRowOf(Vec* sum, int nv, int32_t y, bool in, bool out, int32_t count) const {
+        const Pixel* added = Src(in ? y + g_.h : 0, 0);
+        const Pixel* removed = Src(out ? y - g_.h - 1 : 0, 0);
+        Pixel* d = Dst(y, 0);
+        const float countF = static_cast<float>(count);
+        const double inverse = 1.0 / count;
+        const WideF inverseF = SetWF(1.0f / countF);
+        const WideI half = SetWI(count >> 1);
+        for (int a = 0; a < nv; ++a) {
+            Vec s = sum[a];
+            // Each lane adds and removes in the plain form's order.
+            if constexpr (V == BlurVariant::Spanning) {
+                if (in)
+                    s = W::Add(s, LoadPixels(added + kWide * a));
+                if (out)
+                    s = W::Sub(s, LoadPixels(removed + kWide * a));
+            } else {
+                if (out)
+                    s = W::Sub(s, LoadPixels(removed + kWide * a));
+                if (in)
+                    s = W::Add(s, LoadPixels(added + kWide * a));
+            }
+            sum[a] = s;
+            Vec v;
+            if constexpr (kFloatDepth)
+                v = DivWF(s, SetWF(countF));
+            else if constexpr (Small)
+                v = DivFloorSmallWI(AddWI(s, half), inverseF);
+            else
+                v = DivFloorWI(AddWI(s, half), inverse);
+            if (!allLanes_)
+                v = W::Blend(LoadPixels(d + kWide * a), v, lanes_);
+            StorePixels(d + kWide * a, v);
+        }
     }
 
     // The box with a window of its own per lane (LaneWindows), every lane written.
@@ -1350,17 +1592,23 @@ public:
         const int nv = s_.columns / kWide;
         const int32_t n = s_.rows;
         Vec sum[kStripVectors];
-        for (int a = 0; a < nv; ++a)
-            sum[a] = W::Zero();
-        const int32_t first = n - 1 < w.reach ? n - 1 : w.reach;
-        if (!Check(first))
-            return false;
         WideI masks[4];
-        for (int g = 0; g < w.groups; ++g) {
+        for (int g = 0; g < w.groups; ++g)
             masks[g] = Widen(w.groupMask[g]);
-            const int32_t last = n - 1 < w.groupH[g] ? n - 1 : w.groupH[g];
-            for (int32_t k = 0; k <= last; ++k)
-                AddRow(sum, nv, k, masks[g]);
+        int32_t y = 0;
+        if (s_.resumed) {
+            y = Resume(sum, nv, w.reach);
+        } else {
+            for (int a = 0; a < nv; ++a)
+                sum[a] = W::Zero();
+            const int32_t first = n - 1 < w.reach ? n - 1 : w.reach;
+            if (!Check(first))
+                return false;
+            for (int g = 0; g < w.groups; ++g) {
+                const int32_t last = n - 1 < w.groupH[g] ? n - 1 : w.groupH[g];
+                for (int32_t k = 0; k <= last; ++k)
+                    AddRow(sum, nv, k, masks[g]);
+            }
         }
         const WideI identity = Widen(w.identity);
         const bool anyIdentity = _mm_movemask_ps(_mm_castsi128_ps(w.identity)) != 0;
@@ -1370,34 +1618,32 @@ public:
         LaneInverse inverse = InverseOf(_mm_set1_epi32(1));
         WideF inverseF = SetWF(1.0f);
         const bool small = 2 * w.reach + 1 <= kSmallBoxWindow;
-        for (int32_t y = 0; y < n; ++y) {
+        const int32_t end = s_.storeEnd < n ? s_.storeEnd : n;
+        for (; y < end; ++y) {
             if (!Check(y + w.reach < n - 1 ? y + w.reach : n - 1))
                 return false;
+            // Each lane adds and removes as its own line would; the others see a zero. The rows added
+            // and removed, each with its group's lanes, in the plain form's order.
+            const Pixel* moved[8];
+            WideI movedMask[8];
+            int added = 0, removed = 0;
             if (y > 0) {
-                // Each lane adds and removes as its own line would; the others see a zero.
-                for (int g = 0; g < w.groups; ++g) {
-                    const int32_t h = w.groupH[g];
-                    if constexpr (V == BlurVariant::Spanning) {
-                        if (y + h < n)
-                            AddRow(sum, nv, y + h, masks[g]);
-                    } else {
-                        if (y - h - 1 >= 0)
-                            RemoveRow(sum, nv, y - h - 1, masks[g]);
+                for (int g = 0; g < w.groups; ++g)
+                    if (y + w.groupH[g] < n) {
+                        moved[added] = Src(y + w.groupH[g], 0);
+                        movedMask[added++] = masks[g];
                     }
-                }
-                for (int g = 0; g < w.groups; ++g) {
-                    const int32_t h = w.groupH[g];
-                    if constexpr (V == BlurVariant::Spanning) {
-                        if (y - h - 1 >= 0)
-                            RemoveRow(sum, nv, y - h - 1, masks[g]);
-                    } else {
-                        if (y + h < n)
-                            AddRow(sum, nv, y + h, masks[g]);
+                for (int g = 0; g < w.groups; ++g)
+                    if (y - w.groupH[g] - 1 >= 0) {
+                        moved[4 + removed] = Src(y - w.groupH[g] - 1, 0);
+                        movedMask[4 + removed++] = masks[g];
                     }
-                }
             }
-            if (y < s_.storeFirst || y >= s_.storeEnd)
+            if (y < s_.storeFirst || y >= s_.storeEnd) {
+                for (int a = 0; a < nv; ++a)
+                    sum[a] = MovedSum(sum[a], kWide * a, moved, movedMask, added, removed);
                 continue;
+            }
             const __m128i c = LaneCounts(w, y, n);
             if (!AllEqual(c, count)) {
                 count = c;
@@ -1409,19 +1655,86 @@ public:
                     inverseF = WidenF(_mm_div_ps(_mm_set1_ps(1.0f), _mm_cvtepi32_ps(c)));
                 }
             }
+            // Each sum moved and divided in one visit.
+            const Pixel* centre = Src(y, 0);
+            Pixel* d = Dst(y, 0);
+            if constexpr (!kFloatDepth) {
+                // Every group adds a row and drops one: integer sums take each group's change at once.
+                if (small && added == w.groups && removed == w.groups) {
+                    const auto row = [&]<int G>() {
+                        LaneRowSmall<G>(sum, nv, moved, movedMask, centre, d, half, inverseF,
+                                        anyIdentity ? identity : SetWI(0));
+                    };
+                    switch (w.groups) {
+                    case 1:
+                        row.template operator()<1>();
+                        break;
+                    case 2:
+                        row.template operator()<2>();
+                        break;
+                    case 3:
+                        row.template operator()<3>();
+                        break;
+                    default:
+                        row.template operator()<4>();
+                        break;
+                    }
+                    continue;
+                }
+            }
             for (int a = 0; a < nv; ++a) {
+                const Vec s = MovedSum(sum[a], kWide * a, moved, movedMask, added, removed);
+                sum[a] = s;
                 Vec v;
                 if constexpr (kFloatDepth)
-                    v = DivWF(sum[a], countF);
+                    v = DivWF(s, countF);
                 else
-                    v = small ? DivFloorSmallWI(AddWI(sum[a], half), inverseF)
-                              : DivFloorLanes(AddWI(sum[a], half), inverse);
+                    v = small ? DivFloorSmallWI(AddWI(s, half), inverseF)
+                              : DivFloorLanes(AddWI(s, half), inverse);
                 if (anyIdentity)
-                    v = W::Blend(v, W::Add(W::Zero(), LoadPixels(Src(y, kWide * a))), identity);
-                StorePixels(Dst(y, kWide * a), v);
+                    v = W::Blend(v, W::Add(W::Zero(), LoadPixels(centre + kWide * a)), identity);
+                StorePixels(d + kWide * a, v);
             }
         }
+        Keep(sum, nv);
         return true;
+    }
+
+    // A stored 16-bit row of RunLanes in which each of the G groups adds row moved[g] and drops row
+    // moved[4 + g], every window dividing in single precision.
+    template <int G>
+    static void LaneRowSmall(Vec* sum, int nv, const Pixel* const* moved, const WideI* mask,
+                             const Pixel* centre, Pixel* d, WideI half, WideF inverse, WideI identity) {
+        for (int a = 0; a < nv; ++a) {
+            const int32_t column = kWide * a;
+            WideI change = SetWI(0);
+            for (int g = 0; g < G; ++g)
+                change = AddWI(
+                    change,
+                    AndWI(SubWI(LoadPixels(moved[g] + column), LoadPixels(moved[4 + g] + column)), mask[g]));
+            const WideI s = AddWI(sum[a], change);
+            sum[a] = s;
+            const WideI v = DivFloorSmallWI(AddWI(s, half), inverse);
+            StorePixels(d + column, BlendWI(v, LoadPixels(centre + column), identity));
+        }
+    }
+
+    // A sum of RunLanes moved one row: rows moved[0, added) enter and moved[4, 4 + removed) leave, each
+    // masked to its group's lanes; a spanning window adds first, a confined one removes first.
+    static Vec MovedSum(Vec s, int32_t column, const Pixel* const* moved, const WideI* mask, int added,
+                        int removed) {
+        if constexpr (V == BlurVariant::Spanning) {
+            for (int k = 0; k < added; ++k)
+                s = W::Add(s, W::Masked(LoadPixels(moved[k] + column), mask[k]));
+            for (int k = 4; k < 4 + removed; ++k)
+                s = W::Sub(s, W::Masked(LoadPixels(moved[k] + column), mask[k]));
+        } else {
+            for (int k = 4; k < 4 + removed; ++k)
+                s = W::Sub(s, W::Masked(LoadPixels(moved[k] + column), mask[k]));
+            for (int k = 0; k < added; ++k)
+                s = W::Add(s, W::Masked(LoadPixels(moved[k] + column), mask[k]));
+        }
+        return s;
     }
 
 private:
@@ -1449,11 +1762,15 @@ private:
     bool RowEligible(int32_t row) const {
         const uint8_t* sel = s_.selection + row * s_.selectionStride;
         const Pixel* p = Src(row, 0);
+        // One test per row rather than a branch per vector: a row is seldom ineligible.
         int32_t c = 0;
+        __m128i unselected = _mm_setzero_si128();
         for (; c + 16 <= s_.columns; c += 16)
-            if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sel + c)),
-                                                 _mm_setzero_si128())))
-                return false;
+            unselected = _mm_or_si128(
+                unselected, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sel + c)),
+                                           _mm_setzero_si128()));
+        if (_mm_movemask_epi8(unselected))
+            return false;
         for (; c < s_.columns; ++c)
             if (!sel[c])
                 return false;
@@ -1467,11 +1784,13 @@ private:
                     return false;
             }
         } else {
+            __m128i zero = _mm_setzero_si128();
             for (c = 0; c < s_.columns; c += 2) // two pixels per vector; alpha in words 0 and 4
-                if (_mm_movemask_epi8(_mm_cmpeq_epi16(
-                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c)), _mm_setzero_si128())) &
-                    0x0303)
-                    return false;
+                zero = _mm_or_si128(zero,
+                                    _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c)),
+                                                    _mm_setzero_si128()));
+            if (_mm_movemask_epi8(zero) & 0x0303)
+                return false;
         }
         return true;
     }
@@ -1505,11 +1824,6 @@ private:
         const Pixel* p = Src(row, 0);
         for (int a = 0; a < nv; ++a)
             sum[a] = W::Add(sum[a], W::Masked(LoadPixels(p + kWide * a), mask));
-    }
-    void RemoveRow(Vec* sum, int nv, int32_t row, WideI mask) const {
-        const Pixel* p = Src(row, 0);
-        for (int a = 0; a < nv; ++a)
-            sum[a] = W::Sub(sum[a], W::Masked(LoadPixels(p + kWide * a), mask));
     }
 
     void MoveWindow(Vec* sum, int nv, int32_t y) const {
@@ -1571,7 +1885,21 @@ private:
                 hi[k] = MaddWI(Unpack16Hi(c, zero), w0);
             }
             weight = g_.weightInt[0];
-            for (int32_t j = 1; j <= pad; ++j) {
+            // The table inside the line: both rows at every distance, without a test per vector.
+            const bool inside = y - pad >= 0 && y + pad < n;
+            for (int32_t j = 1; inside && j <= pad; ++j) {
+                const WideI wj = SetWI(g_.weightPair[j]);
+                const Pixel* p = Src(y - j, c0);
+                const Pixel* q = Src(y + j, c0);
+                for (int k = 0; k < NV / 2; ++k) {
+                    const WideI a = XorWI(Load16(p + kPairPixels * k), bias);
+                    const WideI b = XorWI(Load16(q + kPairPixels * k), bias);
+                    lo[k] = AddWI(lo[k], MaddWI(Unpack16Lo(a, b), wj));
+                    hi[k] = AddWI(hi[k], MaddWI(Unpack16Hi(a, b), wj));
+                }
+                weight += 2 * g_.weightInt[j];
+            }
+            for (int32_t j = 1; !inside && j <= pad; ++j) {
                 const bool up = y - j >= 0, down = y + j < n;
                 if (!up && !down)
                     break;

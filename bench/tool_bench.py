@@ -6,6 +6,10 @@
   the same size on the same frame and the same threads (bench/peer/opencv_filters);
 * the tool's peak memory against one frame (from --stats=json), and its start-up.
 
+Beside each whole command, the render step alone (the tool's own clock around the effect's render, from
+--stats=json, render minus the copy render's): reading and writing a 4K file vary between runs by more
+than a fast blur takes, so the whole-command difference of a fast render is mostly that noise.
+
     python3 bench/tool_bench.py --build build/linux-release [--threads N] [--runs 5] [--workdir DIR]
 
 Whole commands are timed as wall-clock medians, interleaved: each run times every command once, so a
@@ -56,13 +60,19 @@ def make_frames(workdir):
 
 
 def timed(argv, env=None):
-    """Wall seconds of one command; exits with its error when it fails."""
+    """Wall seconds of one command and, for a render with --stats=json, the render step's own seconds (the
+    tool's clock around the effect's render, without reading and writing); exits with its error when it
+    fails."""
     start = time.perf_counter()
     proc = subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
     wall = time.perf_counter() - start
     if proc.returncode != 0:
         sys.exit(f"{' '.join(argv)} failed ({proc.returncode}): {proc.stderr.decode(errors='replace')}")
-    return wall
+    step = None
+    for line in proc.stderr.decode(errors="replace").splitlines():
+        if line.startswith('{"frame"'):
+            step = json.loads(line)["seconds"]["render"]
+    return wall, step
 
 
 def main():
@@ -94,7 +104,7 @@ def main():
         src = os.path.join(workdir, name)
         ext = os.path.splitext(name)[1]
         out = os.path.join(workdir, f"out{ext}")
-        base = [tool, "render", src, "-o", out, "-y", "-q", "--compression", "none"] + threads
+        base = [tool, "render", src, "-o", out, "-y", "-q", "--compression", "none", "--stats=json"] + threads
         commands[(depth, "copy")] = base + NO_WORK
         commands[(depth, "oiiotool")] = ["oiiotool", "--threads", str(args.threads), src, "--compression",
                                          "none", "-o", os.path.join(workdir, f"oiio{ext}")]
@@ -105,11 +115,16 @@ def main():
     commands[("start", "oiiotool --version")] = ["oiiotool", "--version"]
 
     walls = {key: [] for key in commands}
+    steps = {key: [] for key in commands}
     for run in range(args.runs):
         for key, argv in commands.items():
-            walls[key].append(timed(argv, env))
+            wall, step = timed(argv, env)
+            walls[key].append(wall)
+            if step is not None:
+                steps[key].append(step)
         print(f"# run {run + 1} of {args.runs} done", file=sys.stderr)
     median = {key: statistics.median(v) for key, v in walls.items()}
+    step_median = {key: statistics.median(v) for key, v in steps.items() if v}
 
     # The peer, on the same frames and threads; peak memory from the tool's own figures.
     peer_ms, peaks = {}, {}
@@ -122,7 +137,7 @@ def main():
             kind, size, ms = line.split()
             peer_ms[(depth, f"{kind}:{size}")] = float(ms)
         for label in ["copy"] + [r[0] for r in RENDERS]:
-            argv = commands[(depth, label)] + ["--stats=json"]
+            argv = commands[(depth, label)]
             err = subprocess.run(argv, env=env, capture_output=True, text=True, check=True).stderr
             frame = next(json.loads(l) for l in err.splitlines() if l.startswith('{"frame"'))
             m = frame["memory"]
@@ -135,24 +150,29 @@ def main():
     today = datetime.date.today().isoformat()
     print(f"Measured {today} on {os.cpu_count()} cores, {args.threads} threads a side, "
           f"medians of {args.runs} interleaved runs, 3840 × 2160 with film grain, uncompressed files.\n")
-    print("| depth | command | tovrin | peer | ratio | tovrin's peak memory / frame (after start-up) |")
-    print("|---|---|---|---|---|---|")
+    print("| depth | command | tovrin, whole command | the render step alone | peer | ratio | ratio, render "
+          "step | tovrin's peak memory / frame (after start-up) |")
+    print("|---|---|---|---|---|---|---|---|")
     figures = []
     for depth, _, _ in depths:
         copy = median[(depth, "copy")]
+        copy_step = step_median[(depth, "copy")]
         oiio = median[(depth, "oiiotool")]
-        print(f"| {depth} | copy render, whole command | {copy * 1000:.0f} ms | oiiotool copying: "
-              f"{oiio * 1000:.0f} ms | {copy / oiio:.2f}× | {memory(depth, 'copy')} |")
-        figures.append({"depth": depth, "command": "copy", "tovrin": copy, "peer": oiio})
+        print(f"| {depth} | copy render | {copy * 1000:.0f} ms | {copy_step * 1000:.0f} ms | oiiotool copying: "
+              f"{oiio * 1000:.0f} ms | {copy / oiio:.2f}× | | {memory(depth, 'copy')} |")
+        figures.append({"depth": depth, "command": "copy", "tovrin": copy, "step": copy_step, "peer": oiio})
         for label, _, filt in RENDERS:
             whole = median[(depth, label)]
             added = whole - copy
+            step = step_median[(depth, label)] - copy_step
             cv = peer_ms[(depth, filt)] / 1000
             kind, size = filt.split(":")
             peer_name = ("cv::boxFilter " if kind == "box" else "cv::GaussianBlur ") + size
             print(f"| {depth} | {label}: render − copy | {added * 1000:.0f} ms (whole {whole * 1000:.0f} ms) | "
-                  f"{peer_name}: {cv * 1000:.0f} ms | {added / cv:.2f}× | {memory(depth, label)} |")
-            figures.append({"depth": depth, "command": label, "tovrin": added, "whole": whole, "peer": cv})
+                  f"{step * 1000:.0f} ms | {peer_name}: {cv * 1000:.0f} ms | {added / cv:.2f}× | {step / cv:.2f}× | "
+                  f"{memory(depth, label)} |")
+            figures.append({"depth": depth, "command": label, "tovrin": added, "whole": whole, "step": step,
+                            "peer": cv})
     starts = " · ".join(f"{name} {median[('start', name)] * 1000:.0f} ms"
                         for name in ("tovrin --version", "tovrin info", "oiiotool --version"))
     print(f"\nStart-up (whole commands): {starts}.")

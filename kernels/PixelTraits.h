@@ -70,7 +70,9 @@ inline bool WorldCoversRect(const PF_EffectWorld* world, const PF_Rect& rect,
     return rowBytes >= static_cast<int64_t>(rect.right) * static_cast<int64_t>(pixelSize);
 }
 
-// True when the plane has a byte for each of the width × height pixels a pass addresses.
+// True when the plane has a byte for each of the width × height pixels a pass addresses (a uniform plane's
+// one row serves every row).
 inline bool PlaneCovers(const SelectionPlane& plane, int32_t width, int32_t height) noexcept {
-    return plane.bytes && plane.width >= width && plane.height >= height && plane.stride >= width;
+    return plane.bytes && plane.width >= width && plane.height >= height &&
+           (plane.stride >= width || plane.stride == 0);
 }

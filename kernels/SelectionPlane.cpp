@@ -48,10 +48,32 @@ SelectionPlane MakeSelectionPlane(int32_t width, int32_t height) {
     return plane;
 }
 
+SelectionPlane MakeUniformSelectionPlane(int32_t width, int32_t height, uint8_t value) {
+    if (width <= 0 || height <= 0)
+        return SelectionPlane{};
+    const int64_t stride = RoundUpTo4(width);
+    const int64_t size = stride * 2 + RoundUpTo4(height);
+    if (size > std::numeric_limits<uint32_t>::max())
+        throw std::bad_array_new_length();
+    auto storage = AEUtil::SharedArray<uint8_t>::Allocate(static_cast<std::size_t>(size));
+    std::memset(storage.get(), 0, static_cast<std::size_t>(size));
+    SelectionPlane plane;
+    plane.bytes = storage.get();
+    plane.width = width;
+    plane.height = height;
+    plane.stride = 0;
+    plane.rowFlags = plane.bytes + stride;
+    plane.columnFlags = plane.rowFlags + RoundUpTo4(height);
+    plane.storage = std::move(storage);
+    FillSelectionPlane(plane, value);
+    return plane;
+}
+
 void FillSelectionPlane(SelectionPlane& plane, uint8_t value) {
     if (!plane.bytes)
         return;
-    for (int32_t y = 0; y < plane.height; ++y)
+    const int32_t rows = plane.stride == 0 ? 1 : plane.height; // a uniform plane has one row
+    for (int32_t y = 0; y < rows; ++y)
         std::memset(plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.stride, value,
                     static_cast<std::size_t>(plane.width));
     std::memset(plane.rowFlags, value ? 1 : 0, static_cast<std::size_t>(plane.height));
@@ -63,7 +85,9 @@ void InvertSelectionPlane(SelectionPlane& plane, uint8_t value) {
         return;
     std::memset(plane.rowFlags, 0, static_cast<std::size_t>(plane.height));
     std::memset(plane.columnFlags, 0, static_cast<std::size_t>(plane.width));
-    for (int32_t y = 0; y < plane.height; ++y) {
+    // A uniform plane's one row stands for every row: inverted once, its flags raised for every row.
+    const int32_t rows = plane.stride == 0 ? 1 : plane.height;
+    for (int32_t y = 0; y < rows; ++y) {
         uint8_t* row = plane.bytes + static_cast<std::ptrdiff_t>(y) * plane.stride;
         for (int32_t x = 0; x < plane.width; ++x) {
             if (row[x] == 0) {
@@ -75,4 +99,6 @@ void InvertSelectionPlane(SelectionPlane& plane, uint8_t value) {
             }
         }
     }
+    if (plane.stride == 0)
+        std::memset(plane.rowFlags, plane.rowFlags[0], static_cast<std::size_t>(plane.height));
 }

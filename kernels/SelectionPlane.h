@@ -12,7 +12,7 @@ struct SelectionPlane {
     AEUtil::SharedArray<uint8_t> storage; // copies share it; empty for a plane over the caller's memory
     int32_t width = 0;
     int32_t height = 0;
-    int32_t stride = 0;             // width rounded up to a multiple of 4
+    int32_t stride = 0;             // width rounded up to a multiple of 4; 0: every row is the first
     uint8_t* rowFlags = nullptr;    // one byte per plane row: 1 when the row holds a selected pixel
     uint8_t* columnFlags = nullptr; // one byte per plane column, likewise
 };
@@ -29,6 +29,11 @@ SelectionPlane LayOutSelectionPlane(uint8_t* bytes, int32_t width, int32_t heigh
 // A plane of fresh storage, every byte 0. Raises std::bad_alloc when the host refuses memory (or the size
 // lies beyond 32-bit byte counts).
 SelectionPlane MakeSelectionPlane(int32_t width, int32_t height);
+
+// A plane in which every pixel takes `value`, its flags set accordingly: one row of bytes that every row
+// reads (stride 0), so that a render whose every pixel takes part neither fills nor reads a byte a pixel.
+// Raises std::bad_alloc when the host refuses memory.
+SelectionPlane MakeUniformSelectionPlane(int32_t width, int32_t height, uint8_t value);
 
 // Sets every plane byte to value; a non-zero value flags every row and column, zero clears them.
 void FillSelectionPlane(SelectionPlane& plane, uint8_t value);

@@ -70,8 +70,7 @@ template <class Depth>
 PF_Err SelectPixels(const RenderPlan& plan, const RenderParams& record, const PF_Rect& area,
                     SelectionPlane& plane) {
     if (!plan.keyed) {
-        plane = MakeSelectionPlane(area.right, area.bottom);
-        FillSelectionPlane(plane, kSelected);
+        plane = MakeUniformSelectionPlane(area.right, area.bottom, kSelected);
         return PF_Err_NONE;
     }
     PF_InData* in_data = record.in_data;

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "kernels/PixelTraits.h"
 #include "kernels/SelectionPlane.h"
 #include "tests/support/EffectSuites.h"
 
@@ -119,3 +120,36 @@ TEST_F(SelectionPlaneStorage, InvertingFlagsOnlyTheNewlySelectedLines) {
 }
 
 } // namespace
+
+// A uniform plane: one row that every row reads, the flags of a filled plane, inverted as a whole.
+TEST_F(SelectionPlaneStorage, AUniformPlaneReadsAsAFilledOneAtEveryRow) {
+    SelectionPlane plane = MakeUniformSelectionPlane(5, 300, 255);
+    EXPECT_EQ(plane.stride, 0);
+    EXPECT_TRUE(PlaneCovers(plane, 5, 300));
+    EXPECT_FALSE(PlaneCovers(plane, 6, 300));
+    EXPECT_FALSE(PlaneCovers(plane, 5, 301));
+    for (int y : {0, 1, 299})
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(plane.bytes[y * plane.stride + x], 255) << x << "," << y;
+    for (int y = 0; y < 300; ++y)
+        ASSERT_EQ(plane.rowFlags[y], 1) << y;
+    for (int x = 0; x < 5; ++x)
+        EXPECT_EQ(plane.columnFlags[x], 1);
+
+    InvertSelectionPlane(plane, 7);
+    for (int y : {0, 150, 299}) {
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(plane.bytes[y * plane.stride + x], 0) << x << "," << y;
+        EXPECT_EQ(plane.rowFlags[y], 0) << y;
+    }
+    InvertSelectionPlane(plane, 7);
+    for (int y : {0, 150, 299}) {
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(plane.bytes[y * plane.stride + x], 7) << x << "," << y;
+        EXPECT_EQ(plane.rowFlags[y], 1) << y;
+    }
+    FillSelectionPlane(plane, 0);
+    EXPECT_EQ(plane.rowFlags[299], 0);
+    EXPECT_EQ(plane.columnFlags[4], 0);
+    EXPECT_EQ(MakeUniformSelectionPlane(0, 3, 255).bytes, nullptr);
+}

@@ -97,15 +97,23 @@ ProcessResult RunProcess(const std::filesystem::path& program, const std::vector
     si.hStdError = writeEnd;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi{};
-    BOOL started = CreateProcessW(program.wstring().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                  nullptr, nullptr, &si, &pi);
+    // A start can fail once for a passing reason (seen under Wine as an internal error while its server is
+    // busy): two more tries before the failure is reported, with the error of the last try itself.
+    BOOL started = FALSE;
+    DWORD startError = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(100);
+        started = CreateProcessW(program.wstring().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                 nullptr, nullptr, &si, &pi);
+        startError = started ? 0 : GetLastError();
+    }
     for (const auto& [name, old] : saved)
         SetEnvironmentVariableW(name.c_str(), old == std::wstring(1, L'\x01') ? nullptr : old.c_str());
     CloseHandle(writeEnd);
     if (!started) {
         CloseHandle(readEnd);
-        throw HostError("cannot start '" + program.string() + "' (error " + std::to_string(GetLastError()) +
-                        ")");
+        throw HostError("cannot start '" + program.string() + "' (error " + std::to_string(startError) + ")");
     }
     ProcessResult result;
     char buffer[4096];

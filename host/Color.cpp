@@ -2,49 +2,61 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 
 namespace host {
 namespace {
-PF_Fixed ToFixed(double x) {
-    return static_cast<PF_Fixed>(std::floor(x * 65536.0 + 0.5));
-}
 
-// c / 255.0 for every byte, the same doubles the division gives: the key test converts every distinct
-// colour of a frame, a million or more, and three divisions were a third of each conversion.
-const std::array<double, 256> kByteToUnit = [] {
-    std::array<double, 256> table{};
-    for (int c = 0; c < 256; ++c)
-        table[static_cast<std::size_t>(c)] = c / 255.0;
+// 1/n for n = 1..510 (index 0 unused): every quotient the conversion takes has a whole-number numerator and
+// one of these denominators.
+const std::array<double, 511> kReciprocal = [] {
+    std::array<double, 511> table{};
+    for (int n = 1; n < 511; ++n)
+        table[static_cast<std::size_t>(n)] = 1.0 / n;
     return table;
 }();
+
+// floor(x + 0.5) of a non-negative x below 2^31.
+PF_Fixed RoundHalfUp(double x) {
+    return static_cast<PF_Fixed>(x + 0.5);
+}
+
 } // namespace
 
+// The conversion of bytes r, g, b taken as fractions of 255: lightness (max + min) / 2; saturation
+// d / (max + min), or d / (2 - max - min) above half lightness, where d = max - min; hue 60 × ((g - b) / d)
+// when red is largest (plus 360 when negative), 60 × (2 + (b - r) / d) when green, 60 × (4 + (r - g) / d)
+// when blue; each rounded to 16.16 as floor(x × 65536 + 0.5).
+//
+// Each value is a fraction of whole numbers: 65536 × n / m with m at most 510. Such a fraction is never
+// within 1 / 1020 of a half (m would need a factor 2^17 to reach one), far beyond the rounding of the few
+// double operations below, so multiplying by a reciprocal rounds to the same fixed-point value as dividing
+// (held over every 24-bit colour by the tests). The key test converts every distinct colour of a frame, a
+// million or more, and the divisions were most of each conversion.
 void RGBtoHLS(const PF_Pixel& rgb, PF_Fixed hls[3]) {
-    double r = kByteToUnit[rgb.red];
-    double g = kByteToUnit[rgb.green];
-    double b = kByteToUnit[rgb.blue];
-    double mx = std::max(r, std::max(g, b));
-    double mn = std::min(r, std::min(g, b));
-    double l = (mx + mn) / 2.0;
-    double h = 0.0;
-    double s = 0.0;
-    if (mx != mn) {
-        double d = mx - mn;
-        s = l <= 0.5 ? d / (mx + mn) : d / (2.0 - mx - mn);
-        if (mx == r)
-            h = (g - b) / d;
-        else if (mx == g)
-            h = 2.0 + (b - r) / d;
-        else
-            h = 4.0 + (r - g) / d;
-        h = 60.0 * h;
-        if (h < 0.0)
-            h += 360.0;
+    const int r = rgb.red;
+    const int g = rgb.green;
+    const int b = rgb.blue;
+    const int high = std::max(r, std::max(g, b));
+    const int low = std::min(r, std::min(g, b));
+    const int sum = high + low;
+    hls[1] = RoundHalfUp(32768.0 * sum * kReciprocal[255]);
+    if (high == low) {
+        hls[0] = 0;
+        hls[2] = 0;
+        return;
     }
-    hls[0] = ToFixed(h);
-    hls[1] = ToFixed(l);
-    hls[2] = ToFixed(s);
+    const int d = high - low;
+    const int spread = sum <= 255 ? sum : 510 - sum;
+    hls[2] = RoundHalfUp(65536.0 * d * kReciprocal[static_cast<std::size_t>(spread)]);
+    // Sixths of the hue circle in units of d, as 60 × numerator / d.
+    int numerator;
+    if (r == high)
+        numerator = g >= b ? g - b : g - b + 6 * d;
+    else if (g == high)
+        numerator = 2 * d + b - r;
+    else
+        numerator = 4 * d + r - g;
+    hls[0] = RoundHalfUp(3932160.0 * numerator * kReciprocal[static_cast<std::size_t>(d)]);
 }
 
 } // namespace host

@@ -1,5 +1,7 @@
 // The host's colour conversion, which the key test depends on bit for bit.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -52,6 +54,47 @@ TEST(RGBtoHLS, SaturationUsesTheUpperFormulaAboveHalfLightness) {
     HLS dark = Convert(10, 20, 30);
     EXPECT_EQ(dark.s, PF_Fixed(std::floor((b - r) / (b + r) * 65536.0 + 0.5)));
     EXPECT_EQ(dark.h, PF_Fixed(std::floor(60.0 * (4.0 + (r - g) / (b - r)) * 65536.0 + 0.5)));
+}
+
+// The conversion written with the divisions it is defined by, in double precision.
+HLS DividingConversion(int red, int green, int blue) {
+    const double r = red / 255.0, g = green / 255.0, b = blue / 255.0;
+    const double mx = std::max(r, std::max(g, b)), mn = std::min(r, std::min(g, b));
+    const double l = (mx + mn) / 2.0;
+    double h = 0.0, s = 0.0;
+    if (mx != mn) {
+        const double d = mx - mn;
+        s = l <= 0.5 ? d / (mx + mn) : d / (2.0 - mx - mn);
+        if (mx == r)
+            h = (g - b) / d;
+        else if (mx == g)
+            h = 2.0 + (b - r) / d;
+        else
+            h = 4.0 + (r - g) / d;
+        h = 60.0 * h;
+        if (h < 0.0)
+            h += 360.0;
+    }
+    const auto fixed = [](double x) { return PF_Fixed(std::floor(x * 65536.0 + 0.5)); };
+    return {fixed(h), fixed(l), fixed(s)};
+}
+
+// The host multiplies by reciprocals instead of dividing; every 24-bit colour must round the same.
+TEST(RGBtoHLS, EveryColourRoundsAsTheDivisionsDo) {
+    int64_t differing = 0;
+    PF_Pixel first{};
+    for (int r = 0; r < 256; ++r)
+        for (int g = 0; g < 256; ++g)
+            for (int b = 0; b < 256; ++b) {
+                const HLS want = DividingConversion(r, g, b);
+                const HLS got = Convert(A_u_char(r), A_u_char(g), A_u_char(b));
+                if (got.h != want.h || got.l != want.l || got.s != want.s) {
+                    if (differing++ == 0)
+                        first = PF_Pixel{255, A_u_char(r), A_u_char(g), A_u_char(b)};
+                }
+            }
+    EXPECT_EQ(differing, 0) << "first at " << int(first.red) << ", " << int(first.green) << ", "
+                            << int(first.blue);
 }
 
 using RGBtoHLSCallback = HostTest;

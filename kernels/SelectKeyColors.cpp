@@ -38,9 +38,6 @@ inline uint32_t KeyColorIndex(const PF_PixelFloat& p) noexcept {
     const PF_Pixel c = KeyColorOfFloat(p);
     return static_cast<uint32_t>(c.red) << 16 | static_cast<uint32_t>(c.green) << 8 | c.blue;
 }
-// No 24-bit colour has this index.
-constexpr uint32_t kNoColour = 0xffffffffu;
-
 // A channel's bits spread three apart: a colour's cache slot interleaves red, green and blue bit by bit, so
 // colours close to each other (a grainy region's) share cache lines instead of lying 64 KB apart.
 constexpr std::array<uint32_t, 256> kSpreadBits = [] {
@@ -55,15 +52,20 @@ inline uint32_t CacheSlot(uint32_t c) noexcept {
     return kSpreadBits[c >> 16] << 2 | kSpreadBits[(c >> 8) & 0xffu] << 1 | kSpreadBits[c & 0xffu];
 }
 
+// The cache's two bits for colour c (bit 0 known, bit 1 selected); 0 when there is no cache.
+inline uint32_t CachedBits(const KeySelectContext& context, uint32_t c) noexcept {
+    if (!context.cache.words)
+        return 0;
+    const uint32_t slot = CacheSlot(c);
+    const uint64_t word =
+        std::atomic_ref<uint64_t>(context.cache.words[slot >> 5]).load(std::memory_order_relaxed);
+    return static_cast<uint32_t>(word >> ((slot & 31u) * 2u)) & 3u;
+}
+
 // What the cache knows of colour c: 1 selected, 0 not, -1 not known (or no cache).
 inline int KnownAnswer(const KeySelectContext& context, uint32_t c) noexcept {
-    if (!context.cache.words)
-        return -1;
-    const uint32_t slot = CacheSlot(c);
-    const uint64_t bits =
-        std::atomic_ref<uint64_t>(context.cache.words[slot >> 5]).load(std::memory_order_relaxed) >>
-        ((slot & 31u) * 2u);
-    return (bits & 1u) ? static_cast<int>((bits >> 1) & 1u) : -1;
+    const uint32_t bits = CachedBits(context, c);
+    return (bits & 1u) ? static_cast<int>(bits >> 1) : -1;
 }
 
 // The key test of colour c, whose answer is remembered unless the host reported a failure (the next pixel
@@ -165,17 +167,31 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
         const uint8_t value = context->selectedValue;
         const Pixel* src = WorldRow<const Pixel>(*context->source, rect.top + row) + rect.left;
         uint8_t* selection = plane.bytes + static_cast<std::ptrdiff_t>(row) * plane.stride;
-        // Runs of one colour are looked up once.
-        uint32_t previous = kNoColour;
-        uint8_t result = 0, any = 0;
-        for (int32_t x = 0; x < block.width; ++x) {
-            const uint32_t c = KeyColorIndex(src[x]);
-            if (c != previous) {
-                previous = c;
-                result = Selects(*context, c) ? value : uint8_t{0};
+        // A chunk's cache entries are read first, all at once and without a branch, so that the reads of a
+        // grainy row (scattered over the cache) wait for memory together rather than one after another;
+        // then the colours not known yet are asked, each looked up again first in case an earlier pixel
+        // of the chunk brought its answer in.
+        constexpr int32_t kChunk = 64;
+        uint32_t colours[kChunk];
+        uint8_t known[kChunk];
+        uint8_t any = 0;
+        for (int32_t start = 0; start < block.width; start += kChunk) {
+            const int32_t n = std::min(kChunk, block.width - start);
+            for (int32_t k = 0; k < n; ++k) {
+                const uint32_t c = KeyColorIndex(src[start + k]);
+                colours[k] = c;
+                known[k] = static_cast<uint8_t>(CachedBits(*context, c));
             }
-            selection[x] = result;
-            any |= result;
+            bool selected = false;
+            for (int32_t k = 0; k < n; ++k) {
+                if (known[k] & 1u)
+                    selected = (known[k] & 2u) != 0;
+                else if (k == 0 || colours[k] != colours[k - 1]) // runs of one colour are asked once
+                    selected = Selects(*context, colours[k]);
+                const uint8_t result = selected ? value : uint8_t{0};
+                selection[start + k] = result;
+                any |= result;
+            }
         }
         if (any) {
             plane.rowFlags[row] = 1;

@@ -101,9 +101,15 @@ inline void RunCvBox(benchmark::State& state, const std::vector<PF_Pixel16>& fra
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (!r.error_occurred)
+        // With --benchmark_repetitions each repetition comes with the mean, median, deviation and
+        // variation after it: the median stands for the benchmark.
+        for (const Run& r : runs) {
+            const bool stands = r.repetitions > 1
+                                    ? r.run_type == Run::RT_Aggregate && r.aggregate_name == "median"
+                                    : r.run_type == Run::RT_Iteration;
+            if (!r.error_occurred && stands)
                 ms_[r.run_name.function_name] = r.GetAdjustedRealTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     // The wall time of a benchmark by name; NaN when it did not run.

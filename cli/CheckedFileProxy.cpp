@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,7 +64,18 @@ std::size_t CheckedFileProxy::pwrite(const void* buf, std::size_t size, std::int
         }
         done += std::size_t(n);
     }
+    StartWriteback(offset + std::int64_t(done));
     return size;
+}
+
+// The file is synced before it is put in place; written back while the rest is still being encoded, the
+// sync finds little left to wait for. Only a hint: a kernel that declines it changes nothing.
+void CheckedFileProxy::StartWriteback(std::int64_t end) {
+    constexpr std::int64_t kStep = std::int64_t{8} << 20;
+    if (end < writebackStarted_ + kStep)
+        return;
+    ::sync_file_range(fd_, off_t(writebackStarted_), off_t(end - writebackStarted_), SYNC_FILE_RANGE_WRITE);
+    writebackStarted_ = end;
 }
 
 std::size_t CheckedFileProxy::size() const {

@@ -30,8 +30,12 @@ public:
     int Failure() const { return failure_; }
 
 private:
+    // Asks the kernel to start writing what lies before `end` to the disk, a few megabytes at a time.
+    void StartWriteback(std::int64_t end);
+
     int fd_;
     int failure_ = 0;
+    std::int64_t writebackStarted_ = 0; // the bytes before this offset are on their way to the disk
     std::atomic<bool> stopped_{false};
 };
 

@@ -65,8 +65,10 @@ SourceImage OpenImageFile(const std::filesystem::path& path, const ReadRequest& 
 // Decodes the rendered channels into `rows` (the region's size, at any depth, cleared beforehand: what lies
 // outside the data window stays transparent) and the others into `source.passThrough`. Returns false when
 // `abandon` answered true between two bands. Throws a file error, also for a file the decoder found
-// damaged or cut short while still handing out rows.
-bool ReadImagePixels(SourceImage& source, const HostRows& rows, const std::function<bool()>& abandon);
+// damaged or cut short while still handing out rows. With `twoThreads` the pixels are converted on two
+// threads (the same values).
+bool ReadImagePixels(SourceImage& source, const HostRows& rows, const std::function<bool()>& abandon,
+                     bool twoThreads = false);
 
 // The same, and a format that OpenImageIO writes with a `--compression` it takes (empty: the default).
 void CheckImageOutputPath(const std::filesystem::path& path, bool overwrite,

@@ -2,6 +2,7 @@
 // rows of the input world, the channels the effect does not render beside them.
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <limits>
 
 #include "cli/FileChecks.h"
@@ -204,7 +205,8 @@ SourceImage OpenImageFile(const std::filesystem::path& path, const ReadRequest& 
     return src;
 }
 
-bool ReadImagePixels(SourceImage& src, const HostRows& rows, const std::function<bool()>& abandon) {
+bool ReadImagePixels(SourceImage& src, const HostRows& rows, const std::function<bool()>& abandon,
+                     bool twoThreads) {
     if (!src.input)
         throw FileError(ReadError(src.path, "the file is no longer open"));
     OIIO::ImageInput& in = *src.input;
@@ -276,14 +278,24 @@ bool ReadImagePixels(SourceImage& src, const HostRows& rows, const std::function
                     OIIO::AutoStride);
             }
         }
-        VisitDepth(DepthOfFileType(colourType), [&]<class Pf>(Pf) {
-            using T = ChannelOf<Pf>;
-            VisitDepth(rows.depth, [&]<class Pr>(Pr) {
-                BandToHost<T, Pr>(reinterpret_cast<const T*>(values), layout, band, int(read.width), m.grey,
-                                  src.hasAlpha, src.associated, rows, int(y - region.y),
-                                  int(read.x - region.x));
+        const auto convert = [&](int from, int count) {
+            VisitDepth(DepthOfFileType(colourType), [&]<class Pf>(Pf) {
+                using T = ChannelOf<Pf>;
+                VisitDepth(rows.depth, [&]<class Pr>(Pr) {
+                    BandToHost<T, Pr>(reinterpret_cast<const T*>(values) + std::size_t(from) * layout.row,
+                                      layout, count, int(read.width), m.grey, src.hasAlpha, src.associated,
+                                      rows, int(y - region.y) + from, int(read.x - region.x));
+                });
             });
-        });
+        };
+        // The decoder hands out one band at a time; the band's conversion is split between two threads.
+        if (twoThreads && band >= 2) {
+            std::future<void> lower = std::async(std::launch::async, convert, band / 2, band - band / 2);
+            convert(0, band / 2);
+            lower.get();
+        } else {
+            convert(0, band);
+        }
 
         // The channels copied through, each in its own type, where they lie in the region.
         if (src.passThroughPixelBytes > 0) {

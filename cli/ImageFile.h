@@ -82,6 +82,7 @@ struct WriteRequest {
     std::string commandLine; // recorded in the file's history
     std::string colorSpace;  // the space of the rendered pixels, recorded in the file
     bool colorSpaceLinear = false;
+    bool twoThreads = false; // a band's conversion may run beside the encoding of the one before
 };
 
 // Writes the rendered pixels with the source's metadata, channels and parts, atomically: into a temporary

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <future>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -298,35 +299,46 @@ OutputPlan PlanOutput(OIIO::ImageOutput& out, const HostRows& rendered, const So
 
 // Writes the rendered part band by band. Returns false when abandoned.
 bool WriteRenderedPart(OIIO::ImageOutput& out, const OutputPlan& plan, const HostRows& rendered,
-                       const SourceImage& source, const std::function<bool()>& abandon) {
+                       const SourceImage& source, const std::function<bool()>& abandon, bool twoThreads) {
     const OIIO::ImageSpec& spec = plan.spec;
     const int nch = plan.renderedChannels;
     const Depth fileDepth = DepthOfFileType(plan.type);
     const TypeDesc bandType = TypeForDepth(fileDepth);
     const std::size_t valueSize = bandType.size();
     const std::size_t width = std::size_t(rendered.width);
-    std::vector<std::uint8_t> band(width * std::size_t(nch) * valueSize * kBandRows);
+    const std::size_t bandBytes = width * std::size_t(nch) * valueSize * kBandRows;
+    // Two bands when the next one is converted on another thread while this one is encoded.
+    const bool overlap = twoThreads && !plan.passThrough && rendered.height > kBandRows;
+    std::vector<std::uint8_t> bands(bandBytes * (overlap ? 2 : 1));
+    const auto convert = [&](int y) {
+        std::uint8_t* band = bands.data() + (overlap && (y / kBandRows) % 2 ? bandBytes : 0);
+        VisitDepth(fileDepth, [&]<class Pf>(Pf) {
+            VisitDepth(rendered.depth, [&]<class Pr>(Pr) {
+                HostToBand<Pf, Pr>(rendered, y, std::min(kBandRows, rendered.height - y), nch,
+                                   plan.associated, reinterpret_cast<ChannelOf<Pf>*>(band));
+            });
+        });
+        return band;
+    };
 
     // With channels copied through, the band is assembled in the file's own layout.
     const std::vector<std::size_t> offsets = ChannelOffsets(spec);
     const std::size_t nativePixel = offsets.back();
     std::vector<std::uint8_t> native(plan.passThrough ? width * nativePixel * kBandRows : 0);
 
+    std::future<std::uint8_t*> next;
     for (int y = 0; y < rendered.height; y += kBandRows) {
         const int rows = std::min(kBandRows, rendered.height - y);
-        VisitDepth(fileDepth, [&]<class Pf>(Pf) {
-            VisitDepth(rendered.depth, [&]<class Pr>(Pr) {
-                HostToBand<Pf, Pr>(rendered, y, rows, nch, plan.associated,
-                                   reinterpret_cast<ChannelOf<Pf>*>(band.data()));
-            });
-        });
+        std::uint8_t* band = next.valid() ? next.get() : convert(y);
+        if (overlap && y + kBandRows < rendered.height)
+            next = std::async(std::launch::async, convert, y + kBandRows);
         bool ok = false;
         if (!plan.passThrough) {
-            ok = out.write_scanlines(spec.y + y, spec.y + y + rows, 0, bandType, band.data());
+            ok = out.write_scanlines(spec.y + y, spec.y + y + rows, 0, bandType, band);
         } else {
             for (int k = 0; k < nch; ++k)
-                OIIO::convert_image(1, rendered.width, rows, 1, band.data() + std::size_t(k) * valueSize,
-                                    bandType, OIIO::stride_t(std::size_t(nch) * valueSize),
+                OIIO::convert_image(1, rendered.width, rows, 1, band + std::size_t(k) * valueSize, bandType,
+                                    OIIO::stride_t(std::size_t(nch) * valueSize),
                                     OIIO::stride_t(std::size_t(nch) * valueSize * width), OIIO::AutoStride,
                                     native.data() + offsets[std::size_t(k)], spec.channelformat(k),
                                     OIIO::stride_t(nativePixel), OIIO::stride_t(nativePixel * width),
@@ -488,7 +500,7 @@ bool WriteImageFile(const std::filesystem::path& path, const HostRows& rendered,
             if (s > 0 && !out->open(target, plan.parts[std::size_t(s)], OIIO::ImageOutput::AppendSubimage))
                 throw FileError(OneLine(out->geterror()));
             if (s == (plan.parts.empty() ? 0 : source.part)) {
-                if (!WriteRenderedPart(*out, plan, rendered, source, abandon))
+                if (!WriteRenderedPart(*out, plan, rendered, source, abandon, request.twoThreads))
                     return stop();
             } else {
                 if (!partsInput->seek_subimage(s, 0))

@@ -147,9 +147,9 @@ public:
           inputSpace_(o.inputSpace.empty() ? "" : spaces_.ResolveOption("--input-space", o.inputSpace)),
           outputSpace_(o.outputSpace.empty() ? "" : spaces_.ResolveOption("--output-space", o.outputSpace)) {}
 
-    // Whether a read converts on two threads: only when no render runs beside it, which would take the
-    // threads it has.
-    void ReadOnTwoThreads(bool on) { twoThreadReads_ = on; }
+    // Whether reading and writing convert on two threads: only when no render runs beside them, which
+    // would take the threads it has.
+    void ConvertOnTwoThreads(bool on) { twoThreads_ = on; }
 
     // The steps of one frame; each throws a ToolError, or FrameCancelled after Ctrl-C. Read and Write may
     // run on their own threads, beside the Render of another frame; Render uses the effect's host.
@@ -191,7 +191,7 @@ public:
         const bool covered = Intersection(DataWindow(source.spec), source.region) == source.region;
         work.input.emplace(session_.Host(), w, h, FormatOf(work.depth), !covered);
         if (!ReadImagePixels(
-                source, RowsOf(*work.input), [] { return Interrupted(); }, twoThreadReads_))
+                source, RowsOf(*work.input), [] { return Interrupted(); }, twoThreads_))
             throw FrameCancelled{};
         if (convertIn)
             spaces_.Convert(RowsOf(*work.input), fileSpace, work.renderSpace);
@@ -232,7 +232,8 @@ public:
                              o_.compression,
                              o_.commandLine,
                              work.outputSpace,
-                             spaces_.IsLinear(work.outputSpace)};
+                             spaces_.IsLinear(work.outputSpace),
+                             twoThreads_};
         if (!WriteImageFile(job.output, RowsOf(*work.output), work.source, request, &notes,
                             [] { return Interrupted(); }))
             throw FrameCancelled{};
@@ -276,7 +277,7 @@ private:
     std::string workingSpace_, inputSpace_, outputSpace_;
     std::mutex shownMutex_; // the reading and the writing of a sequence's frames note at the same time
     std::set<std::string> shown_;
-    bool twoThreadReads_ = false;
+    bool twoThreads_ = false;
 };
 
 // Exists as a name (a dangling link counts: publishing onto it would fail just the same).
@@ -583,7 +584,7 @@ int RunRender(const RenderOptions& options) {
             CheckImageOutputPath(job.output, o.overwrite, o.compression);
 
     Renderer renderer(o, session, reporter);
-    renderer.ReadOnTwoThreads(!(o.overlap && jobs.size() > 1) && session.Host().WorkerThreads() >= 2);
+    renderer.ConvertOnTwoThreads(!(o.overlap && jobs.size() > 1) && session.Host().WorkerThreads() >= 2);
     SequenceSteps steps(jobs, o, renderer, reporter, session.Host(), sequence);
     const auto began = std::chrono::steady_clock::now();
     const bool cancelled = RunFramePipeline(jobs.size(), steps, o.overlap);

@@ -288,9 +288,11 @@ bool ReadImagePixels(SourceImage& src, const HostRows& rows, const std::function
                 });
             });
         };
-        // The decoder hands out one band at a time; the band's conversion is split between two threads.
+        // The decoder hands out one band at a time; the band's conversion is split between two threads (the
+        // second half waits for get() when no thread can be started).
         if (twoThreads && band >= 2) {
-            std::future<void> lower = std::async(std::launch::async, convert, band / 2, band - band / 2);
+            std::future<void> lower =
+                std::async(std::launch::async | std::launch::deferred, convert, band / 2, band - band / 2);
             convert(0, band / 2);
             lower.get();
         } else {

@@ -307,7 +307,8 @@ bool WriteRenderedPart(OIIO::ImageOutput& out, const OutputPlan& plan, const Hos
     const std::size_t valueSize = bandType.size();
     const std::size_t width = std::size_t(rendered.width);
     const std::size_t bandBytes = width * std::size_t(nch) * valueSize * kBandRows;
-    // Two bands when the next one is converted on another thread while this one is encoded.
+    // Two bands when the next one is converted on another thread while this one is encoded (or, when no
+    // thread can be started, when it is asked for).
     const bool overlap = twoThreads && !plan.passThrough && rendered.height > kBandRows;
     std::vector<std::uint8_t> bands(bandBytes * (overlap ? 2 : 1));
     const auto convert = [&](int y) {
@@ -331,7 +332,7 @@ bool WriteRenderedPart(OIIO::ImageOutput& out, const OutputPlan& plan, const Hos
         const int rows = std::min(kBandRows, rendered.height - y);
         std::uint8_t* band = next.valid() ? next.get() : convert(y);
         if (overlap && y + kBandRows < rendered.height)
-            next = std::async(std::launch::async, convert, y + kBandRows);
+            next = std::async(std::launch::async | std::launch::deferred, convert, y + kBandRows);
         bool ok = false;
         if (!plan.passThrough) {
             ok = out.write_scanlines(spec.y + y, spec.y + y + rows, 0, bandType, band);

@@ -193,6 +193,9 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
                 any |= result;
             }
         }
+        // The row's padding too: the plane was not cleared beforehand.
+        if (plane.stride > block.width)
+            std::memset(selection + block.width, 0, static_cast<std::size_t>(plane.stride - block.width));
         if (any) {
             plane.rowFlags[row] = 1;
             for (int32_t x = 0; x < block.width; ++x)
@@ -237,8 +240,8 @@ PF_Err BuildSelectionPlane(SelectionPlane& plane, const PF_InData* in_data, A_lo
         context.in_data = in_data;
         context.keys = keys;
         context.selectedValue = value;
-        context.plane = MakeSelectionPlane(empty ? 0 : static_cast<int32_t>(width),
-                                           empty ? 0 : static_cast<int32_t>(height));
+        context.plane = MakeUnfilledSelectionPlane(empty ? 0 : static_cast<int32_t>(width),
+                                                   empty ? 0 : static_cast<int32_t>(height));
         AEUtil::UniqueArray<uint64_t> cache;
         if (!empty && !keys.empty()) {
             cache = AEUtil::MakeArray<uint64_t>(kKeyColorCacheWords);

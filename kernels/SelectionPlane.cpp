@@ -33,18 +33,25 @@ SelectionPlane LayOutSelectionPlane(uint8_t* bytes, int32_t width, int32_t heigh
     return plane;
 }
 
-SelectionPlane MakeSelectionPlane(int32_t width, int32_t height) {
+SelectionPlane MakeUnfilledSelectionPlane(int32_t width, int32_t height) {
     const int64_t size = SelectionPlaneBytes(width, height);
     if (size == 0)
         return SelectionPlane{};
     if (size > std::numeric_limits<uint32_t>::max())
         throw std::bad_array_new_length();
     auto storage = AEUtil::SharedArray<uint8_t>::Allocate(static_cast<std::size_t>(size));
+    SelectionPlane plane = LayOutSelectionPlane(storage.get(), width, height);
+    std::memset(plane.rowFlags, 0, static_cast<std::size_t>(size - int64_t{plane.stride} * height));
+    plane.storage = std::move(storage);
+    return plane;
+}
+
+SelectionPlane MakeSelectionPlane(int32_t width, int32_t height) {
+    SelectionPlane plane = MakeUnfilledSelectionPlane(width, height);
     // Cleared although every user fills or builds the plane: no byte of the allocation can reach a pass
     // unwritten.
-    std::memset(storage.get(), 0, static_cast<std::size_t>(size));
-    SelectionPlane plane = LayOutSelectionPlane(storage.get(), width, height);
-    plane.storage = std::move(storage);
+    if (plane.bytes)
+        std::memset(plane.bytes, 0, static_cast<std::size_t>(int64_t{plane.stride} * plane.height));
     return plane;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "edgesmooth/LoneAverage.h"
 #include "edgesmooth/SmoothingPass.h"
 
 // One blend written down: T(target) towards S(colour) by weight, or, with colourX kLoneAverage, the
@@ -61,11 +62,11 @@ struct EdgeBlendApplier {
     using Weight = typename Depth::Weight;
     EdgeImage<const Pixel> source;
     EdgeImage<Pixel> target;
-    typename Depth::LoneWeight loneWeight{};
+    LoneAverage<Depth> lone;
 
     void Apply(const EdgeBlendOp<Weight>& op) const noexcept {
         if (op.colourX == kLoneAverage)
-            AverageLonePixelOf<Depth>(source, target, op.targetX, op.targetY, loneWeight);
+            AverageLonePixelAt<Depth>(source, target, op.targetX, op.targetY, lone);
         else
             BlendTowards(target.At(op.targetX, op.targetY), source.At(op.colourX, op.colourY), op.weight);
     }
@@ -121,7 +122,7 @@ struct EdgeBandPass {
         if (direct.Holds(y)) {
             if (y >= copiedEnd)
                 CopyThrough(y);
-            AverageLonePixelOf<Depth>(applier.source, applier.target, x, y, applier.loneWeight);
+            AverageLonePixelAt<Depth>(applier.source, applier.target, x, y, applier.lone);
         } else if (record) {
             head->Push(EdgeBlendOp<Weight>{x, y, kLoneAverage, 0, Weight{}});
         }

@@ -5,6 +5,7 @@
 // agrees (held to them by LoneAverageTest). On grainy frames most stepped pixels are averaged.
 //
 // Built for the baseline instruction set only: files built for a wider one must not include this.
+#include <bit>
 #include <cstdint>
 
 #include "edgesmooth/EdgeBlend.h"
@@ -27,7 +28,7 @@ class LoneAverage<EdgeDepth8> {
 public:
     explicit LoneAverage(int64_t w = 0) noexcept : w_(w), inDouble_(w >= 0 && w < (int64_t(1) << 40)) {}
 
-    template <int N>
+    template <int N, bool kTargetWhole = false>
     void Average(PF_Pixel8& t, const PF_Pixel8* const* neighbours) const noexcept {
         if (!inDouble_) {
             AverageLonePixel(t, neighbours, N, w_);
@@ -90,7 +91,8 @@ public:
         }
     }
 
-    template <int N>
+    // kTargetWhole: no store to t is in flight, so it is read in one load.
+    template <int N, bool kTargetWhole = false>
     void Average(PF_Pixel16& t, const PF_Pixel16* const* neighbours) const noexcept {
 #if defined(__SSE2__)
         __m128 sums = _mm_setzero_ps();
@@ -106,7 +108,10 @@ public:
                 share);
         // The target, just written channel by channel by the blends before, is read channel by channel
         // and written whole, so that no load waits on those stores.
-        const __m128i own = _mm_setr_epi32(t.alpha, t.red, t.green, t.blue);
+        const __m128i own = kTargetWhole
+                                ? _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&t)),
+                                                     _mm_setzero_si128())
+                                : _mm_setr_epi32(t.alpha, t.red, t.green, t.blue);
         add(own, _mm_set1_ps(static_cast<float>(kOwnWeight) / 65535.0f));
         const float alphaSum = _mm_cvtss_f32(sums);
         // alpha / weightSum, colours / alphaSum; half up by truncation, never past the channel's range.
@@ -147,7 +152,7 @@ public:
         }
     }
 
-    template <int N>
+    template <int N, bool kTargetWhole = false>
     void Average(PF_PixelFloat& t, const PF_PixelFloat* const* neighbours) const noexcept {
 #if defined(__SSE2__)
         __m128 sums = _mm_setzero_ps();
@@ -159,7 +164,8 @@ public:
         for (int i = 0; i < N; ++i)
             add(_mm_loadu_ps(&neighbours[i]->alpha), weight);
         // Read channel by channel for the reason the 16-bit average does.
-        const __m128 own = _mm_setr_ps(t.alpha, t.red, t.green, t.blue);
+        const __m128 own =
+            kTargetWhole ? _mm_loadu_ps(&t.alpha) : _mm_setr_ps(t.alpha, t.red, t.green, t.blue);
         add(own, _mm_set1_ps(1.0f));
         const float alphaSum = _mm_cvtss_f32(sums);
         const __m128 divisors = _mm_move_ss(_mm_set1_ps(alphaSum), _mm_set_ss(weightSums_[N]));
@@ -214,4 +220,31 @@ void AverageLonePixelAt(const EdgeImage<const typename Depth::Pixel>& source,
     default: // a one-pixel image: no neighbour, nothing changes
         break;
     }
+}
+
+// The averages of pixels x0 + i of row y for the bits i of `run`, one after another: pixels whose averages
+// nothing comes between, so no store to their T is in flight.
+template <class Depth>
+void AverageLonePixelsAt(const EdgeImage<const typename Depth::Pixel>& source,
+                         const EdgeImage<typename Depth::Pixel>& target, int32_t x0, int32_t y, uint64_t run,
+                         const LoneAverage<Depth>& average) noexcept {
+    using Pixel = typename Depth::Pixel;
+    if (y > 0 && y < source.height - 1) {
+        const Pixel* centre = &source.At(x0, y);
+        const Pixel* up = &source.At(x0, y - 1);
+        const Pixel* down = &source.At(x0, y + 1);
+        Pixel* t = &target.At(x0, y);
+        for (; run != 0; run &= run - 1) {
+            const int i = std::countr_zero(run);
+            if (x0 + i > 0 && x0 + i < source.width - 1) {
+                const Pixel* const neighbours[4] = {centre + i - 1, centre + i + 1, up + i, down + i};
+                average.template Average<4, true>(t[i], neighbours);
+            } else {
+                AverageLonePixelAt(source, target, x0 + i, y, average);
+            }
+        }
+        return;
+    }
+    for (; run != 0; run &= run - 1)
+        AverageLonePixelAt(source, target, x0 + std::countr_zero(run), y, average);
 }

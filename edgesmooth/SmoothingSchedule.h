@@ -8,6 +8,7 @@
 // the blends of the bands above, then its own written ones; and in all its rows the blends of the bands
 // below, in band order. A band that a band above reaches below its head (a ramp or a tracer longer than
 // the head) is decided again with those blends applied first.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -126,5 +127,16 @@ struct EdgeBandPass {
         } else if (record) {
             head->Push(EdgeBlendOp<Weight>{x, y, kLoneAverage, 0, Weight{}});
         }
+    }
+    // AverageLone of pixels x0 + i for the bits i of `run`, in that order.
+    void AverageLoneRun(int32_t x0, int32_t y, uint64_t run) noexcept {
+        if (!direct.Holds(y)) {
+            for (; run != 0; run &= run - 1)
+                AverageLone(x0 + std::countr_zero(run), y);
+            return;
+        }
+        if (y >= copiedEnd)
+            CopyThrough(y);
+        AverageLonePixelsAt<Depth>(applier.source, applier.target, x0, y, run, applier.lone);
     }
 };

@@ -11,6 +11,8 @@
 #include "edgesmooth/EdgeBlend.h"
 #include "edgesmooth/EdgeDepth.h"
 #include "edgesmooth/EdgeImage.h"
+#include "edgesmooth/EdgeTests.h"
+#include "edgesmooth/LoneAverageAvx2.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -26,7 +28,8 @@ class LoneAverage;
 template <>
 class LoneAverage<EdgeDepth8> {
 public:
-    explicit LoneAverage(int64_t w = 0) noexcept : w_(w), inDouble_(w >= 0 && w < (int64_t(1) << 40)) {}
+    explicit LoneAverage(int64_t w = 0, EdgeIsa = BestEdgeIsa()) noexcept
+        : w_(w), inDouble_(w >= 0 && w < (int64_t(1) << 40)) {}
 
     template <int N, bool kTargetWhole = false>
     void Average(PF_Pixel8& t, const PF_Pixel8* const* neighbours) const noexcept {
@@ -70,6 +73,12 @@ public:
 #endif
     }
 
+    // Integer sums and double quotients have no wider form here: every pixel is left to Average.
+    uint64_t AveragePairs(PF_Pixel8*, const PF_Pixel8*, const PF_Pixel8*, const PF_Pixel8*,
+                          uint64_t run) const noexcept {
+        return run;
+    }
+
 private:
     static constexpr int64_t kOwnWeight = 65535;
     int64_t w_;
@@ -82,7 +91,9 @@ private:
 template <>
 class LoneAverage<EdgeDepth16> {
 public:
-    explicit LoneAverage(int64_t w = 0) noexcept : w_(w), share_(static_cast<float>(w) / 65535.0f) {
+    explicit LoneAverage(int64_t w = 0, EdgeIsa isa = BestEdgeIsa()) noexcept
+        : w_(w), share_(static_cast<float>(w) / 65535.0f),
+          avx2_(isa == EdgeIsa::Avx2 && BestEdgeIsa() == isa) {
         for (int n = 0; n <= 4; ++n) {
             float sum = 0.0f;
             for (int i = 0; i < n; ++i)
@@ -130,11 +141,19 @@ public:
 #endif
     }
 
+    // The pixels of `run` (inner pixels x0 + i; t and the S pointers at x0) two at a time where the processor
+    // allows; returns the pixels left.
+    uint64_t AveragePairs(PF_Pixel16* t, const PF_Pixel16* centre, const PF_Pixel16* up,
+                          const PF_Pixel16* down, uint64_t run) const noexcept {
+        return avx2_ ? Avx2AverageLonePairs16(t, centre, up, down, run, share_, weightSums_[4]) : run;
+    }
+
 private:
     static constexpr int32_t kOwnWeight = 65535;
     int64_t w_;
     float share_;
     float weightSums_[5];
+    bool avx2_;
 };
 
 // Float: the sums (alpha, red, green, blue) in one vector; lane 0 multiplies alpha by 1 where the colour
@@ -143,7 +162,8 @@ private:
 template <>
 class LoneAverage<EdgeDepthFloat> {
 public:
-    explicit LoneAverage(float w = 0.0f) noexcept : w_(w) {
+    explicit LoneAverage(float w = 0.0f, EdgeIsa isa = BestEdgeIsa()) noexcept
+        : w_(w), avx2_(isa == EdgeIsa::Avx2 && BestEdgeIsa() == isa) {
         for (int n = 0; n <= 4; ++n) {
             float sum = 0.0f;
             for (int i = 0; i < n; ++i)
@@ -178,9 +198,15 @@ public:
 #endif
     }
 
+    uint64_t AveragePairs(PF_PixelFloat* t, const PF_PixelFloat* centre, const PF_PixelFloat* up,
+                          const PF_PixelFloat* down, uint64_t run) const noexcept {
+        return avx2_ ? Avx2AverageLonePairsFloat(t, centre, up, down, run, w_, weightSums_[4]) : run;
+    }
+
 private:
     float w_;
     float weightSums_[5];
+    bool avx2_;
 };
 
 // The average of T(x, y) with its neighbours in S inside the image, as AverageLonePixelOf makes it.
@@ -230,18 +256,23 @@ void AverageLonePixelsAt(const EdgeImage<const typename Depth::Pixel>& source,
                          const LoneAverage<Depth>& average) noexcept {
     using Pixel = typename Depth::Pixel;
     if (y > 0 && y < source.height - 1) {
+        // Each average reads S and its own pixel of T alone, so the pixels may go in any order: the
+        // first and last columns, pairs where the processor takes them, the rest one by one.
+        uint64_t inner = run;
+        if (x0 == 0)
+            inner &= ~uint64_t(1);
+        if (const int32_t last = source.width - 1 - x0; last < 64)
+            inner &= ~(uint64_t(1) << last);
+        for (uint64_t border = run & ~inner; border != 0; border &= border - 1)
+            AverageLonePixelAt(source, target, x0 + std::countr_zero(border), y, average);
         const Pixel* centre = &source.At(x0, y);
         const Pixel* up = &source.At(x0, y - 1);
         const Pixel* down = &source.At(x0, y + 1);
         Pixel* t = &target.At(x0, y);
-        for (; run != 0; run &= run - 1) {
-            const int i = std::countr_zero(run);
-            if (x0 + i > 0 && x0 + i < source.width - 1) {
-                const Pixel* const neighbours[4] = {centre + i - 1, centre + i + 1, up + i, down + i};
-                average.template Average<4, true>(t[i], neighbours);
-            } else {
-                AverageLonePixelAt(source, target, x0 + i, y, average);
-            }
+        for (inner = average.AveragePairs(t, centre, up, down, inner); inner != 0; inner &= inner - 1) {
+            const int i = std::countr_zero(inner);
+            const Pixel* const neighbours[4] = {centre + i - 1, centre + i + 1, up + i, down + i};
+            average.template Average<4, true>(t[i], neighbours);
         }
         return;
     }

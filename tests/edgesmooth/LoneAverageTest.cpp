@@ -3,6 +3,8 @@
 // double quotients), transparent and full-range channels, and pixels whose alpha sum is 0.
 #include "edgesmooth/LoneAverage.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -11,8 +13,8 @@
 
 namespace {
 
-template <class Pixel>
-Pixel RandomPixel(std::mt19937& rng) {
+template <class Pixel, class Rng>
+Pixel RandomPixel(Rng& rng) {
     if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
         const auto channel = [&rng]() -> float {
             switch (rng() % 6) {
@@ -112,36 +114,49 @@ TEST(LoneAverage, EightBitFullChannelsAtTheWeightLimit) {
     }
 }
 
-// Every pixel of small images, borders and corners included, as the plain pass averages it.
+// Runs of pixels of small and wide images, borders and corners included, as the plain pass averages them
+// one by one: every instruction set the processor has, runs with gaps and pairs, single pixels.
 template <class Depth>
-void ExpectEveryPixelAsThePlainPass(unsigned seed) {
+void ExpectRunsAsThePlainPass(unsigned seed) {
     using Pixel = typename Depth::Pixel;
-    std::mt19937 rng(seed);
+    std::mt19937_64 rng(seed);
     const auto w = WeightOf<Depth>(70);
-    const LoneAverage<Depth> average(w);
-    for (const auto& [width, height] : {std::pair{1, 1}, {1, 4}, {4, 1}, {2, 2}, {5, 3}}) {
+    for (const auto& [width, height] :
+         {std::pair{1, 1}, {1, 4}, {4, 1}, {2, 2}, {5, 3}, {64, 3}, {66, 4}, {130, 5}}) {
         TestImage<Pixel> source(width, height), target(width, height);
         for (Pixel& p : source.pixels)
             p = RandomPixel<Pixel>(rng);
         for (Pixel& p : target.pixels) // T differs from S where earlier blends moved it
             p = RandomPixel<Pixel>(rng);
-        TestImage<Pixel> fast = target, plain = target;
-        for (int32_t y = 0; y < height; ++y)
-            for (int32_t x = 0; x < width; ++x) {
-                AverageLonePixelAt<Depth>(source.template ViewAs<const Pixel>(),
-                                          fast.template ViewAs<Pixel>(), x, y, average);
-                AverageLonePixelOf<Depth>(source.template ViewAs<const Pixel>(),
-                                          plain.template ViewAs<Pixel>(), x, y, w);
-                ASSERT_EQ(fast.At(x, y), plain.At(x, y))
-                    << width << " × " << height << " at " << x << ", " << y;
-            }
+        for (const EdgeIsa isa : {EdgeIsa::Plain, EdgeIsa::Avx2}) {
+            if (isa > BestEdgeIsa())
+                continue;
+            const LoneAverage<Depth> average(w, isa);
+            for (int32_t y = 0; y < height; ++y)
+                for (int32_t x0 = 0; x0 < width; x0 += 64) {
+                    const int32_t n = std::min(64, width - x0);
+                    const uint64_t all = n == 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
+                    for (const uint64_t run : {all, all & rng(), all & (rng() | rng()), all & uint64_t(1)}) {
+                        TestImage<Pixel> fast = target, plain = target;
+                        AverageLonePixelsAt<Depth>(source.template ViewAs<const Pixel>(),
+                                                   fast.template ViewAs<Pixel>(), x0, y, run, average);
+                        for (uint64_t a = run; a != 0; a &= a - 1)
+                            AverageLonePixelOf<Depth>(source.template ViewAs<const Pixel>(),
+                                                      plain.template ViewAs<Pixel>(),
+                                                      x0 + std::countr_zero(a), y, w);
+                        ASSERT_EQ(Differences(plain, fast), std::vector<std::string>{})
+                            << width << " × " << height << ", row " << y << ", from " << x0 << ", isa "
+                            << int(isa);
+                    }
+                }
+        }
     }
 }
 
-TEST(LoneAverage, BordersAndCornersAsThePlainPass) {
-    ExpectEveryPixelAsThePlainPass<EdgeDepth8>(61);
-    ExpectEveryPixelAsThePlainPass<EdgeDepth16>(62);
-    ExpectEveryPixelAsThePlainPass<EdgeDepthFloat>(63);
+TEST(LoneAverage, RunsAsThePlainPassAtEveryInstructionSet) {
+    ExpectRunsAsThePlainPass<EdgeDepth8>(61);
+    ExpectRunsAsThePlainPass<EdgeDepth16>(62);
+    ExpectRunsAsThePlainPass<EdgeDepthFloat>(63);
 }
 
 } // namespace

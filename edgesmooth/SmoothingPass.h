@@ -21,6 +21,10 @@
 #include "edgesmooth/NeighbourhoodCodes.h"
 #include "edgesmooth/StepRuns.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The lone-pixel average of T(x, y) with its neighbours in S inside the image.
 template <class Depth>
 void AverageLonePixelOf(const EdgeImage<const typename Depth::Pixel>& source,
@@ -435,9 +439,21 @@ inline uint64_t SteppedPixels(const uint8_t* bytes) noexcept {
 // tracer or light blend, no restoration, no jog (most pixels of a grainy frame).
 inline uint64_t LoneOnlyPixels(const SegmentCodes& codes) noexcept {
     uint64_t bits = 0;
+#if defined(__SSE2__)
+    for (int g = 0; g < kCodedPixels; g += 16) {
+        const auto load = [g](const uint8_t* bytes) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + g));
+        };
+        const __m128i other = _mm_or_si128(_mm_xor_si128(load(codes.steps), _mm_set1_epi8(char(kCodeLone))),
+                                           _mm_or_si128(load(codes.fixes), load(codes.jogs)));
+        const int none = _mm_movemask_epi8(_mm_cmpeq_epi8(other, _mm_setzero_si128()));
+        bits |= static_cast<uint64_t>(static_cast<uint16_t>(none)) << g;
+    }
+#else
     for (int i = 0; i < kCodedPixels; ++i)
         bits |= static_cast<uint64_t>(((codes.steps[i] ^ kCodeLone) | codes.fixes[i] | codes.jogs[i]) == 0)
                 << i;
+#endif
     return bits & codes.active;
 }
 

@@ -28,8 +28,9 @@ class LoneAverage;
 template <>
 class LoneAverage<EdgeDepth8> {
 public:
-    explicit LoneAverage(int64_t w = 0, EdgeIsa = BestEdgeIsa()) noexcept
-        : w_(w), inDouble_(w >= 0 && w < (int64_t(1) << 40)) {}
+    explicit LoneAverage(int64_t w = 0, EdgeIsa isa = BestEdgeIsa()) noexcept
+        : w_(w), inDouble_(w >= 0 && w < (int64_t(1) << 40)),
+          avx2_(isa == EdgeIsa::Avx2 && BestEdgeIsa() == isa && w >= 0 && w < (int64_t(1) << 24)) {}
 
     template <int N, bool kTargetWhole = false>
     void Average(PF_Pixel8& t, const PF_Pixel8* const* neighbours) const noexcept {
@@ -73,16 +74,18 @@ public:
 #endif
     }
 
-    // Integer sums and double quotients have no wider form here: every pixel is left to Average.
-    uint64_t AveragePairs(PF_Pixel8*, const PF_Pixel8*, const PF_Pixel8*, const PF_Pixel8*,
+    // The pixels of `run` (inner pixels x0 + i; t and the S pointers at x0) in wider vectors where the
+    // processor allows; returns the pixels left.
+    uint64_t AveragePairs(PF_Pixel8* t, const PF_Pixel8* centre, const PF_Pixel8* up, const PF_Pixel8* down,
                           uint64_t run) const noexcept {
-        return run;
+        return avx2_ ? Avx2AverageLonePixels8(t, centre, up, down, run, w_, 4 * w_ + kOwnWeight) : run;
     }
 
 private:
     static constexpr int64_t kOwnWeight = 65535;
     int64_t w_;
     bool inDouble_; // every sum below 257 × (4w + 65535) < 2^53
+    bool avx2_;
 };
 
 // 16 bits: the neighbour's share w / 65535 and the weight sums for each neighbour count, made as the

@@ -46,6 +46,60 @@ inline __m256 ColourStays(__m256 sums) noexcept {
 
 } // namespace
 
+uint64_t Avx2AverageLonePixels8(void* target, const void* centre, const void* above, const void* below,
+                                uint64_t run, int64_t share, int64_t weightSum) noexcept {
+    auto* t = static_cast<char*>(target);
+    const auto* s = static_cast<const char*>(centre);
+    const auto* up = static_cast<const char*>(above);
+    const auto* down = static_cast<const char*>(below);
+    const auto wide = [](const char* p) {
+        int32_t four;
+        __builtin_memcpy(&four, p, 4);
+        return _mm256_cvtepu8_epi64(_mm_cvtsi32_si128(four)); // alpha, red, green, blue
+    };
+    // Integers below 2^52 to doubles and back, exactly: placed in the mantissa of 2^52.
+    const __m256i magicBits = _mm256_set1_epi64x(0x4330000000000000);
+    const __m256d magic = _mm256_castsi256_pd(magicBits);
+    const auto toDouble = [&](__m256i v) {
+        return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(v, magicBits)), magic);
+    };
+    const __m256i fw = _mm256_set1_epi64x(share);
+    const __m256i ownWeight = _mm256_set1_epi64x(65535);
+    for (; run != 0; run &= run - 1) {
+        const std::ptrdiff_t at = std::ptrdiff_t(__builtin_ctzll(run)) * 4;
+        // Alpha × weight in lane 0; colour × ((alpha × weight) >> 16) in the others. Integer sums, so their
+        // order does not matter.
+        __m256i sums = _mm256_setzero_si256();
+        const auto add = [&sums](__m256i pixel, __m256i weight) {
+            const __m256i alphaWeight = _mm256_mul_epu32(_mm256_permute4x64_epi64(pixel, 0), weight);
+            const __m256i colour = _mm256_mul_epu32(pixel, _mm256_srli_epi64(alphaWeight, 16));
+            sums = _mm256_add_epi64(sums, _mm256_blend_epi32(colour, alphaWeight, 0x03));
+        };
+        add(wide(s + at - 4), fw);
+        add(wide(s + at + 4), fw);
+        add(wide(up + at), fw);
+        add(wide(down + at), fw);
+        const __m256i own = wide(t + at);
+        add(own, ownWeight);
+        // alpha: (alphaSum + weightSum / 2) / weightSum; colours: (sum + q / 2) / q, q = alphaSum >> 16.
+        const __m256i q = _mm256_permute4x64_epi64(_mm256_srli_epi64(sums, 16), 0);
+        const __m256i divisors = _mm256_blend_epi32(q, _mm256_set1_epi64x(weightSum), 0x03);
+        const __m256i numerators = _mm256_add_epi64(sums, _mm256_srli_epi64(divisors, 1));
+        const __m256d quotients = _mm256_round_pd(_mm256_div_pd(toDouble(numerators), toDouble(divisors)),
+                                                  _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        __m256i values = _mm256_xor_si256(_mm256_castpd_si256(_mm256_add_pd(quotients, magic)), magicBits);
+        // q = 0: the colour stays.
+        const __m256i stays =
+            _mm256_blend_epi32(_mm256_cmpeq_epi64(q, _mm256_setzero_si256()), _mm256_setzero_si256(), 0x03);
+        values = _mm256_blendv_epi8(values, own, stays);
+        const __m128i four = _mm256_castsi256_si128(
+            _mm256_permutevar8x32_epi32(values, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+        const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(four, four), four));
+        __builtin_memcpy(t + at, &bytes, 4);
+    }
+    return 0;
+}
+
 uint64_t Avx2AverageLonePairs16(void* target, const void* centre, const void* above, const void* below,
                                 uint64_t run, float share, float weightSum) noexcept {
     auto* t = static_cast<char*>(target);

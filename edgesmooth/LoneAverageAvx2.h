@@ -9,6 +9,11 @@
 // `weightSum` the weights' sum with four neighbours, as LoneAverage makes them.
 #include <cstdint>
 
+// 8 bits: a pixel per vector (its four sums in 64-bit lanes, the four quotients in one double division),
+// for weights below 2^24, whose products fit the 32-bit multiplies; every pixel of the run is averaged
+// (none is left).
+uint64_t Avx2AverageLonePixels8(void* target, const void* centre, const void* above, const void* below,
+                                uint64_t run, int64_t share, int64_t weightSum) noexcept;
 uint64_t Avx2AverageLonePairs16(void* target, const void* centre, const void* above, const void* below,
                                 uint64_t run, float share, float weightSum) noexcept;
 uint64_t Avx2AverageLonePairsFloat(void* target, const void* centre, const void* above, const void* below,

@@ -117,10 +117,8 @@ TEST(LoneAverage, EightBitFullChannelsAtTheWeightLimit) {
 // Runs of pixels of small and wide images, borders and corners included, as the plain pass averages them
 // one by one: every instruction set the processor has, runs with gaps and pairs, single pixels.
 template <class Depth>
-void ExpectRunsAsThePlainPass(unsigned seed) {
+void ExpectRunsAsThePlainPass(std::mt19937_64& rng, typename Depth::LoneWeight w) {
     using Pixel = typename Depth::Pixel;
-    std::mt19937_64 rng(seed);
-    const auto w = WeightOf<Depth>(70);
     for (const auto& [width, height] :
          {std::pair{1, 1}, {1, 4}, {4, 1}, {2, 2}, {5, 3}, {64, 3}, {66, 4}, {130, 5}}) {
         TestImage<Pixel> source(width, height), target(width, height);
@@ -151,6 +149,14 @@ void ExpectRunsAsThePlainPass(unsigned seed) {
                 }
         }
     }
+}
+
+template <class Depth>
+void ExpectRunsAsThePlainPass(unsigned seed) {
+    std::mt19937_64 rng(seed);
+    // The drivers' strength; at 8 bits, the last below the AVX2 form's weight limit (2^24) and one past it.
+    for (const int64_t strength : {70, 102400, 102406})
+        ExpectRunsAsThePlainPass<Depth>(rng, WeightOf<Depth>(strength));
 }
 
 TEST(LoneAverage, RunsAsThePlainPassAtEveryInstructionSet) {

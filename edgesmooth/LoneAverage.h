@@ -23,8 +23,8 @@ class LoneAverage;
 
 // 8 bits: the sums are integers and the quotients floor divisions. Where every numerator plus its
 // divisor stays below 2^53 (strengths far above the drivers' do not), the double quotient of two
-// integers never rounds up to the next integer, so its truncation is the integer quotient, and two
-// double divisions cost less than four integer ones.
+// integers never rounds up to the next integer, so its truncation is the integer quotient, and double
+// divisions (two of them in one instruction) cost less than four integer ones.
 template <>
 class LoneAverage<EdgeDepth8> {
 public:

@@ -122,10 +122,9 @@ inline float NextRampWeight(RampState<float>& r) noexcept {
 // ---- Lone-pixel average -----------------------------------------------------------------------------
 
 // The target (weight "own") and its neighbours inside the image (weight w each), alpha-weighted. A
-// colour without any alpha weight stays the target's.
+// colour without any alpha weight stays the target's. These are the definitions, one value at a time;
+// the band passes run LoneAverage.h's forms, held equal to them.
 void AverageLonePixel(PF_Pixel8& t, const PF_Pixel8* const* neighbours, int count, int64_t w) noexcept;
+// The 16-bit average one sum at a time, in single precision.
 void AverageLonePixel(PF_Pixel16& t, const PF_Pixel16* const* neighbours, int count, int64_t w) noexcept;
-// The 16-bit average one sum at a time, in single precision: the definition, which the engine's vector
-// form above matches bit for bit.
-void AverageLonePixelPlain(PF_Pixel16& t, const PF_Pixel16* const* neighbours, int count, int64_t w) noexcept;
 void AverageLonePixel(PF_PixelFloat& t, const PF_PixelFloat* const* neighbours, int count, float w) noexcept;

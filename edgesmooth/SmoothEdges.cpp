@@ -118,12 +118,12 @@ struct SmoothingContext {
     typename Depth::Level threshold{};
     int64_t strength = 0;
     Weight lightWeight{};
-    typename Depth::LoneWeight loneWeight{};
+    LoneAverage<Depth> lone;
     std::atomic<int32_t> detectionCalls{1};
     int32_t bands = 1;
     Band band[kMaxBands];
 
-    EdgeBlendApplier<Depth> Applier() const noexcept { return {source, target, loneWeight}; }
+    EdgeBlendApplier<Depth> Applier() const noexcept { return {source, target, lone}; }
     // The blends of the bands above band i that land below its head, in pass order.
     template <class Fn>
     void ForEachDeepBlend(int32_t i, Fn&& fn) const noexcept {
@@ -328,7 +328,7 @@ PF_Err SmoothEdgesAtDepth(const EdgeSmoothJob* job) {
     c.threshold = scale.threshold;
     c.strength = job->strength;
     c.lightWeight = scale.lightWeight;
-    c.loneWeight = scale.loneWeight;
+    c.lone = LoneAverage<Depth>(scale.loneWeight);
     // The map is complete before any decision: the walks along runs may read rows far away.
     if ((err = RunPass(job->in_data, PF_Iterations_ONCE_PER_PROCESSOR, &c, DetectRows<Depth>)) != PF_Err_NONE)
         return err;

@@ -21,6 +21,10 @@
 #include "edgesmooth/NeighbourhoodCodes.h"
 #include "edgesmooth/StepRuns.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The lone-pixel average of T(x, y) with its neighbours in S inside the image.
 template <class Depth>
 void AverageLonePixelOf(const EdgeImage<const typename Depth::Pixel>& source,
@@ -431,6 +435,28 @@ inline uint64_t SteppedPixels(const uint8_t* bytes) noexcept {
     return bits;
 }
 
+// Bit i for the pixels of a coded segment whose one piece of work is the lone-pixel average: no ramp,
+// tracer or light blend, no restoration, no jog (most pixels of a grainy frame).
+inline uint64_t LoneOnlyPixels(const SegmentCodes& codes) noexcept {
+    uint64_t bits = 0;
+#if defined(__SSE2__)
+    for (int g = 0; g < kCodedPixels; g += 16) {
+        const auto load = [g](const uint8_t* bytes) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + g));
+        };
+        const __m128i other = _mm_or_si128(_mm_xor_si128(load(codes.steps), _mm_set1_epi8(char(kCodeLone))),
+                                           _mm_or_si128(load(codes.fixes), load(codes.jogs)));
+        const int none = _mm_movemask_epi8(_mm_cmpeq_epi8(other, _mm_setzero_si128()));
+        bits |= static_cast<uint64_t>(static_cast<uint16_t>(none)) << g;
+    }
+#else
+    for (int i = 0; i < kCodedPixels; ++i)
+        bits |= static_cast<uint64_t>(((codes.steps[i] ^ kCodeLone) | codes.fixes[i] | codes.jogs[i]) == 0)
+                << i;
+#endif
+    return bits & codes.active;
+}
+
 // Segments with at most this many stepped pixels go through the rule functions.
 constexpr int kFewSteps = 8;
 
@@ -454,10 +480,20 @@ void SmoothCodedRows(P& p, int32_t first, int32_t end) noexcept {
                 }
             }
             CodeSegment(codes, m, x0, y);
-            for (uint64_t a = codes.active; a != 0; a &= a - 1) {
+            const uint64_t lone = LoneOnlyPixels(codes);
+            for (uint64_t a = codes.active; a != 0;) {
                 const int i = std::countr_zero(a);
+                if ((lone >> i) & 1) {
+                    // The averages up to the next pixel with other work touch nothing but their own pixels.
+                    const uint64_t others = a & ~lone;
+                    const uint64_t run = others == 0 ? a : a & ((others & -others) - 1);
+                    p.AverageLoneRun(x0, y, run);
+                    a &= ~run;
+                    continue;
+                }
                 edgesmooth_detail::SmoothCodedPixel(p, x0 + i, y, row[x0 + i], codes.steps[i], codes.fixes[i],
                                                     codes.jogs[i]);
+                a &= a - 1;
             }
         }
     }

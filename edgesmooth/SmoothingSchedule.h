@@ -8,10 +8,12 @@
 // the blends of the bands above, then its own written ones; and in all its rows the blends of the bands
 // below, in band order. A band that a band above reaches below its head (a ramp or a tracer longer than
 // the head) is decided again with those blends applied first.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "edgesmooth/LoneAverage.h"
 #include "edgesmooth/SmoothingPass.h"
 
 // One blend written down: T(target) towards S(colour) by weight, or, with colourX kLoneAverage, the
@@ -61,11 +63,11 @@ struct EdgeBlendApplier {
     using Weight = typename Depth::Weight;
     EdgeImage<const Pixel> source;
     EdgeImage<Pixel> target;
-    typename Depth::LoneWeight loneWeight{};
+    LoneAverage<Depth> lone;
 
     void Apply(const EdgeBlendOp<Weight>& op) const noexcept {
         if (op.colourX == kLoneAverage)
-            AverageLonePixelOf<Depth>(source, target, op.targetX, op.targetY, loneWeight);
+            AverageLonePixelAt<Depth>(source, target, op.targetX, op.targetY, lone);
         else
             BlendTowards(target.At(op.targetX, op.targetY), source.At(op.colourX, op.colourY), op.weight);
     }
@@ -121,9 +123,20 @@ struct EdgeBandPass {
         if (direct.Holds(y)) {
             if (y >= copiedEnd)
                 CopyThrough(y);
-            AverageLonePixelOf<Depth>(applier.source, applier.target, x, y, applier.loneWeight);
+            AverageLonePixelAt<Depth>(applier.source, applier.target, x, y, applier.lone);
         } else if (record) {
             head->Push(EdgeBlendOp<Weight>{x, y, kLoneAverage, 0, Weight{}});
         }
+    }
+    // AverageLone of pixels x0 + i for the bits i of `run`, in that order.
+    void AverageLoneRun(int32_t x0, int32_t y, uint64_t run) noexcept {
+        if (!direct.Holds(y)) {
+            for (; run != 0; run &= run - 1)
+                AverageLone(x0 + std::countr_zero(run), y);
+            return;
+        }
+        if (y >= copiedEnd)
+            CopyThrough(y);
+        AverageLonePixelsAt<Depth>(applier.source, applier.target, x0, y, run, applier.lone);
     }
 };

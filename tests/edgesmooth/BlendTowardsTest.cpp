@@ -1,8 +1,6 @@
 // The colour blend every weighting of the engine goes through: four cases by alpha, straight colours.
 #include "edgesmooth/EdgeBlend.h"
 
-#include <random>
-
 #include "tests/edgesmooth/EdgeTestSupport.h"
 
 namespace {
@@ -95,38 +93,6 @@ TEST(BlendTowards, FloatTransparentTargetThroughTheGeneralFormula) {
     t = PF_PixelFloat{0.5f, 0.1f, 0.2f, 0.3f};
     BlendTowards(t, PF_PixelFloat{1.0f, 1.0f, 0.5f, 0.25f}, 0.0f);
     EXPECT_EQ(t, (PF_PixelFloat{0.5f, 0.1f, 0.2f, 0.3f}));
-}
-
-// The engine's 16-bit lone-pixel average gives the plain one's bits: every neighbour count, weights from
-// none to far above the drivers' strengths, transparent and full-range channels, and pixels whose alpha
-// sum is 0 (the colour stays).
-TEST(LonePixelAverage, SixteenBitMatchesThePlainAverage) {
-    std::mt19937 rng(41);
-    const auto channel = [&rng]() -> int {
-        switch (rng() % 4) {
-        case 0:
-            return 0;
-        case 1:
-            return 65535;
-        case 2:
-            return 32768;
-        default:
-            return int(rng() % 65536);
-        }
-    };
-    const int64_t strengths[] = {0, 1, 35, 70, 100, 200, 1000, int64_t(1) << 40};
-    for (int round = 0; round < 20000; ++round) {
-        PF_Pixel16 pixels[5];
-        for (PF_Pixel16& p : pixels)
-            p = P16(rng() % 3 == 0 ? 0 : channel(), channel(), channel(), channel());
-        const PF_Pixel16* neighbours[4] = {&pixels[1], &pixels[2], &pixels[3], &pixels[4]};
-        const int count = int(rng() % 5);
-        const int64_t w = LoneWeightInteger(strengths[rng() % 8]);
-        PF_Pixel16 fast = pixels[0], plain = pixels[0];
-        AverageLonePixel(fast, neighbours, count, w);
-        AverageLonePixelPlain(plain, neighbours, count, w);
-        ASSERT_EQ(fast, plain) << "count " << count << " weight " << w;
-    }
 }
 
 } // namespace

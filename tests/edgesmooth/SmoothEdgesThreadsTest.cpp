@@ -1,7 +1,8 @@
 // A job split among the host's threads gives the plain pass's bytes: for 1, 2 and 7 calls per pass, at
 // each depth, on content whose blends stay near their step (noise), reach across bands and chunks (long
 // straight edges, strengths that run ramps to the border), overflow a band's first room for blends, and
-// whose steps lie sparse or dense along the rows.
+// whose steps lie sparse or dense along the rows, and grain (lone pixels almost everywhere).
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -69,6 +70,23 @@ TestImage<Pixel> SparseContent(int32_t w, int32_t h, unsigned seed) {
     return image;
 }
 
+// A gradient under heavy grain, every channel moved on its own, some pixels transparent: nearly every
+// pixel is averaged as a lone pixel with nothing else to do, in runs that other pixels' blends break, up
+// to the image's borders and across the bands' first rows.
+template <class Pixel>
+TestImage<Pixel> GrainContent(int32_t w, int32_t h, unsigned seed) {
+    std::mt19937 rng(seed);
+    TestImage<Pixel> image(w, h);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const int v = std::clamp(40 + x * 160 / std::max(w, 1) + int(rng() % 49) - 24, 0, 255);
+            Pixel p = Grey<Pixel>(v, rng() % 50 == 0 ? 0 : 255);
+            p.green = Grey<Pixel>(std::clamp(v + int(rng() % 49) - 24, 0, 255)).green;
+            image.At(x, y) = p;
+        }
+    return image;
+}
+
 class SmoothEdgesThreads : public tovrin::test::EffectEnv {
 protected:
     template <class Depth>
@@ -104,12 +122,15 @@ protected:
         struct Case {
             int32_t w, h, strength;
             bool sparse = false;
+            bool grain = false;
         };
         for (Case c :
              {Case{37, 301, 70}, Case{37, 301, 400}, Case{3, 260, 70}, Case{260, 5, 70}, Case{1, 9, 70},
-              Case{9, 1, 70}, Case{64, 130, 70}, Case{12, 150, 1000000}, Case{300, 90, 70, true}}) {
-            const TestImage<Pixel> image =
-                c.sparse ? SparseContent<Pixel>(c.w, c.h, seed++) : Content<Pixel>(c.w, c.h, seed++);
+              Case{9, 1, 70}, Case{64, 130, 70}, Case{12, 150, 1000000}, Case{300, 90, 70, true},
+              Case{150, 120, 70, false, true}, Case{2, 40, 70, false, true}}) {
+            const TestImage<Pixel> image = c.grain    ? GrainContent<Pixel>(c.w, c.h, seed++)
+                                           : c.sparse ? SparseContent<Pixel>(c.w, c.h, seed++)
+                                                      : Content<Pixel>(c.w, c.h, seed++);
             const TestImage<Pixel> plain = SmoothInMemory<Depth>(image, c.strength);
             for (int threads : {1, 2, 7}) {
                 Host().SetWorkerThreads(threads);

@@ -710,6 +710,12 @@ private:
     // sample is eligible and only the samples are written.
     template <bool Full>
     void FillMasked() {
+        if constexpr (Full && !kFloatDepth) {
+            if (Paired()) {
+                FillSpread();
+                return;
+            }
+        }
         using Sample = typename Scratch<Pixel>::Sample;
         const int32_t pad = g_.pad;
         Sample* m = s_.masked;
@@ -726,8 +732,7 @@ private:
                 if constexpr (Full) {
                     if (k % kFetchPixels == 0)
                         FetchAhead(k);
-                    if (kFloatDepth || !Paired())
-                        v = L::Load(src_ + k);
+                    v = L::Load(src_ + k);
                 } else {
                     mask = Eligibility(k);
                     v = L::Masked(L::Load(src_ + k), mask);
@@ -735,15 +740,6 @@ private:
             }
             if constexpr (kFloatDepth) {
                 _mm_storeu_ps(m + 4 * i, v);
-            } else if (Full && Paired()) {
-                __m128i biased = _mm_setzero_si128();
-                if (k >= 0 && k < n_)
-                    biased = _mm_xor_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src_ + k)),
-                                           _mm_set1_epi16(static_cast<short>(0x8000)));
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(reinterpret_cast<int16_t*>(e) + 4 * i), biased);
-                if (i + 1 == total) // the last position's neighbour
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(reinterpret_cast<int16_t*>(e) + 4 * total),
-                                     _mm_setzero_si128());
             } else {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(m + 4 * i), v);
             }
@@ -753,19 +749,37 @@ private:
                 inc[i + 1] = inc[i] + (full != laneBits ? 1 : 0);
             }
         }
-        if constexpr (Full && !kFloatDepth) {
-            // Each position beside its right neighbour for TablePartSpread, in the unused sample array.
-            if (Paired()) {
-                const auto* b = reinterpret_cast<const int16_t*>(e);
-                auto* spread = reinterpret_cast<int16_t*>(m);
-                for (int32_t i = 0; i < total; i += 2) {
-                    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 4 * i));
-                    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 4 * i + 4));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(spread + 8 * i),
-                                     _mm_unpacklo_epi16(here, next));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(spread + 8 * i + 8),
-                                     _mm_unpackhi_epi16(here, next));
-                }
+    }
+
+    // A whole, opaque run of 16-bit samples with multiply-adds: TablePartSpread's layout straight from
+    // the samples, position i holding samples i - pad and i + 1 - pad less 32768 side by side (zeros
+    // outside the run), two positions a step inside it.
+    void FillSpread() {
+        const int32_t pad = g_.pad;
+        const int32_t total = n_ + 2 * pad + kBlockPixels;
+        auto* spread = reinterpret_cast<__m128i*>(s_.masked);
+        const __m128i bias = _mm_set1_epi16(static_cast<short>(0x8000));
+        const auto biased = [&](int32_t k) {
+            if (k < 0 || k >= n_)
+                return _mm_setzero_si128();
+            return _mm_xor_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src_ + k)), bias);
+        };
+        int32_t i = 0;
+        while (i < total) {
+            const int32_t k = i - pad;
+            if (k >= 0 && k + 2 < n_) {
+                if (k % kFetchPixels < 2)
+                    FetchAhead(k);
+                const __m128i here =
+                    _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src_ + k)), bias);
+                const __m128i next =
+                    _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src_ + k + 1)), bias);
+                _mm_storeu_si128(spread + i, _mm_unpacklo_epi16(here, next));
+                _mm_storeu_si128(spread + i + 1, _mm_unpackhi_epi16(here, next));
+                i += 2;
+            } else {
+                _mm_storeu_si128(spread + i, _mm_unpacklo_epi16(biased(k), biased(k + 1)));
+                ++i;
             }
         }
     }
@@ -1868,6 +1882,21 @@ private:
     // rows in reach stay in the first-level cache, where a row of the whole strip at a time would find
     // them evicted.
     bool GaussColumns() {
+        // Narrower strips first: the rows the check reads are still in the second-level cache when the
+        // blocks filter them. A strip given up part-way has written whole columns of the line's bytes.
+        constexpr int32_t kChecked = 128;
+        if (s_.columns > kChecked) {
+            for (int32_t c0 = 0; c0 < s_.columns; c0 += kChecked) {
+                BlurStrip<Pixel> part = s_;
+                part.source += c0 * static_cast<std::ptrdiff_t>(sizeof(Pixel));
+                part.selection += c0;
+                part.destination += c0 * static_cast<std::ptrdiff_t>(sizeof(Pixel));
+                part.columns = s_.columns - c0 < kChecked ? s_.columns - c0 : kChecked;
+                if (!StripFilter(part, g_).GaussColumns())
+                    return false;
+            }
+            return true;
+        }
         const int32_t n = s_.rows, h = g_.h;
         const int32_t end = s_.storeEnd < n ? s_.storeEnd : n;
         int32_t last = n - 1 < h ? n - 1 : h;
@@ -1927,6 +1956,12 @@ private:
         const WideI bias = SetWI(static_cast<int32_t>(0x80008000u));
         const Pixel* p = Src(k, c0);
         const Pixel* q = k + 1 < s_.rows ? Src(k + 1, c0) : nullptr;
+        // Rows lie far apart: the block's row a few steps on is fetched now.
+        if (k + 8 < s_.rows) {
+            const char* ahead = reinterpret_cast<const char*>(Src(k + 8, c0));
+            for (int b = 0; b < NV * kWide * static_cast<int>(sizeof(Pixel)); b += 64)
+                _mm_prefetch(ahead + b, _MM_HINT_T0);
+        }
         for (int i = 0; i < NV / 2; ++i) {
             const WideI a = XorWI(Load16(p + kPairPixels * i), bias);
             const WideI b = q ? XorWI(Load16(q + kPairPixels * i), bias) : SetWI(0);

@@ -1976,9 +1976,12 @@ private:
     void GaussSpreadRow(const Vec* none, const WideI* ring, int32_t y, int32_t c0) {
         constexpr int P = NV / 2;
         const int32_t pad = g_.pad;
+        // The whole table on every lane: each output is its rounded shift, the lift and the rounding
+        // added up front (every lane of lo and hi lands in one output lane).
+        const bool shifted = g_.fullWeight == 32768 && allLanes_;
         WideI lo[P], hi[P];
         for (int i = 0; i < P; ++i)
-            lo[i] = hi[i] = SetWI(0);
+            lo[i] = hi[i] = SetWI(shifted ? 32768 * 32768 + 16384 : 0);
         for (int32_t p = 0; p <= pad; ++p) {
             const WideI w = SetWI(g_.weightSpread[p]);
             const WideI* e = ring + ((y - pad + 2 * p) & (kSpreadRows - 1)) * NV;
@@ -1988,6 +1991,14 @@ private:
             }
         }
         Vec acc[NV];
+        if (shifted) {
+            for (int i = 0; i < P; ++i) {
+                Unpair(lo[i], hi[i], acc[2 * i], acc[2 * i + 1]);
+                StorePixels(Dst(y, c0 + kWide * 2 * i), ShiftRightWI(acc[2 * i], 15));
+                StorePixels(Dst(y, c0 + kWide * (2 * i + 1)), ShiftRightWI(acc[2 * i + 1], 15));
+            }
+            return;
+        }
         const WideI lift = SetWI(32768 * g_.fullWeight);
         for (int i = 0; i < P; ++i) {
             Unpair(lo[i], hi[i], acc[2 * i], acc[2 * i + 1]);

@@ -37,6 +37,26 @@ struct Widening8 {
 };
 constexpr Widening8 kWidened8{};
 
+// Rows of the blur depth that an earlier fused pair makes as they are asked for, rising. Rows below the
+// last Release are no longer asked for.
+class RowFeed {
+public:
+    virtual const unsigned char* Row(int32_t y) = 0;
+    virtual void Release(int32_t y) = 0;
+
+protected:
+    ~RowFeed() = default;
+};
+
+// A band filter found its pass's kernels missing, or a chain's rows out of order.
+struct BandsDamaged {};
+
+// Consecutive result rows in a buffer, row `first` at `data`.
+struct RowWindow {
+    unsigned char* data = nullptr;
+    int32_t first = 0;
+};
+
 template <class SourceDepth, class DestinationDepth, BlurKernel K, BlurVariant V>
 class BandFilter {
     using Pixel = typename SourceDepth::BlurDepth::Pixel;
@@ -53,68 +73,93 @@ public:
         : ctx_(ctx), plane_(ctx.plane), width_(block.width), height_(block.height),
           rowBytes_(static_cast<std::size_t>(block.width) * sizeof(Pixel)) {}
 
+    // Source rows from an earlier pair instead of the source world (which is then not read).
+    void FeedFrom(RowFeed* feed) { feed_ = feed; }
+    // Results into a window of rows instead of the destination world.
+    void WriteInto(const RowWindow* window) { window_ = window; }
+
     PF_Err Run(const Block& lines) {
+        Begin(lines);
+        while (BandsLeft())
+            NextBand();
+        return PF_Err_NONE;
+    }
+
+    // Prepares the rows [lines.first, lines.first + lines.count) band by band.
+    void Begin(const Block& lines) {
         reach_ = VerticalReach(K, ctx_.columns);
         // No band longer than the call's block: with many threads each holds only what it needs.
         band_ = BandRows(reach_) < lines.count ? BandRows(reach_) : lines.count;
         // Box strips keep their sums from band to band, so that a band walks its own rows only; the row
         // before the band's reach is then held too, for the windows to drop it.
-        const int32_t above = K == BlurKernel::Box ? reach_ + 1 : reach_;
-        const int32_t longest = band_ + above + reach_ < height_ ? band_ + above + reach_ : height_;
+        above_ = K == BlurKernel::Box ? reach_ + 1 : reach_;
+        const int32_t longest = band_ + above_ + reach_ < height_ ? band_ + above_ + reach_ : height_;
         if (!rows_.Prepare(ctx_.rows, width_) || !columns_.Prepare(ctx_.columns, longest))
-            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+            throw BandsDamaged{};
         strip_ = SelectBlurStrip<Pixel>(K, V, BestBlurIsa(), columns_.kernel, longest);
         constexpr int32_t kDirect = kDirectColumns<Pixel>;
         const int32_t pages = (width_ + kDirect - 1) / kDirect;
         const bool keepSums = K == BlurKernel::Box && strip_;
-        AlignedBuffer sums(keepSums ? static_cast<std::size_t>(pages) * kBlurStripSumBytes : 0);
-        AlignedBuffer resumable(keepSums ? static_cast<std::size_t>(pages) : 0);
+        sumsBuffer_ = AlignedBuffer(keepSums ? static_cast<std::size_t>(pages) * kBlurStripSumBytes : 0);
+        resumableBuffer_ = AlignedBuffer(keepSums ? static_cast<std::size_t>(pages) : 0);
         if (keepSums)
-            std::memset(resumable.data, 0, static_cast<std::size_t>(pages));
-        sums_ = sums.data;
-        resumable_ = resumable.data;
-        const int32_t heldRows = longest;
-        AlignedBuffer held(static_cast<std::size_t>(heldRows) * rowBytes_);
-        AlignedBuffer rowScratch(rows_.scratchBytes);
-        AlignedBuffer columnScratch(columns_.scratchBytes);
+            std::memset(resumableBuffer_.data, 0, static_cast<std::size_t>(pages));
+        sums_ = sumsBuffer_.data;
+        resumable_ = resumableBuffer_.data;
+        heldBuffer_ = AlignedBuffer(static_cast<std::size_t>(longest) * rowBytes_);
+        rowScratchBuffer_ = AlignedBuffer(rows_.scratchBytes);
+        columnScratchBuffer_ = AlignedBuffer(columns_.scratchBytes);
         lookup_ = static_cast<const SourceChannel*>(ctx_.lookup);
-        AlignedBuffer converted(kWidened || lookup_ ? rowBytes_ : 0);
-        AlignedBuffer banded(kConverted ? static_cast<std::size_t>(band_) * rowBytes_ : 0);
+        convertedBuffer_ = AlignedBuffer(kWidened || lookup_ ? rowBytes_ : 0);
+        bandedBuffer_ = AlignedBuffer(kConverted ? static_cast<std::size_t>(band_) * rowBytes_ : 0);
         const std::size_t gatheredRows = RoundUp64(longest);
         columnBytes_ = gatheredRows * (1 + 2 * sizeof(Pixel));
-        AlignedBuffer gather(kStripColumns * columnBytes_);
+        gatherBuffer_ = AlignedBuffer(kStripColumns * columnBytes_);
         // The filters write every gathered destination row, but blend some lanes with what was there.
-        std::memset(gather.data, 0, kStripColumns * columnBytes_);
-        held_ = held.data;
-        rowScratch_ = rowScratch.data;
-        columnScratch_ = columnScratch.data;
-        converted_ = reinterpret_cast<Pixel*>(converted.data);
-        banded_ = reinterpret_cast<Pixel*>(banded.data);
-        gathered_.Lay(gather.data, columnBytes_, gatheredRows);
+        std::memset(gatherBuffer_.data, 0, kStripColumns * columnBytes_);
+        held_ = heldBuffer_.data;
+        rowScratch_ = rowScratchBuffer_.data;
+        columnScratch_ = columnScratchBuffer_.data;
+        converted_ = reinterpret_cast<Pixel*>(convertedBuffer_.data);
+        banded_ = reinterpret_cast<Pixel*>(bandedBuffer_.data);
+        gathered_.Lay(gatherBuffer_.data, columnBytes_, gatheredRows);
+        heldFirst_ = heldEnd_ = 0;
+        next_ = lines.first;
+        end_ = lines.first + lines.count;
+    }
 
-        int32_t heldFirst = 0;
-        int32_t heldEnd = 0;
-        const int32_t end = lines.first + lines.count;
-        for (int32_t y0 = lines.first; y0 < end; y0 += band_) {
-            const int32_t y1 = end - y0 < band_ ? end : y0 + band_;
-            const int32_t a = y0 - above > 0 ? y0 - above : 0;
-            const int32_t b = y1 + reach_ < height_ ? y1 + reach_ : height_;
-            // The rows this band shares with the last one move to the front of the buffer.
-            int32_t kept = 0;
-            if (heldFirst <= a && a < heldEnd) {
-                kept = heldEnd - a;
-                std::memmove(held_, held_ + static_cast<std::size_t>(a - heldFirst) * rowBytes_,
-                             static_cast<std::size_t>(kept) * rowBytes_);
-            }
-            for (int32_t y = a + kept; y < b; ++y)
-                FilterRow(y, HeldRow(y - a));
-            heldFirst = a;
-            heldEnd = b;
-            FilterBand(a, b, y0, y1);
-            if constexpr (kConverted)
-                WriteBand(y0, y1);
+    bool BandsLeft() const { return next_ < end_; }
+    int32_t NextRow() const { return next_; }
+    // The row after the next band's last.
+    int32_t NextBandEnd() const { return end_ - next_ < band_ ? end_ : next_ + band_; }
+    // The rows above and below a band that its vertical windows reach.
+    int32_t Above() const { return above_; }
+    int32_t Reach() const { return reach_; }
+    int32_t BandLength() const { return band_; }
+
+    // Filters the next band of rows into the destination.
+    void NextBand() {
+        const int32_t y0 = next_;
+        const int32_t y1 = NextBandEnd();
+        const int32_t a = y0 - above_ > 0 ? y0 - above_ : 0;
+        const int32_t b = y1 + reach_ < height_ ? y1 + reach_ : height_;
+        // The rows this band shares with the last one move to the front of the buffer.
+        int32_t kept = 0;
+        if (heldFirst_ <= a && a < heldEnd_) {
+            kept = heldEnd_ - a;
+            std::memmove(held_, held_ + static_cast<std::size_t>(a - heldFirst_) * rowBytes_,
+                         static_cast<std::size_t>(kept) * rowBytes_);
         }
-        return PF_Err_NONE;
+        if (feed_)
+            feed_->Release(a + kept < y0 ? a + kept : y0);
+        for (int32_t y = a + kept; y < b; ++y)
+            FilterRow(y, HeldRow(y - a));
+        heldFirst_ = a;
+        heldEnd_ = b;
+        FilterBand(a, b, y0, y1);
+        if constexpr (kConverted)
+            WriteBand(y0, y1);
+        next_ = y1;
     }
 
 private:
@@ -123,6 +168,9 @@ private:
     }
 
     const SourcePixel* SourceRow(int32_t y) const {
+        if constexpr (std::is_same_v<SourcePixel, Pixel>)
+            if (feed_)
+                return reinterpret_cast<const SourcePixel*>(feed_->Row(y));
         return WorldRow<const SourcePixel>(*ctx_.source, ctx_.rect.top + y) + ctx_.rect.left;
     }
     // The unselected world's row: of the destination's depth.
@@ -136,17 +184,20 @@ private:
     // Where row y of the band's results goes: the destination world, or for 8-bit layers the band's
     // 16-bit rows.
     Pixel* ResultRow(int32_t y) const {
-        if constexpr (kConverted)
+        if constexpr (kConverted) {
             return reinterpret_cast<Pixel*>(reinterpret_cast<unsigned char*>(banded_) +
                                             static_cast<std::size_t>(y - y0_) * rowBytes_);
-        else
+        } else {
+            if (window_)
+                return reinterpret_cast<Pixel*>(window_->data +
+                                                static_cast<std::size_t>(y - window_->first) * rowBytes_);
             return WorldRow<Pixel>(*ctx_.destination, ctx_.rect.top + y) + ctx_.rect.left;
+        }
     }
     std::ptrdiff_t ResultStride() const {
-        if constexpr (kConverted)
+        if (kConverted || window_)
             return static_cast<std::ptrdiff_t>(rowBytes_);
-        else
-            return ctx_.destination->rowbytes;
+        return ctx_.destination->rowbytes;
     }
 
     // What the vertical pass leaves where it filters nothing: the blur's source, or the unselected
@@ -229,7 +280,8 @@ private:
         line.length = width_;
         line.destination = reinterpret_cast<unsigned char*>(out);
         line.destinationStep = sizeof(Pixel);
-        if (!kWidened && !lookup_ && y + 1 < height_)
+        // Rows from a feed are made as they are asked for, and were made just now.
+        if (!kWidened && !lookup_ && !feed_ && y + 1 < height_)
             line.nextSource = reinterpret_cast<const Pixel*>(SourceRow(y + 1));
         rows_.filter(line, rows_.kernel, rowScratch_);
     }
@@ -350,8 +402,23 @@ private:
     const int32_t height_;
     const std::size_t rowBytes_;
     int32_t reach_ = 0;
+    int32_t above_ = 0;
     int32_t band_ = 0;
     int32_t y0_ = 0;
+    int32_t next_ = 0; // the next band's first row
+    int32_t end_ = 0;
+    int32_t heldFirst_ = 0; // the rows in held_
+    int32_t heldEnd_ = 0;
+    RowFeed* feed_ = nullptr;
+    const RowWindow* window_ = nullptr;
+    AlignedBuffer sumsBuffer_{0};
+    AlignedBuffer resumableBuffer_{0};
+    AlignedBuffer heldBuffer_{0};
+    AlignedBuffer rowScratchBuffer_{0};
+    AlignedBuffer columnScratchBuffer_{0};
+    AlignedBuffer convertedBuffer_{0};
+    AlignedBuffer bandedBuffer_{0};
+    AlignedBuffer gatherBuffer_{0};
     LinePlan<Pixel, K, V> rows_;
     LinePlan<Pixel, K, V> columns_;
     BlurStripFunction<Pixel> strip_ = nullptr;
@@ -378,8 +445,110 @@ PF_Err BandPass(void* refcon, A_long, A_long i, A_long calls) noexcept {
                (!context->unselected || WorldCoversRect(context->unselected, context->rect, kDestination)) &&
                PlaneCovers(context->plane, block.width, block.height);
     };
-    return RunLineBlock(context, i, calls, covered, [context](const LineBlock& block) {
-        return BandFilter<SourceDepth, DestinationDepth, K, V>(*context, block).Run(block.lines);
+    return RunLineBlock(context, i, calls, covered, [context](const LineBlock& block) -> PF_Err {
+        BandFilter<SourceDepth, DestinationDepth, K, V> filter(*context, block);
+        try {
+            return filter.Run(block.lines);
+        } catch (const BandsDamaged&) {
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        }
+    });
+}
+
+// The first of two chained pairs as the second's source: its results go into a window of rows, which
+// moves on as the second releases rows.
+template <class First>
+class ChainFeed final : public RowFeed {
+public:
+    ChainFeed(First& first, std::size_t rowBytes, int32_t capacity)
+        : first_(first), rowBytes_(rowBytes), capacity_(capacity),
+          buffer_(static_cast<std::size_t>(capacity) * rowBytes) {
+        window_.data = buffer_.data;
+        first_.WriteInto(&window_);
+    }
+
+    // Makes the first pair's bands up to row y.
+    const unsigned char* Row(int32_t y) override {
+        while (y >= made_ && first_.BandsLeft()) {
+            if (first_.NextBandEnd() - window_.first > capacity_) {
+                // The rows still asked for move to the front.
+                const int32_t keep = released_ > window_.first ? released_ : window_.first;
+                std::memmove(buffer_.data,
+                             buffer_.data + static_cast<std::size_t>(keep - window_.first) * rowBytes_,
+                             static_cast<std::size_t>(made_ - keep) * rowBytes_);
+                window_.first = keep;
+                if (first_.NextBandEnd() - window_.first > capacity_)
+                    throw BandsDamaged{};
+            }
+            first_.NextBand();
+            made_ = first_.NextRow();
+        }
+        if (y < window_.first || y >= made_)
+            throw BandsDamaged{};
+        return window_.data + static_cast<std::size_t>(y - window_.first) * rowBytes_;
+    }
+    void Release(int32_t y) override { released_ = y; }
+
+    // Where the first pair starts: the first row the second asks for.
+    void Start(int32_t firstRow) {
+        window_.first = firstRow;
+        made_ = firstRow;
+        released_ = firstRow;
+    }
+
+private:
+    First& first_;
+    const std::size_t rowBytes_;
+    const int32_t capacity_;
+    AlignedBuffer buffer_;
+    RowWindow window_;
+    int32_t made_ = 0;     // rows before it are made
+    int32_t released_ = 0; // rows before it are no longer asked for
+};
+
+// Two fused pairs, the second filtering the first's rows as they are made: the frame between them is
+// never written.
+template <class SourceDepth, class DestinationDepth, BlurKernel K, BlurVariant V>
+PF_Err ChainedBandPass(void* refcon, A_long, A_long i, A_long calls) noexcept {
+    using Middle = typename SourceDepth::BlurDepth;
+    using First = BandFilter<SourceDepth, Middle, K, V>;
+    using Second = BandFilter<Middle, DestinationDepth, K, V>;
+    constexpr std::size_t kSource = sizeof(typename SourceDepth::Pixel);
+    constexpr std::size_t kDestination = sizeof(typename DestinationDepth::Pixel);
+    const auto* context = static_cast<const ChainedBandContext*>(refcon);
+    const BandPassContext* first = context ? &context->first : nullptr;
+    const auto covered = [context](const LineBlock& block) {
+        const BandPassContext& a = context->first;
+        const BandPassContext& b = context->second;
+        return WorldCoversRect(a.source, a.rect, kSource) &&
+               WorldCoversRect(b.destination, a.rect, kDestination) &&
+               (!b.unselected || WorldCoversRect(b.unselected, a.rect, kDestination)) &&
+               b.rect.left == a.rect.left && b.rect.top == a.rect.top && b.rect.right == a.rect.right &&
+               b.rect.bottom == a.rect.bottom && !a.lookup && !b.lookup &&
+               PlaneCovers(a.plane, block.width, block.height) &&
+               PlaneCovers(b.plane, block.width, block.height);
+    };
+    return RunLineBlock(first, i, calls, covered, [context](const LineBlock& block) -> PF_Err {
+        First a(context->first, block);
+        Second b(context->second, block);
+        try {
+            b.Begin(block.lines);
+            // The second pair's rows reach beyond its block by its margins: the first makes those too.
+            const int32_t from = block.lines.first - b.Above() > 0 ? block.lines.first - b.Above() : 0;
+            const int32_t last = block.lines.first + block.lines.count + b.Reach();
+            const int32_t to = last < block.height ? last : block.height;
+            a.Begin(Block{from, to - from});
+            const int32_t capacity = b.BandLength() + b.Above() + b.Reach() + a.BandLength();
+            ChainFeed<First> feed(a, static_cast<std::size_t>(block.width) * sizeof(typename Middle::Pixel),
+                                  capacity);
+            feed.Start(from);
+            b.FeedFrom(&feed);
+            while (b.BandsLeft())
+                b.NextBand();
+            return PF_Err_NONE;
+        } catch (const BandsDamaged&) {
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        }
     });
 }
 
@@ -406,6 +575,25 @@ PassFunction BandPassOf(BlurKernel kernel, BlurVariant variant) {
         {BandPass<S, D, kBox, kSpanning>, BandPass<S, D, kBox, kConfined>}};
     return passes[kernel == BlurKernel::Box][variant == BlurVariant::Confined];
 }
+
+template <class SourceDepth, class DestinationDepth>
+PassFunction ChainedBandPassOf(BlurKernel kernel, BlurVariant variant) {
+    constexpr BlurKernel kGauss = BlurKernel::Gauss;
+    constexpr BlurKernel kBox = BlurKernel::Box;
+    constexpr BlurVariant kSpanning = BlurVariant::Spanning;
+    constexpr BlurVariant kConfined = BlurVariant::Confined;
+    using S = SourceDepth;
+    using D = DestinationDepth;
+    constexpr PassFunction passes[2][2] = {
+        {ChainedBandPass<S, D, kGauss, kSpanning>, ChainedBandPass<S, D, kGauss, kConfined>},
+        {ChainedBandPass<S, D, kBox, kSpanning>, ChainedBandPass<S, D, kBox, kConfined>}};
+    return passes[kernel == BlurKernel::Box][variant == BlurVariant::Confined];
+}
+
+template PassFunction ChainedBandPassOf<Depth8, Depth8>(BlurKernel, BlurVariant);
+template PassFunction ChainedBandPassOf<Depth8, Depth16>(BlurKernel, BlurVariant);
+template PassFunction ChainedBandPassOf<Depth16, Depth8>(BlurKernel, BlurVariant);
+template PassFunction ChainedBandPassOf<Depth16, Depth16>(BlurKernel, BlurVariant);
 
 template PassFunction BandPassOf<Depth8, Depth8>(BlurKernel, BlurVariant);
 template PassFunction BandPassOf<Depth8, Depth16>(BlurKernel, BlurVariant);

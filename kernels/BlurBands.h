@@ -49,3 +49,20 @@ extern template PassFunction BandPassOf<Depth8, Depth16>(BlurKernel, BlurVariant
 extern template PassFunction BandPassOf<Depth16, Depth8>(BlurKernel, BlurVariant);
 extern template PassFunction BandPassOf<Depth16, Depth16>(BlurKernel, BlurVariant);
 extern template PassFunction BandPassOf<DepthFloat, DepthFloat>(BlurKernel, BlurVariant);
+
+// Two fused pairs in a row: the second takes the first's results as they are made, a few bands at a time,
+// so the frame between them is never written. `first.destination` and `second.source` are not read; the
+// rectangles and planes are the same and there is no lookup.
+struct ChainedBandContext {
+    BandPassContext first;
+    BandPassContext second;
+};
+
+// The chained passes from a source world to a destination (Depth8 or Depth16; the first pair's results
+// have their blur depth). Returns as BandPassOf's passes do.
+template <class SourceDepth, class DestinationDepth>
+PassFunction ChainedBandPassOf(BlurKernel kernel, BlurVariant variant);
+extern template PassFunction ChainedBandPassOf<Depth8, Depth8>(BlurKernel, BlurVariant);
+extern template PassFunction ChainedBandPassOf<Depth8, Depth16>(BlurKernel, BlurVariant);
+extern template PassFunction ChainedBandPassOf<Depth16, Depth8>(BlurKernel, BlurVariant);
+extern template PassFunction ChainedBandPassOf<Depth16, Depth16>(BlurKernel, BlurVariant);

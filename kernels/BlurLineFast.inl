@@ -298,37 +298,34 @@ void TablePartFloat(const float* m, const float* w, int32_t pad, float* out) {
 }
 
 // 16-bit table parts by multiply-adds: the samples stored less 32768 as signed 16-bit values (zero
-// outside the run), each weight below 32768 paired with itself, so that one instruction adds a weight
-// times both samples at its distance (the centre pairs with a zero). Every product and sum stays inside
-// 32 bits; the caller adds back 32768 times the weights of the samples in the run. NV is even.
+// outside the run), every weight below 32768, so that one instruction adds two weights times their
+// samples. Every product and sum stays inside 32 bits; the caller adds back 32768 times the weights of
+// the samples in the run.
 constexpr int kPairPixels = 2 * kWide;
 
+// The samples laid out with their right neighbours: position i holds, lane by lane, the
+// biased samples i and i + 1 side by side. One multiply-add then takes two neighbouring taps of the
+// window, so no sample is shuffled per output. `j` is the block's first output's leftmost tap; spread[p]
+// (p < pad) packs the weights at distances 2p - pad and 2p + 1 - pad, spread[pad] the weight at pad and a
+// zero. Stores in output order.
 template <int NV>
-void TablePartPaired(const int16_t* m, const int32_t* pairs, int32_t pad, int32_t* out) {
-    constexpr int P = NV / 2;
-    WideI lo[P], hi[P];
-    const WideI zero = SetWI(0);
-    const WideI w0 = SetWI(pairs[0]);
-    for (int k = 0; k < P; ++k) {
-        const WideI c = Load16(m + 4 * kPairPixels * k);
-        lo[k] = MaddWI(Unpack16Lo(c, zero), w0);
-        hi[k] = MaddWI(Unpack16Hi(c, zero), w0);
+void TablePartSpread(const int16_t* j, const int32_t* spread, int32_t pad, int32_t* out) {
+    WideI acc[NV];
+    const WideI w0 = SetWI(spread[0]);
+    for (int a = 0; a < NV; ++a)
+        acc[a] = MaddWI(Load16(j + 8 * kWide * a), w0);
+    for (int32_t p = 1; p <= pad; ++p) {
+        const WideI w = SetWI(spread[p]);
+        // Step p's vector a is step p - 1's vector a + 1: left to itself the compiler keeps the vectors
+        // from step to step in more registers than there are, and spills them to the stack. A load
+        // costs less.
+        const int16_t* q = j + 16 * p;
+        asm("" : "+r"(q));
+        for (int a = 0; a < NV; ++a)
+            acc[a] = AddWI(acc[a], MaddWI(Load16(q + 8 * kWide * a), w));
     }
-    for (int32_t j = 1; j <= pad; ++j) {
-        const WideI wj = SetWI(pairs[j]);
-        for (int k = 0; k < P; ++k) {
-            const WideI a = Load16(m + 4 * (kPairPixels * k - j));
-            const WideI b = Load16(m + 4 * (kPairPixels * k + j));
-            lo[k] = AddWI(lo[k], MaddWI(Unpack16Lo(a, b), wj));
-            hi[k] = AddWI(hi[k], MaddWI(Unpack16Hi(a, b), wj));
-        }
-    }
-    for (int k = 0; k < P; ++k) {
-        WideI first, second;
-        Unpair(lo[k], hi[k], first, second);
-        StoreWI(out + 4 * kWide * (2 * k), first);
-        StoreWI(out + 4 * kWide * (2 * k + 1), second);
-    }
+    for (int a = 0; a < NV; ++a)
+        StoreWI(out + 4 * kWide * a, acc[a]);
 }
 
 // Sum of the table weights over the eligible samples; `e` holds lane masks (all ones or zero).
@@ -430,6 +427,7 @@ struct ChannelGroup {
     alignas(32) int32_t weightInt[100];
     alignas(32) float weightFloat[100];
     alignas(32) int32_t weightPair[100];
+    alignas(32) int32_t weightSpread[100]; // pairable: neighbouring taps' weights (TablePartSpread)
 };
 
 template <class Pixel>
@@ -512,7 +510,7 @@ private:
 
     // Every sample of the run selected and opaque: no masks, and the count is the window's size.
     bool FullyEligible() const { return AllSelectedAndOpaque(src_, sel_, n_); }
-    // 16-bit table parts by multiply-adds (TablePartPaired).
+    // 16-bit table parts by multiply-adds (TablePartSpread).
     bool Paired() const { return g_.pairable; }
 
     // One step of an opaque run's box: the window of x from the window of x - 1, then the output.
@@ -712,6 +710,12 @@ private:
     // sample is eligible and only the samples are written.
     template <bool Full>
     void FillMasked() {
+        if constexpr (Full && !kFloatDepth) {
+            if (Paired()) {
+                FillSpread();
+                return;
+            }
+        }
         using Sample = typename Scratch<Pixel>::Sample;
         const int32_t pad = g_.pad;
         Sample* m = s_.masked;
@@ -728,8 +732,7 @@ private:
                 if constexpr (Full) {
                     if (k % kFetchPixels == 0)
                         FetchAhead(k);
-                    if (kFloatDepth || !Paired())
-                        v = L::Load(src_ + k);
+                    v = L::Load(src_ + k);
                 } else {
                     mask = Eligibility(k);
                     v = L::Masked(L::Load(src_ + k), mask);
@@ -737,12 +740,6 @@ private:
             }
             if constexpr (kFloatDepth) {
                 _mm_storeu_ps(m + 4 * i, v);
-            } else if (Full && Paired()) {
-                __m128i biased = _mm_setzero_si128();
-                if (k >= 0 && k < n_)
-                    biased = _mm_xor_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src_ + k)),
-                                           _mm_set1_epi16(static_cast<short>(0x8000)));
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(reinterpret_cast<int16_t*>(e) + 4 * i), biased);
             } else {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(m + 4 * i), v);
             }
@@ -750,6 +747,39 @@ private:
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(e + 4 * i), mask);
                 const int full = _mm_movemask_ps(_mm_castsi128_ps(mask)) & laneBits;
                 inc[i + 1] = inc[i] + (full != laneBits ? 1 : 0);
+            }
+        }
+    }
+
+    // A whole, opaque run of 16-bit samples with multiply-adds: TablePartSpread's layout straight from
+    // the samples, position i holding samples i - pad and i + 1 - pad less 32768 side by side (zeros
+    // outside the run), two positions a step inside it.
+    void FillSpread() {
+        const int32_t pad = g_.pad;
+        const int32_t total = n_ + 2 * pad + kBlockPixels;
+        auto* spread = reinterpret_cast<__m128i*>(s_.masked);
+        const __m128i bias = _mm_set1_epi16(static_cast<short>(0x8000));
+        const auto biased = [&](int32_t k) {
+            if (k < 0 || k >= n_)
+                return _mm_setzero_si128();
+            return _mm_xor_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src_ + k)), bias);
+        };
+        int32_t i = 0;
+        while (i < total) {
+            const int32_t k = i - pad;
+            if (k >= 0 && k + 2 < n_) {
+                if (k % kFetchPixels < 2)
+                    FetchAhead(k);
+                const __m128i here =
+                    _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src_ + k)), bias);
+                const __m128i next =
+                    _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src_ + k + 1)), bias);
+                _mm_storeu_si128(spread + i, _mm_unpacklo_epi16(here, next));
+                _mm_storeu_si128(spread + i + 1, _mm_unpackhi_epi16(here, next));
+                i += 2;
+            } else {
+                _mm_storeu_si128(spread + i, _mm_unpacklo_epi16(biased(k), biased(k + 1)));
+                ++i;
             }
         }
     }
@@ -806,11 +836,9 @@ private:
                 const int32_t at = 4 * (x0 + pad);
                 const bool paired = !kFloatDepth && Full && Paired();
                 if (paired) {
-                    // Rounded up to whole pairs: the samples past the block are readable.
-                    ForBlockVectors(nv + (nv & 1), [&]<int NV>() {
-                        if constexpr (NV % 2 == 0)
-                            TablePartPaired<NV>(reinterpret_cast<const int16_t*>(s_.eligible) + at,
-                                                g_.weightPair, pad, reinterpret_cast<int32_t*>(tablePart));
+                    ForBlockVectors(nv, [&]<int NV>() {
+                        TablePartSpread<NV>(reinterpret_cast<const int16_t*>(s_.masked) + 8 * x0,
+                                            g_.weightSpread, pad, reinterpret_cast<int32_t*>(tablePart));
                     });
                 } else {
                     ForBlockVectors(nv, [&]<int NV>() {
@@ -1003,6 +1031,12 @@ void FillGroup(ChannelGroup& g, BlurKernel k, const BlurLineKernel& kernel, int 
             full += 2 * t.weights[j];
     }
     g.fullWeight = full;
+    const auto abs = [](int32_t d) { return d < 0 ? -d : d; };
+    for (int32_t p = 0; g.pairable && p <= g.pad; ++p) {
+        const uint32_t first = t.weights[abs(2 * p - g.pad)];
+        const uint32_t second = p < g.pad ? t.weights[abs(2 * p + 1 - g.pad)] : 0;
+        g.weightSpread[p] = static_cast<int32_t>(first | second << 16);
+    }
 }
 
 // ---- Box windows of their own per channel -------------------------------------------------------------
@@ -1472,8 +1506,10 @@ public:
     bool Run() {
         const int nv = s_.columns / kWide;
         const int32_t n = s_.rows, h = g_.h;
-        Vec sum[kStripVectors];
         const bool flat = K == BlurKernel::Box || g_.flatTotal != 0;
+        if (!flat)
+            return GaussColumns();
+        Vec sum[kStripVectors];
         int32_t y = 0;
         if (K == BlurKernel::Box && s_.resumed) {
             y = Resume(sum, nv, h);
@@ -1841,6 +1877,137 @@ private:
         }
     }
 
+    // A Gaussian without a flat part keeps no sums from row to row, so once every row the stored rows
+    // reach is known eligible, the strip goes a block of columns at a time down all its rows: the block's
+    // rows in reach stay in the first-level cache, where a row of the whole strip at a time would find
+    // them evicted.
+    bool GaussColumns() {
+        // Narrower strips first: the rows the check reads are still in the second-level cache when the
+        // blocks filter them. A strip given up part-way has written whole columns of the line's bytes.
+        constexpr int32_t kChecked = 128;
+        if (s_.columns > kChecked) {
+            for (int32_t c0 = 0; c0 < s_.columns; c0 += kChecked) {
+                BlurStrip<Pixel> part = s_;
+                part.source += c0 * static_cast<std::ptrdiff_t>(sizeof(Pixel));
+                part.selection += c0;
+                part.destination += c0 * static_cast<std::ptrdiff_t>(sizeof(Pixel));
+                part.columns = s_.columns - c0 < kChecked ? s_.columns - c0 : kChecked;
+                if (!StripFilter(part, g_).GaussColumns())
+                    return false;
+            }
+            return true;
+        }
+        const int32_t n = s_.rows, h = g_.h;
+        const int32_t end = s_.storeEnd < n ? s_.storeEnd : n;
+        int32_t last = n - 1 < h ? n - 1 : h;
+        if (end > 0 && end - 1 + h > last)
+            last = end - 1 + h < n - 1 ? end - 1 + h : n - 1;
+        if (!Check(last))
+            return false;
+        const int nv = s_.columns / kWide;
+        for (int a0 = 0; a0 < nv; a0 += kBlockVectors) {
+            const int m = nv - a0 < kBlockVectors ? nv - a0 : kBlockVectors;
+            ForBlockVectors(m, [&]<int NV>() { GaussBlock<NV>(kWide * a0, end); });
+        }
+        return true;
+    }
+
+    // Rows [storeFirst, end) of NV vectors of columns from c0. At 16 bits with multiply-adds, the rows
+    // whose whole table lies inside the column take their sums from a ring of neighbouring rows laid
+    // side by side, each row pair built once for every output that reaches it.
+    template <int NV>
+    void GaussBlock(int32_t c0, int32_t end) {
+        const int32_t n = s_.rows, pad = g_.pad;
+        Vec none[NV]; // the box sums, which a table without a flat part does not read
+        for (int a = 0; a < NV; ++a)
+            none[a] = W::Zero();
+        bool spread = false;
+        if constexpr (!kFloatDepth && NV % 2 == 0)
+            spread = g_.pairable && 2 * pad + 1 <= kSpreadRows;
+        if (!spread) {
+            for (int32_t y = s_.storeFirst; y < end; ++y)
+                GaussRow<NV>(none, y, c0, WindowCount(y));
+            return;
+        }
+        if constexpr (!kFloatDepth && NV % 2 == 0) {
+            alignas(32) WideI ring[kSpreadRows * NV];
+            int32_t next = INT32_MIN; // the next row pair the ring takes
+            for (int32_t y = s_.storeFirst; y < end; ++y) {
+                if (y - pad < 0 || y + pad >= n) {
+                    GaussRow<NV>(none, y, c0, WindowCount(y));
+                    continue;
+                }
+                if (next < y - pad)
+                    next = y - pad;
+                for (; next <= y + pad; ++next)
+                    SpreadRows<NV>(ring + (next & (kSpreadRows - 1)) * NV, next, c0);
+                GaussSpreadRow<NV>(none, ring, y, c0);
+            }
+        }
+    }
+
+    static constexpr int32_t kSpreadRows = 128; // a power of two
+
+    // Rows k and k + 1 (zeros past the column) less 32768, side by side lane by lane: the pair of
+    // vectors for pixels [0, kPairPixels) of each of the NV / 2 pairs, as Unpack16Lo and Unpack16Hi
+    // leave them.
+    template <int NV>
+    void SpreadRows(WideI* entry, int32_t k, int32_t c0) const {
+        const WideI bias = SetWI(static_cast<int32_t>(0x80008000u));
+        const Pixel* p = Src(k, c0);
+        const Pixel* q = k + 1 < s_.rows ? Src(k + 1, c0) : nullptr;
+        // Rows lie far apart: the block's row a few steps on is fetched now.
+        if (k + 8 < s_.rows) {
+            const char* ahead = reinterpret_cast<const char*>(Src(k + 8, c0));
+            for (int b = 0; b < NV * kWide * static_cast<int>(sizeof(Pixel)); b += 64)
+                _mm_prefetch(ahead + b, _MM_HINT_T0);
+        }
+        for (int i = 0; i < NV / 2; ++i) {
+            const WideI a = XorWI(Load16(p + kPairPixels * i), bias);
+            const WideI b = q ? XorWI(Load16(q + kPairPixels * i), bias) : SetWI(0);
+            entry[2 * i] = Unpack16Lo(a, b);
+            entry[2 * i + 1] = Unpack16Hi(a, b);
+        }
+    }
+
+    // Row y, its whole table inside the column, from the ring: the pairs from y - pad on, every second
+    // row, with weightSpread's weights.
+    template <int NV>
+    void GaussSpreadRow(const Vec* none, const WideI* ring, int32_t y, int32_t c0) {
+        constexpr int P = NV / 2;
+        const int32_t pad = g_.pad;
+        // The whole table on every lane: each output is its rounded shift, the lift and the rounding
+        // added up front (every lane of lo and hi lands in one output lane).
+        const bool shifted = g_.fullWeight == 32768 && allLanes_;
+        WideI lo[P], hi[P];
+        for (int i = 0; i < P; ++i)
+            lo[i] = hi[i] = SetWI(shifted ? 32768 * 32768 + 16384 : 0);
+        for (int32_t p = 0; p <= pad; ++p) {
+            const WideI w = SetWI(g_.weightSpread[p]);
+            const WideI* e = ring + ((y - pad + 2 * p) & (kSpreadRows - 1)) * NV;
+            for (int i = 0; i < P; ++i) {
+                lo[i] = AddWI(lo[i], MaddWI(e[2 * i], w));
+                hi[i] = AddWI(hi[i], MaddWI(e[2 * i + 1], w));
+            }
+        }
+        Vec acc[NV];
+        if (shifted) {
+            for (int i = 0; i < P; ++i) {
+                Unpair(lo[i], hi[i], acc[2 * i], acc[2 * i + 1]);
+                StorePixels(Dst(y, c0 + kWide * 2 * i), ShiftRightWI(acc[2 * i], 15));
+                StorePixels(Dst(y, c0 + kWide * (2 * i + 1)), ShiftRightWI(acc[2 * i + 1], 15));
+            }
+            return;
+        }
+        const WideI lift = SetWI(32768 * g_.fullWeight);
+        for (int i = 0; i < P; ++i) {
+            Unpair(lo[i], hi[i], acc[2 * i], acc[2 * i + 1]);
+            acc[2 * i] = AddWI(acc[2 * i], lift);
+            acc[2 * i + 1] = AddWI(acc[2 * i + 1], lift);
+        }
+        GaussStore<NV>(none, acc, g_.fullWeight, y, c0, WindowCount(y));
+    }
+
     int32_t WindowCount(int32_t y) const {
         const int32_t lo = y - g_.h > 0 ? y - g_.h : 0;
         const int32_t hi = y + g_.h < s_.rows - 1 ? y + g_.h : s_.rows - 1;
@@ -1871,7 +2038,8 @@ private:
                 weight += g_.weightInt[j];
             }
         } else if (NV % 2 == 0 && g_.pairable) {
-            // Multiply-adds on the samples less 32768 (TablePartPaired); a row beyond the line pairs with
+            // Multiply-adds on the samples less 32768, each weight paired with itself to take both rows at
+            // its distance (the centre pairs with a zero); a row beyond the line pairs with
             // a zero.
             constexpr int P = NV / 2 > 0 ? NV / 2 : 1;
             WideI lo[P], hi[P];
@@ -1945,6 +2113,12 @@ private:
                 weight += (up + down) * g_.weightInt[j];
             }
         }
+        GaussStore<NV>(sum, acc, weight, y, c0, count);
+    }
+
+    // Row y's outputs from their table sums `acc`, whose weights total `weight`.
+    template <int NV>
+    void GaussStore(const Vec* sum, const Vec* acc, int32_t weight, int32_t y, int32_t c0, int32_t count) {
         const bool flat = g_.flatTotal != 0;
         for (int a = 0; a < NV; ++a) {
             const int32_t column = c0 + kWide * a;

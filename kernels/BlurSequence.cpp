@@ -168,6 +168,30 @@ PF_Err RunFusedPair(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_Effe
     return err;
 }
 
+// Two fused pairs chained, from the source world to the destination.
+template <class SourceDepth, class DestinationDepth>
+PF_Err RunChainedPairs(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_EffectWorld* source,
+                       PF_EffectWorld* destination, const PF_EffectWorld* unselected) {
+    ChainedBandContext ctx;
+    ctx.first.source = source;
+    ctx.first.rect = job.rect;
+    ctx.first.plane = job.plane;
+    SetPassKernels(ctx.first.rows, NextBlurPass(plan), job.options);
+    SetPassKernels(ctx.first.columns, NextBlurPass(plan), job.options);
+    ctx.second.destination = destination;
+    ctx.second.unselected = unselected;
+    ctx.second.rect = job.rect;
+    ctx.second.plane = job.plane;
+    SetPassKernels(ctx.second.rows, NextBlurPass(plan), job.options);
+    SetPassKernels(ctx.second.columns, NextBlurPass(plan), job.options);
+    PF_Err err =
+        RunPass(job.in_data, job.iterations, &ctx,
+                ChainedBandPassOf<SourceDepth, DestinationDepth>(job.options.kernel, job.options.variant));
+    for (int pass = 0; pass < 4 && err == PF_Err_NONE; ++pass)
+        err = ReportPass(job.progress);
+    return err;
+}
+
 // The repeats as fused pairs of passes, each from the last one's world, the last writing the output.
 // Exact where no pass leaves a selected pixel unfiltered, which then needs the value an earlier pass
 // gave it: so when every selected pixel is opaque (an average of such pixels stays so at 8 and 16 bits).
@@ -194,7 +218,26 @@ PF_Err ChainPasses(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
     };
     const PF_EffectWorld* from = job.source;
     PF_Err err = PF_Err_NONE;
-    for (int32_t k = 0; k < pairs && err == PF_Err_NONE; ++k) {
+    int32_t k0 = 0;
+    // The first two pairs in one walk: the frame between them is never written. (Float passes do not
+    // come here: their running sums do not fuse.)
+    if constexpr (!std::is_same_v<Depth, DepthFloat>) {
+        if (pairs >= 2) {
+            PF_EffectWorld* to = target(1);
+            const bool last = writes == 2;
+            if constexpr (k8) {
+                if (last)
+                    err = RunChainedPairs<Depth8, Depth8>(job, plan, from, to, job.unselected);
+                else
+                    err = RunChainedPairs<Depth8, Depth16>(job, plan, from, to, nullptr);
+            } else {
+                err = RunChainedPairs<Depth, Depth>(job, plan, from, to, last ? job.unselected : nullptr);
+            }
+            from = to;
+            k0 = 2;
+        }
+    }
+    for (int32_t k = k0; k < pairs && err == PF_Err_NONE; ++k) {
         PF_EffectWorld* to = target(k);
         const bool last = k == writes - 1;
         if constexpr (k8) {

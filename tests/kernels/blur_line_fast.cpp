@@ -31,14 +31,15 @@ int32_t RandomRadius(std::mt19937& rng, int32_t length) {
     return 1 + static_cast<int32_t>(rng() % static_cast<uint32_t>(length + 4));
 }
 
+// With `whole`, every line is opaque and wholly selected (the 16-bit Gaussian's neighbouring-tap sums).
 template <class Pixel>
-void CompareOnRandomLines(BlurKernel kernel, BlurVariant variant, uint32_t seed) {
+void CompareOnRandomLines(BlurKernel kernel, BlurVariant variant, uint32_t seed, bool whole = false) {
     std::mt19937 rng(seed);
     for (int trial = 0; trial < 150; ++trial) {
         const int32_t length = RandomLength(rng);
         std::vector<Pixel> source(static_cast<std::size_t>(length));
         // A third of the lines are opaque throughout, which the fast forms treat apart.
-        const bool opaque = rng() % 3 == 0;
+        const bool opaque = whole || rng() % 3 == 0;
         for (auto& p : source) {
             p = RandomPixel<Pixel>(rng);
             if (opaque && p.alpha == 0)
@@ -56,7 +57,7 @@ void CompareOnRandomLines(BlurKernel kernel, BlurVariant variant, uint32_t seed)
                 }
         // Half the opaque lines are wholly selected too, which the fast forms treat apart again.
         std::vector<uint8_t> selection = RandomSelection(rng, length);
-        if (opaque && rng() % 2 == 0)
+        if (opaque && (whole || rng() % 2 == 0))
             std::fill(selection.begin(), selection.end(), static_cast<uint8_t>(1 + rng() % 255));
         std::vector<Pixel> initial(source.size());
         for (auto& p : initial)
@@ -105,6 +106,11 @@ TEST_F(FastLines, GaussConfinedMatchesPlain) {
     CompareOnRandomLines<PF_PixelFloat>(BlurKernel::Gauss, BlurVariant::Confined, 4);
 }
 
+TEST_F(FastLines, WholeOpaqueGaussLinesMatchPlain) {
+    CompareOnRandomLines<PF_Pixel16>(BlurKernel::Gauss, BlurVariant::Spanning, 9, true);
+    CompareOnRandomLines<PF_Pixel16>(BlurKernel::Gauss, BlurVariant::Confined, 10, true);
+}
+
 TEST_F(FastLines, BoxSpanningMatchesPlain) {
     CompareOnRandomLines<PF_Pixel16>(BlurKernel::Box, BlurVariant::Spanning, 5);
     CompareOnRandomLines<PF_PixelFloat>(BlurKernel::Box, BlurVariant::Spanning, 6);
@@ -138,7 +144,9 @@ namespace {
 // Strips of opaque, fully selected columns, filtered a row at a time, against the plain line filter
 // on each column; a transparent sample part-way down makes the strip give up with the rows before it done.
 template <class Pixel>
-void CompareStrips(BlurKernel kernel, BlurVariant variant, uint32_t seed) {
+// With `tablesInside`, radii whose Gaussian tables have no flat part and fit many times in the column,
+// which the strips take a block of columns at a time from rows laid side by side.
+void CompareStrips(BlurKernel kernel, BlurVariant variant, uint32_t seed, bool tablesInside = false) {
     std::mt19937 rng(seed);
     for (int trial = 0; trial < 24; ++trial) {
         // The last trials take strips as wide as a strip function allows.
@@ -172,7 +180,9 @@ void CompareStrips(BlurKernel kernel, BlurVariant variant, uint32_t seed) {
         const std::vector<uint8_t> selection(source.size(), 255);
         int32_t radius[4];
         for (int c = 0; c < 4; ++c)
-            radius[c] = c > 0 && trial % 2 ? radius[0] : RandomRadius(rng, rows);
+            radius[c] = c > 0 && trial % 2 ? radius[0]
+                        : tablesInside     ? 2 + static_cast<int32_t>(rng() % 64)
+                                           : RandomRadius(rng, rows);
         GaussTable tables[4];
         for (int c = 0; c < 4; ++c)
             tables[c] = BuildGaussTable(radius[c], radius[c] * radius[c] / (rng() % 2 ? 8.0 : 1.0));
@@ -414,6 +424,10 @@ TEST_F(FastLines, StripsMatchThePlainLines) {
             CompareStrips<PF_Pixel16>(k, v, seed++);
             CompareStrips<PF_PixelFloat>(k, v, seed++);
         }
+    for (BlurVariant v : {BlurVariant::Spanning, BlurVariant::Confined}) {
+        CompareStrips<PF_Pixel16>(BlurKernel::Gauss, v, seed++, true);
+        CompareStrips<PF_PixelFloat>(BlurKernel::Gauss, v, seed++, true);
+    }
 }
 
 } // namespace

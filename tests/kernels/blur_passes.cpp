@@ -8,6 +8,7 @@
 #include "blur_support.h"
 #include "host/Faults.h"
 #include "host/World.h"
+#include "kernels/BlurBands.h"
 #include "kernels/BlurLineFilters.h"
 #include "passes_support.h"
 
@@ -220,6 +221,43 @@ TEST_F(BlurPasses, RefusedLineBufferEndsThePassWithOutOfMemory) {
             << pc.name;
         Host().Faults().Clear();
     }
+    EXPECT_TRUE(Host().Violations().empty());
+}
+
+// Chained pairs ask for many buffers: whichever is refused, the pass ends with out of memory and leaves
+// nothing behind; rectangles that differ between the pairs are refused before anything is read.
+TEST_F(BlurPasses, ChainedPairsRefuseCleanly) {
+    host::World source = MakeWorld(kWidth, kHeight, PF_PixelFormat_ARGB64);
+    host::World destination = MakeWorld(kWidth, kHeight, PF_PixelFormat_ARGB64);
+    TestPlane plane(kRectWidth, kRectHeight);
+    for (int y = 0; y < kRectHeight; ++y)
+        for (int x = 0; x < kRectWidth; ++x)
+            plane.Select(x, y);
+    ChainedBandContext ctx;
+    for (BandPassContext* pair : {&ctx.first, &ctx.second}) {
+        pair->rect = kRect;
+        pair->plane = plane.plane();
+        for (PassContext* pass : {&pair->rows, &pair->columns})
+            for (int c = 0; c < 4; ++c)
+                pass->boxRadius[c] = 4;
+    }
+    ctx.first.source = source.get();
+    ctx.second.destination = destination.get();
+    const PassFunction pass = ChainedBandPassOf<Depth16, Depth16>(BlurKernel::Box, BlurVariant::Confined);
+    Host().SetWorkerThreads(2);
+    ASSERT_EQ(RunPass(InData(), PF_Iterations_ONCE_PER_PROCESSOR, &ctx, pass), PF_Err_NONE);
+    int refused = 0;
+    for (int nth = 1; nth <= 40; ++nth) {
+        Host().Faults().Inject(host::Fault::NewHandle, nth, host::DefaultFaultCode(host::Fault::NewHandle));
+        const PF_Err err = RunPass(InData(), PF_Iterations_ONCE_PER_PROCESSOR, &ctx, pass);
+        EXPECT_TRUE(err == PF_Err_OUT_OF_MEMORY || err == PF_Err_NONE) << nth;
+        refused += err == PF_Err_OUT_OF_MEMORY;
+        Host().Faults().Clear();
+    }
+    EXPECT_GE(refused, 16); // every buffer of both pairs and the rows between them
+    ctx.second.rect.bottom -= 1;
+    EXPECT_EQ(RunPass(InData(), PF_Iterations_ONCE_PER_PROCESSOR, &ctx, pass),
+              PF_Err_INTERNAL_STRUCT_DAMAGED);
     EXPECT_TRUE(Host().Violations().empty());
 }
 

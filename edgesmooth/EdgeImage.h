@@ -31,3 +31,19 @@ EdgeImage<Pixel> ImageOfWorld(const PF_EffectWorld& world) noexcept {
     image.height = world.height;
     return image;
 }
+
+// The neighbours of (x, y) that lie inside the image, left, right, above, below, into `neighbours`; their
+// count. The lone-pixel average takes them in this order.
+template <class Pixel>
+int InsideNeighbours(const EdgeImage<Pixel>& image, int32_t x, int32_t y, Pixel* neighbours[4]) noexcept {
+    int count = 0;
+    if (x > 0)
+        neighbours[count++] = &image.At(x - 1, y);
+    if (x < image.width - 1)
+        neighbours[count++] = &image.At(x + 1, y);
+    if (y > 0)
+        neighbours[count++] = &image.At(x, y - 1);
+    if (y < image.height - 1)
+        neighbours[count++] = &image.At(x, y + 1);
+    return count;
+}

@@ -226,15 +226,7 @@ void AverageLonePixelAt(const EdgeImage<const typename Depth::Pixel>& source,
         return;
     }
     const Pixel* neighbours[4];
-    int count = 0;
-    if (x > 0)
-        neighbours[count++] = &source.At(x - 1, y);
-    if (x < source.width - 1)
-        neighbours[count++] = &source.At(x + 1, y);
-    if (y > 0)
-        neighbours[count++] = &source.At(x, y - 1);
-    if (y < source.height - 1)
-        neighbours[count++] = &source.At(x, y + 1);
+    const int count = InsideNeighbours(source, x, y, neighbours);
     Pixel& t = target.At(x, y);
     switch (count) {
     case 1:

@@ -32,15 +32,7 @@ void AverageLonePixelOf(const EdgeImage<const typename Depth::Pixel>& source,
                         typename Depth::LoneWeight loneWeight) noexcept {
     using Pixel = typename Depth::Pixel;
     const Pixel* neighbours[4];
-    int count = 0;
-    if (x > 0)
-        neighbours[count++] = &source.At(x - 1, y);
-    if (x < source.width - 1)
-        neighbours[count++] = &source.At(x + 1, y);
-    if (y > 0)
-        neighbours[count++] = &source.At(x, y - 1);
-    if (y < source.height - 1)
-        neighbours[count++] = &source.At(x, y + 1);
+    const int count = InsideNeighbours(source, x, y, neighbours);
     if (count > 0)
         AverageLonePixel(target.At(x, y), neighbours, count, loneWeight);
 }

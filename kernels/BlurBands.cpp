@@ -3,6 +3,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "kernels/AlphaScan.h"
 #include "kernels/BlurSchedule.h"
 #include "kernels/MaskedPasses.h"
 #include "kernels/RowBlocks.h"
@@ -271,8 +272,14 @@ private:
         } else {
             source = reinterpret_cast<const Pixel*>(SourceRow(y));
         }
-        std::memcpy(out, source, rowBytes_);
-        if (plane_.rowFlags && !plane_.rowFlags[y])
+        // The filter writes every pixel that is selected and not transparent: a row of only those needs
+        // no copy first (a copy of each row was most of a chain's memory traffic beside the filters').
+        const bool filtered = !plane_.rowFlags || plane_.rowFlags[y];
+        const bool written = filtered && !std::memchr(SelectionRow(y), 0, static_cast<std::size_t>(width_)) &&
+                             NoneTransparent(source, width_);
+        if (!written)
+            std::memcpy(out, source, rowBytes_);
+        if (!filtered)
             return;
         BlurLine<Pixel> line;
         line.source = source;

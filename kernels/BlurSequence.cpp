@@ -4,6 +4,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "kernels/AlphaScan.h"
 #include "kernels/BlurBands.h"
 #include "kernels/BlurLineFilters.h"
 #include "kernels/BlurSchedule.h"
@@ -141,9 +142,11 @@ PF_Err ScanForTransparency(void* refcon, A_long, A_long i, A_long calls) noexcep
             return;
         const Pixel* row = WorldRow<const Pixel>(*scan->source, scan->rect.top + y) + scan->rect.left;
         const uint8_t* selection = scan->plane.bytes + static_cast<std::ptrdiff_t>(y) * scan->plane.stride;
+        // Most rows hold no transparent pixel at all, which a vector test sees at memory speed.
         bool transparent = false;
-        for (int32_t x = 0; x < block.width; ++x)
-            transparent |= selection[x] != 0 && row[x].alpha == 0;
+        if (!NoneTransparent(row, block.width))
+            for (int32_t x = 0; x < block.width; ++x)
+                transparent |= selection[x] != 0 && row[x].alpha == 0;
         if (transparent)
             scan->found.store(true, std::memory_order_relaxed);
     });

@@ -52,6 +52,9 @@ protected:
 // A band filter found its pass's kernels missing, or a chain's rows out of order.
 struct BandsDamaged {};
 
+// A pass asked to give up at a selected transparent pixel met one (or another call of it did).
+struct TransparentSeen {};
+
 // Consecutive result rows in a buffer, row `first` at `data`.
 struct RowWindow {
     unsigned char* data = nullptr;
@@ -140,6 +143,8 @@ public:
 
     // Filters the next band of rows into the destination.
     void NextBand() {
+        if (ctx_.transparentSeen && ctx_.transparentSeen->load(std::memory_order_relaxed))
+            throw TransparentSeen{};
         const int32_t y0 = next_;
         const int32_t y1 = NextBandEnd();
         const int32_t a = y0 - above_ > 0 ? y0 - above_ : 0;
@@ -275,8 +280,18 @@ private:
         // The filter writes every pixel that is selected and not transparent: a row of only those needs
         // no copy first (a copy of each row was most of a chain's memory traffic beside the filters').
         const bool filtered = !plane_.rowFlags || plane_.rowFlags[y];
-        const bool written = filtered && !std::memchr(SelectionRow(y), 0, static_cast<std::size_t>(width_)) &&
-                             NoneTransparent(source, width_);
+        const bool selected = filtered && !std::memchr(SelectionRow(y), 0, static_cast<std::size_t>(width_));
+        bool written = selected;
+        if (ctx_.transparentSeen) {
+            const bool opaque = NoneTransparent(source, width_);
+            if (!opaque && filtered && SomeSelectedTransparent(source, SelectionRow(y))) {
+                ctx_.transparentSeen->store(true, std::memory_order_relaxed);
+                throw TransparentSeen{};
+            }
+            written = written && opaque;
+        } else {
+            written = written && NoneTransparent(source, width_);
+        }
         if (!written)
             std::memcpy(out, source, rowBytes_);
         if (!filtered)
@@ -291,6 +306,13 @@ private:
         if (!kWidened && !lookup_ && !feed_ && y + 1 < height_)
             line.nextSource = reinterpret_cast<const Pixel*>(SourceRow(y + 1));
         rows_.filter(line, rows_.kernel, rowScratch_);
+    }
+
+    bool SomeSelectedTransparent(const Pixel* row, const uint8_t* selection) const {
+        bool transparent = false;
+        for (int32_t x = 0; x < width_; ++x)
+            transparent |= selection[x] != 0 && row[x].alpha == 0;
+        return transparent;
     }
 
     // The vertical pass of rows [y0, y1) from the held rows [a, b), a page of columns at a time.
@@ -458,6 +480,8 @@ PF_Err BandPass(void* refcon, A_long, A_long i, A_long calls) noexcept {
             return filter.Run(block.lines);
         } catch (const BandsDamaged&) {
             return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        } catch (const TransparentSeen&) {
+            return PF_Err_NONE;
         }
     });
 }
@@ -555,6 +579,8 @@ PF_Err ChainedBandPass(void* refcon, A_long, A_long i, A_long calls) noexcept {
             return PF_Err_NONE;
         } catch (const BandsDamaged&) {
             return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        } catch (const TransparentSeen&) {
+            return PF_Err_NONE;
         }
     });
 }

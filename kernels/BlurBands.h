@@ -10,6 +10,7 @@
 // whole column's result wherever the result does not depend on where the column starts: integer sums,
 // and float Gaussian tables without a flat part. A float running sum keeps its rounding from the top of
 // the column, so those passes stay apart (BandsApply).
+#include <atomic>
 #include <cstdint>
 
 #include "kernels/BlurLine.h"
@@ -28,6 +29,10 @@ struct BandPassContext {
     // The kernels of the two passes, in the blur fields of a pass context.
     PassContext rows;
     PassContext columns;
+    // Or null: the pass gives up as soon as one of its calls meets a selected, fully transparent source
+    // pixel, and sets this. Repeats run as fused pairs only without such pixels, and finding them on the
+    // way costs no walk of the frame of its own.
+    std::atomic<bool>* transparentSeen = nullptr;
 };
 
 // The largest vertical half-window the fused form takes; beyond it the margins cost more than a world.
@@ -52,7 +57,8 @@ extern template PassFunction BandPassOf<DepthFloat, DepthFloat>(BlurKernel, Blur
 
 // Two fused pairs in a row: the second takes the first's results as they are made, a few bands at a time,
 // so the frame between them is never written. `first.destination` and `second.source` are not read; the
-// rectangles and planes are the same and there is no lookup.
+// rectangles and planes are the same and there is no lookup. `first.transparentSeen` works as in a single
+// pair; the second's is not read.
 struct ChainedBandContext {
     BandPassContext first;
     BandPassContext second;

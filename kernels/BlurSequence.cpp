@@ -4,7 +4,6 @@
 #include <cmath>
 #include <type_traits>
 
-#include "kernels/AlphaScan.h"
 #include "kernels/BlurBands.h"
 #include "kernels/BlurLineFilters.h"
 #include "kernels/BlurSchedule.h"
@@ -122,41 +121,13 @@ bool ChainsPasses(const BlurOptions& options) {
     return true;
 }
 
-// Whether some selected pixel of the source is fully transparent.
-struct TransparencyScan {
-    const PF_EffectWorld* source = nullptr;
-    PF_Rect rect{};
-    SelectionPlane plane;
-    std::atomic<bool> found{false};
-};
-
-template <class Pixel>
-PF_Err ScanForTransparency(void* refcon, A_long, A_long i, A_long calls) noexcept {
-    auto* scan = static_cast<TransparencyScan*>(refcon);
-    const auto covered = [scan](const LineBlock& block) {
-        return WorldCoversRect(scan->source, scan->rect, sizeof(Pixel)) &&
-               PlaneCovers(scan->plane, block.width, block.height);
-    };
-    return ForEachRowOfBlock(scan, i, calls, covered, [scan](const LineBlock& block, int32_t y) {
-        if (scan->found.load(std::memory_order_relaxed))
-            return;
-        const Pixel* row = WorldRow<const Pixel>(*scan->source, scan->rect.top + y) + scan->rect.left;
-        const uint8_t* selection = scan->plane.bytes + static_cast<std::ptrdiff_t>(y) * scan->plane.stride;
-        // Most rows hold no transparent pixel at all, which a vector test sees at memory speed.
-        bool transparent = false;
-        if (!NoneTransparent(row, block.width))
-            for (int32_t x = 0; x < block.width; ++x)
-                transparent |= selection[x] != 0 && row[x].alpha == 0;
-        if (transparent)
-            scan->found.store(true, std::memory_order_relaxed);
-    });
-}
-
 // One fused pair of passes (or the last, horizontal pass alone) of a chain.
 template <class SourceDepth, class DestinationDepth>
 PF_Err RunFusedPair(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_EffectWorld* source,
-                    PF_EffectWorld* destination, const PF_EffectWorld* unselected) {
+                    PF_EffectWorld* destination, const PF_EffectWorld* unselected,
+                    std::atomic<bool>* transparentSeen) {
     BandPassContext ctx;
+    ctx.transparentSeen = transparentSeen;
     ctx.destination = destination;
     ctx.source = source;
     ctx.unselected = unselected;
@@ -166,6 +137,8 @@ PF_Err RunFusedPair(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_Effe
     SetPassKernels(ctx.columns, NextBlurPass(plan), job.options);
     PF_Err err = RunPass(job.in_data, job.iterations, &ctx,
                          BandPassOf<SourceDepth, DestinationDepth>(job.options.kernel, job.options.variant));
+    if (transparentSeen && transparentSeen->load())
+        return err;
     for (int pass = 0; pass < 2 && err == PF_Err_NONE; ++pass)
         err = ReportPass(job.progress);
     return err;
@@ -174,8 +147,10 @@ PF_Err RunFusedPair(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_Effe
 // Two fused pairs chained, from the source world to the destination.
 template <class SourceDepth, class DestinationDepth>
 PF_Err RunChainedPairs(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_EffectWorld* source,
-                       PF_EffectWorld* destination, const PF_EffectWorld* unselected) {
+                       PF_EffectWorld* destination, const PF_EffectWorld* unselected,
+                       std::atomic<bool>* transparentSeen) {
     ChainedBandContext ctx;
+    ctx.first.transparentSeen = transparentSeen;
     ctx.first.source = source;
     ctx.first.rect = job.rect;
     ctx.first.plane = job.plane;
@@ -190,6 +165,8 @@ PF_Err RunChainedPairs(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_E
     PF_Err err =
         RunPass(job.in_data, job.iterations, &ctx,
                 ChainedBandPassOf<SourceDepth, DestinationDepth>(job.options.kernel, job.options.variant));
+    if (transparentSeen && transparentSeen->load())
+        return err;
     for (int pass = 0; pass < 4 && err == PF_Err_NONE; ++pass)
         err = ReportPass(job.progress);
     return err;
@@ -198,9 +175,12 @@ PF_Err RunChainedPairs(const BlurLayerJob& job, BlurLengthPlan& plan, const PF_E
 // The repeats as fused pairs of passes, each from the last one's world, the last writing the output.
 // Exact where no pass leaves a selected pixel unfiltered, which then needs the value an earlier pass
 // gave it: so when every selected pixel is opaque (an average of such pixels stays so at 8 and 16 bits).
+// The first pair (or chain) gives up at the first selected transparent pixel of the source it meets and
+// sets `transparentSeen`; then nothing else runs, and what was written is to be written again.
 // 16-bit: the output and one scratch take turns; 8-bit: three 16-bit worlds, the ends converted.
 template <class Depth>
-PF_Err ChainPasses(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
+PF_Err ChainPasses(const BlurLayerJob& job, PF_EffectWorld* const* worlds,
+                   std::atomic<bool>& transparentSeen) {
     using Blur = typename Depth::BlurDepth;
     constexpr bool k8 = std::is_same_v<Depth, Depth8>;
     const int32_t passes = job.options.repeat + 1;
@@ -230,12 +210,16 @@ PF_Err ChainPasses(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
             const bool last = writes == 2;
             if constexpr (k8) {
                 if (last)
-                    err = RunChainedPairs<Depth8, Depth8>(job, plan, from, to, job.unselected);
+                    err = RunChainedPairs<Depth8, Depth8>(job, plan, from, to, job.unselected,
+                                                          &transparentSeen);
                 else
-                    err = RunChainedPairs<Depth8, Depth16>(job, plan, from, to, nullptr);
+                    err = RunChainedPairs<Depth8, Depth16>(job, plan, from, to, nullptr, &transparentSeen);
             } else {
-                err = RunChainedPairs<Depth, Depth>(job, plan, from, to, last ? job.unselected : nullptr);
+                err = RunChainedPairs<Depth, Depth>(job, plan, from, to, last ? job.unselected : nullptr,
+                                                    &transparentSeen);
             }
+            if (transparentSeen.load())
+                return err;
             from = to;
             k0 = 2;
         }
@@ -243,18 +227,22 @@ PF_Err ChainPasses(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
     for (int32_t k = k0; k < pairs && err == PF_Err_NONE; ++k) {
         PF_EffectWorld* to = target(k);
         const bool last = k == writes - 1;
+        // Only the first pair reads the source; the later ones read averages of its opaque pixels.
+        std::atomic<bool>* seen = k == 0 ? &transparentSeen : nullptr;
         if constexpr (k8) {
             if (k == 0 && last)
-                err = RunFusedPair<Depth8, Depth8>(job, plan, from, to, job.unselected);
+                err = RunFusedPair<Depth8, Depth8>(job, plan, from, to, job.unselected, seen);
             else if (k == 0)
-                err = RunFusedPair<Depth8, Depth16>(job, plan, from, to, nullptr);
+                err = RunFusedPair<Depth8, Depth16>(job, plan, from, to, nullptr, seen);
             else if (last)
-                err = RunFusedPair<Depth16, Depth8>(job, plan, from, to, job.unselected);
+                err = RunFusedPair<Depth16, Depth8>(job, plan, from, to, job.unselected, seen);
             else
-                err = RunFusedPair<Depth16, Depth16>(job, plan, from, to, nullptr);
+                err = RunFusedPair<Depth16, Depth16>(job, plan, from, to, nullptr, seen);
         } else {
-            err = RunFusedPair<Depth, Depth>(job, plan, from, to, last ? job.unselected : nullptr);
+            err = RunFusedPair<Depth, Depth>(job, plan, from, to, last ? job.unselected : nullptr, seen);
         }
+        if (transparentSeen.load())
+            return err;
         from = to;
     }
     if (err != PF_Err_NONE || !single)
@@ -416,16 +404,12 @@ PF_Err BlurLayer(const BlurLayerJob& job, PF_EffectWorld* const* worlds) {
     if (!worlds || job.lookup)
         return PF_Err_BAD_CALLBACK_PARAM;
     if (ChainsPasses<Depth>(options)) {
-        TransparencyScan scan;
-        scan.source = job.source;
-        scan.rect = job.rect;
-        scan.plane = job.plane;
-        const PF_Err err =
-            RunPass(job.in_data, job.iterations, &scan, ScanForTransparency<typename Depth::Pixel>);
-        if (err != PF_Err_NONE)
+        // A selected transparent pixel stops the fused pairs where they meet it: the passes below then
+        // write every pixel again.
+        std::atomic<bool> transparentSeen{false};
+        const PF_Err err = ChainPasses<Depth>(job, worlds, transparentSeen);
+        if (err != PF_Err_NONE || !transparentSeen.load())
             return err;
-        if (!scan.found.load())
-            return ChainPasses<Depth>(job, worlds);
     }
     if constexpr (std::is_same_v<Depth, Depth8>) {
         PF_EffectWorld* source = worlds[0];

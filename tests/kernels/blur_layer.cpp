@@ -185,9 +185,12 @@ std::vector<uint8_t> Prepared(BlurLayers& env, host::World& source, host::World*
 }
 
 // With `chained`, opaque frames and three to five repeats within the band form's margins: the first two
-// pairs of passes then run chained, the second taking the first's rows as they are made.
+// pairs of passes then run chained, the second taking the first's rows as they are made. With
+// `lateTransparency` as well, a few pixels near the bottom or the right are fully transparent, selected or
+// not: selected ones stop the fused pairs late, and the passes that follow must write every pixel again.
 template <class Depth>
-void CompareWithPreparedWorlds(BlurLayers& env, uint32_t seed, int trials, bool chained = false) {
+void CompareWithPreparedWorlds(BlurLayers& env, uint32_t seed, int trials, bool chained = false,
+                               bool lateTransparency = false) {
     using Pixel = typename Depth::Pixel;
     std::mt19937 rng(seed);
     int fused = 0;
@@ -206,6 +209,22 @@ void CompareWithPreparedWorlds(BlurLayers& env, uint32_t seed, int trials, bool 
         host::World source = env.MakeWorld(w, h, Depth::kFormat);
         TestPlane plane(w, h);
         FillFrame<Pixel>(source, plane, keyed, rng, w, h, chained);
+        if (lateTransparency) {
+            // A block of up to 6 × 6 pixels, enough to hold a short window with no opaque sample.
+            const int k = 1 + static_cast<int>(rng() % 6);
+            const bool bottom = rng() % 2 == 0;
+            const int x0 = bottom ? static_cast<int>(rng() % static_cast<uint32_t>(w)) : w - k;
+            const int y0 = bottom ? h - k - static_cast<int>(rng() % 3)
+                                  : static_cast<int>(rng() % static_cast<uint32_t>(h));
+            const bool selected = rng() % 4 != 0;
+            for (int y = y0; y < y0 + k; ++y)
+                for (int x = x0; x < x0 + k; ++x)
+                    if (x >= 0 && x < w && y >= 0 && y < h) {
+                        At<Pixel>(source, x, y).alpha = 0;
+                        if (selected)
+                            plane.Select(x, y);
+                    }
+        }
         host::World unselected = env.Noise(w, h, Depth::kFormat, rng);
         // The render hands its source as the unselected world: the passes copy such pixels whole.
         host::World& unselectedWorld = keyed && rng() % 3 == 0 ? source : unselected;
@@ -276,6 +295,11 @@ TEST_F(BlurLayers, SixteenBitLayersGiveThePreparedWorldsBytes) {
 TEST_F(BlurLayers, ChainedRepeatsGiveThePreparedWorldsBytes) {
     CompareWithPreparedWorlds<Depth8>(*this, 4, 20, true);
     CompareWithPreparedWorlds<Depth16>(*this, 5, 30, true);
+}
+
+TEST_F(BlurLayers, ATransparentPixelMetLateGivesThePreparedWorldsBytes) {
+    CompareWithPreparedWorlds<Depth8>(*this, 6, 16, true, true);
+    CompareWithPreparedWorlds<Depth16>(*this, 7, 24, true, true);
 }
 
 TEST_F(BlurLayers, FloatLayersGiveThePreparedWorldsBytes) {

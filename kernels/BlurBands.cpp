@@ -278,7 +278,7 @@ private:
             source = reinterpret_cast<const Pixel*>(SourceRow(y));
         }
         // The filter writes every pixel that is selected and not transparent: a row of only those needs
-        // no copy first (a copy of each row was most of a chain's memory traffic beside the filters').
+        // no copy of the source first, which would be written over whole.
         const bool filtered = !plane_.rowFlags || plane_.rowFlags[y];
         const bool selected = filtered && !std::memchr(SelectionRow(y), 0, static_cast<std::size_t>(width_));
         bool written = selected;

@@ -1,12 +1,12 @@
 #include "kernels/SelectKeyColors.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <bit>
 #include <cstring>
 #include <limits>
 
+#include "kernels/KeyColorSlots.h"
 #include "kernels/MaskedPasses.h"
 #include "kernels/RowBlocks.h"
 
@@ -27,42 +27,24 @@ inline PF_Fixed ToFixed(double v) noexcept {
 
 static_assert(std::atomic_ref<uint64_t>::is_always_lock_free);
 
-// The 8-bit channels the key test sees, per depth.
-struct KeyChannels {
-    uint32_t red, green, blue;
-};
-inline KeyChannels KeyChannelsOf(const PF_Pixel8& p) noexcept {
-    return {p.red, p.green, p.blue};
+// A chunk's colours and cache slots: 8- and 16-bit pixels with the widest loop the processor has, float
+// pixels through their rounding to bytes.
+inline void MakeChunkSlots(KeySlotIsa isa, const PF_Pixel8* pixels, int32_t n, uint32_t* colours,
+                           uint32_t* slots) noexcept {
+    MakeKeySlots(isa, pixels, n, colours, slots);
 }
-inline KeyChannels KeyChannelsOf(const PF_Pixel16& p) noexcept {
-    // ConvertChannel16To8 written out on 32-bit lanes, so that a chunk's conversions vectorise.
-    const auto to8 = [](uint32_t c) noexcept { return ((c > 32768u ? 32768u : c) * 255u + 16384u) >> 15; };
-    return {to8(p.red), to8(p.green), to8(p.blue)};
+inline void MakeChunkSlots(KeySlotIsa isa, const PF_Pixel16* pixels, int32_t n, uint32_t* colours,
+                           uint32_t* slots) noexcept {
+    MakeKeySlots(isa, pixels, n, colours, slots);
 }
-inline KeyChannels KeyChannelsOf(const PF_PixelFloat& p) noexcept {
-    const PF_Pixel c = KeyColorOfFloat(p);
-    return {c.red, c.green, c.blue};
+inline void MakeChunkSlots(KeySlotIsa, const PF_PixelFloat* pixels, int32_t n, uint32_t* colours,
+                           uint32_t* slots) noexcept {
+    for (int32_t k = 0; k < n; ++k) {
+        const PF_Pixel c = KeyColorOfFloat(pixels[k]);
+        colours[k] = uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue;
+        slots[k] = KeyColorSlot(colours[k]);
+    }
 }
-
-// A byte's bits spread three apart (bit i to bit 3i), by shifts and masks rather than a table so that it
-// vectorises.
-constexpr uint32_t SpreadBits(uint32_t v) noexcept {
-    v = (v | v << 8) & 0x00f00fu;
-    v = (v | v << 4) & 0x0c30c3u;
-    return (v | v << 2) & 0x249249u;
-}
-
-// A colour's cache slot interleaves red, green and blue bit by bit, so that colours close to each other
-// (a grainy region's) share cache lines instead of lying 64 KB apart.
-constexpr uint32_t SlotOf(const KeyChannels& c) noexcept {
-    return SpreadBits(c.red) << 2 | SpreadBits(c.green) << 1 | SpreadBits(c.blue);
-}
-constexpr uint32_t CacheSlot(uint32_t c) noexcept {
-    return SlotOf({c >> 16, (c >> 8) & 0xffu, c & 0xffu});
-}
-static_assert(CacheSlot(0xffffffu) == 0xffffffu && CacheSlot(0x800000u) == 0x800000u &&
-              CacheSlot(0x000080u) == 0x200000u && CacheSlot(0x010203u) == 0x00001du);
-static_assert(SpreadBits(0xffu) == 0x249249u);
 
 // The cache's two bits at a slot (bit 0 known, bit 1 selected).
 inline uint32_t CachedBitsAt(uint64_t* words, uint32_t slot) noexcept {
@@ -70,19 +52,55 @@ inline uint32_t CachedBitsAt(uint64_t* words, uint32_t slot) noexcept {
     return static_cast<uint32_t>(word >> ((slot & 31u) * 2u)) & 3u;
 }
 
+// The host's colour conversion and the keys as a row of the pass finds them once: in_data, its utility
+// table and the callback are read before the row's first colour rather than one after another (each
+// waiting on the last) for every colour asked.
+struct ColourConverter {
+    PF_Err (*convert)(PF_ProgPtr, PF_Pixel*, PF_HLS_Pixel) = nullptr; // null: the stand-in conversion
+    PF_ProgPtr effect_ref = nullptr;
+    const KeyColorEntry* keys = nullptr;
+    const KeyColorEntry* keysEnd = nullptr;
+};
+
+ColourConverter ConverterOf(const PF_InData* in_data, const KeyList& keys) noexcept {
+    ColourConverter converter;
+    if (in_data && in_data->utils && in_data->utils->colorCB.RGBtoHLS) {
+        converter.convert = in_data->utils->colorCB.RGBtoHLS;
+        converter.effect_ref = in_data->effect_ref;
+    }
+    converter.keys = keys.data();
+    converter.keysEnd = keys.data() + keys.size();
+    return converter;
+}
+
+// Whether the keys select a colour: its HLS from the host (or the stand-in), then the keys in order. The
+// host's result is stored in *err.
+bool ConverterSelects(const ColourConverter& converter, PF_Pixel colour, PF_Err* err) noexcept {
+    PF_Fixed hls[3] = {0, 0, 0};
+    *err = PF_Err_NONE;
+    if (converter.convert)
+        *err = converter.convert(converter.effect_ref, &colour, hls);
+    else
+        StandInRgbToHls(colour, hls);
+    for (const KeyColorEntry* key = converter.keys; key != converter.keysEnd; ++key)
+        if (KeyDistance(hls, *key) <= key->range)
+            return true;
+    return false;
+}
+
 // The key test of colour c (at cache slot `slot`): its answer as the cache's two bits (known, selected).
 // The answer is remembered unless the host reported a failure (the next pixel of that colour then asks
-// again, as it would without the cache). Bits are added by a plain store of the word as it is now plus
-// the new ones: a store that crosses another thread's may drop that thread's colours, which are then only
+// again, as it would without the cache). Bits are added by a plain store of the word as it is now plus the
+// new ones: a store that crosses another thread's may drop that thread's colours, which are then only
 // asked again (every bit ever stored is a true answer), and no locked instruction bounces the line
 // between the threads.
-uint32_t AskKeys(const KeySelectContext& context, uint32_t c, uint32_t slot) noexcept {
+uint32_t AskKeys(const ColourConverter& converter, uint64_t* words, uint32_t c, uint32_t slot) noexcept {
     PF_Err err = PF_Err_NONE;
     const PF_Pixel colour{255, static_cast<A_u_char>(c >> 16), static_cast<A_u_char>(c >> 8),
                           static_cast<A_u_char>(c)};
-    const uint32_t answer = KeyListSelects(context.in_data, context.keys, colour, &err) ? 3u : 1u;
-    if (context.cache.words && err == PF_Err_NONE) {
-        std::atomic_ref<uint64_t> shared(context.cache.words[slot >> 5]);
+    const uint32_t answer = ConverterSelects(converter, colour, &err) ? 3u : 1u;
+    if (words && err == PF_Err_NONE) {
+        std::atomic_ref<uint64_t> shared(words[slot >> 5]);
         shared.store(shared.load(std::memory_order_relaxed) | uint64_t{answer} << ((slot & 31u) * 2u),
                      std::memory_order_relaxed);
     }
@@ -175,12 +193,7 @@ PF_Pixel KeyColorOfFloat(const PF_PixelFloat& p) noexcept {
 
 bool KeyListSelects(const PF_InData* in_data, const KeyList& keys, const PF_Pixel& colour,
                     PF_Err* err) noexcept {
-    PF_Fixed hls[3] = {0, 0, 0};
-    *err = ConvertRgbToHls(in_data, colour, hls);
-    for (const KeyColorEntry& key : keys)
-        if (KeyDistance(hls, key) <= key.range)
-            return true;
-    return false;
+    return ConverterSelects(ConverterOf(in_data, keys), colour, err);
 }
 
 template <class Depth>
@@ -204,29 +217,26 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
             const uint8_t value = context->selectedValue;
             const Pixel* src = WorldRow<const Pixel>(*context->source, rect.top + row) + rect.left;
             uint8_t* selection = plane.bytes + static_cast<std::ptrdiff_t>(row) * plane.stride;
-            // A chunk at a time: its colours and cache slots first (a loop that vectorises), then every cache
-            // entry read at once without a branch, so that the reads of a grainy row (scattered over the
-            // cache) wait for memory together rather than one after another; then the pixels whose colour was
-            // not known, gathered without a branch, are settled in order: a colour the previous pixel had
-            // takes its answer, one that an earlier ask brought into the cache is read again, the rest are
-            // asked.
+            // A chunk at a time: its colours and cache slots first (the widest loop the processor has), then
+            // every cache entry read at once without a branch, so that the reads of a grainy row (scattered
+            // over the cache) wait for memory together rather than one after another; then the pixels whose
+            // colour was not known, gathered without a branch, are settled in order: a colour the previous
+            // pixel had takes its answer, one that an earlier ask brought into the cache is read again, the
+            // rest are asked.
             constexpr int32_t kChunk = 256;
             uint32_t colours[kChunk];
             uint32_t slots[kChunk];
             uint8_t bits[kChunk];
             uint16_t unknown[kChunk];
             uint64_t* const words = context->cache.words;
+            const ColourConverter converter = ConverterOf(context->in_data, context->keys);
+            const KeySlotIsa isa = BestKeySlotIsa();
             uint32_t previousColour = 0;
             uint8_t previousBits = 0; // none yet: the row's first pixel is tested whatever its colour
             uint8_t any = 0;
             for (int32_t start = 0; start < block.width; start += kChunk) {
                 const int32_t n = std::min(kChunk, block.width - start);
-                const Pixel* chunk = src + start;
-                for (int32_t k = 0; k < n; ++k) {
-                    const KeyChannels c = KeyChannelsOf(chunk[k]);
-                    colours[k] = c.red << 16 | c.green << 8 | c.blue;
-                    slots[k] = SlotOf(c);
-                }
+                MakeChunkSlots(isa, src + start, n, colours, slots);
                 if (words) {
                     for (int32_t k = 0; k < n; ++k)
                         bits[k] = static_cast<uint8_t>(CachedBitsAt(words, slots[k]));
@@ -247,8 +257,8 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
                         continue;
                     }
                     const uint32_t again = words ? CachedBitsAt(words, slots[k]) : 0;
-                    bits[k] =
-                        static_cast<uint8_t>((again & 1u) ? again : AskKeys(*context, colours[k], slots[k]));
+                    bits[k] = static_cast<uint8_t>(
+                        (again & 1u) ? again : AskKeys(converter, words, colours[k], slots[k]));
                 }
                 previousColour = colours[n - 1];
                 previousBits = bits[n - 1];

@@ -2,7 +2,8 @@
 // occur a few times each), at each depth, on one and two threads of the embedded host (production mode, as
 // the tool runs it): the selection plane built for one key colour of range 25 %; and a whole 16-bit render
 // of a blur with that key (box, Blur Amount 20, one repeat: 41 × 41) against OpenCV's box filter 41 on
-// the same frame and the same number of threads. The ratios are printed at the end.
+// the same frame and the same number of threads, with and without a copy render's cost (the same render with
+// nothing to do). The ratios are printed at the end.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -60,6 +61,12 @@ void RunRender(benchmark::State& state, int threads) {
     });
 }
 
+// The same frame rendered with nothing to do (Blur Amount 0): the render's fixed cost, which the comparison
+// with OpenCV takes off.
+void RunCopyRender(benchmark::State& state, int threads) {
+    bench::RunBoxRender(state, *gEnv, FrameOf<PF_Pixel16>(), threads, 0, [](RenderParams&) {});
+}
+
 void RunCvBox(benchmark::State& state, int threads) {
     bench::RunCvBox(state, FrameOf<PF_Pixel16>(), threads, 41);
 }
@@ -79,6 +86,7 @@ int main(int argc, char** argv) {
         reg("select/16/grain" + t, RunSelection<Depth16>, threads);
         reg("select/float/grain" + t, RunSelection<DepthFloat>, threads);
         reg("render/16/grain/box20+key" + t, RunRender, threads);
+        reg("render/16/grain/copy" + t, RunCopyRender, threads);
         reg("cv.boxFilter/16/grain/d=41" + t, RunCvBox, threads);
     }
 
@@ -94,6 +102,10 @@ int main(int argc, char** argv) {
         const std::string t = "/threads:" + std::to_string(threads);
         std::printf("render 16/grain box 20 + key / cv.boxFilter 41, %d thread(s): %6.2f\n", threads,
                     r.Get("render/16/grain/box20+key" + t) / r.Get("cv.boxFilter/16/grain/d=41" + t));
+        std::printf("(render 16/grain box 20 + key - copy render) / cv.boxFilter 41, %d thread(s): %6.2f\n",
+                    threads,
+                    (r.Get("render/16/grain/box20+key" + t) - r.Get("render/16/grain/copy" + t)) /
+                        r.Get("cv.boxFilter/16/grain/d=41" + t));
     }
     benchmark::Shutdown();
     return 0;

@@ -1,11 +1,12 @@
 #include "kernels/SelectKeyColors.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <limits>
 
+#include "kernels/KeyColorSlots.h"
 #include "kernels/MaskedPasses.h"
 #include "kernels/RowBlocks.h"
 
@@ -26,71 +27,119 @@ inline PF_Fixed ToFixed(double v) noexcept {
 
 static_assert(std::atomic_ref<uint64_t>::is_always_lock_free);
 
-// The 24-bit index (red, green, blue) of the 8-bit colour the key test sees, per depth.
-inline uint32_t KeyColorIndex(const PF_Pixel8& p) noexcept {
-    return static_cast<uint32_t>(p.red) << 16 | static_cast<uint32_t>(p.green) << 8 | p.blue;
+// A chunk's colours and cache slots: 8- and 16-bit pixels with the widest loop the processor has, float
+// pixels through their rounding to bytes.
+inline void MakeChunkSlots(KeySlotIsa isa, const PF_Pixel8* pixels, int32_t n, uint32_t* colours,
+                           uint32_t* slots) noexcept {
+    MakeKeySlots(isa, pixels, n, colours, slots);
 }
-inline uint32_t KeyColorIndex(const PF_Pixel16& p) noexcept {
-    return static_cast<uint32_t>(ConvertChannel16To8(p.red)) << 16 |
-           static_cast<uint32_t>(ConvertChannel16To8(p.green)) << 8 | ConvertChannel16To8(p.blue);
+inline void MakeChunkSlots(KeySlotIsa isa, const PF_Pixel16* pixels, int32_t n, uint32_t* colours,
+                           uint32_t* slots) noexcept {
+    MakeKeySlots(isa, pixels, n, colours, slots);
 }
-inline uint32_t KeyColorIndex(const PF_PixelFloat& p) noexcept {
-    const PF_Pixel c = KeyColorOfFloat(p);
-    return static_cast<uint32_t>(c.red) << 16 | static_cast<uint32_t>(c.green) << 8 | c.blue;
-}
-// A channel's bits spread three apart: a colour's cache slot interleaves red, green and blue bit by bit, so
-// colours close to each other (a grainy region's) share cache lines instead of lying 64 KB apart.
-constexpr std::array<uint32_t, 256> kSpreadBits = [] {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t v = 0; v < 256; ++v)
-        for (uint32_t bit = 0; bit < 8; ++bit)
-            table[v] |= ((v >> bit) & 1u) << (3 * bit);
-    return table;
-}();
-
-inline uint32_t CacheSlot(uint32_t c) noexcept {
-    return kSpreadBits[c >> 16] << 2 | kSpreadBits[(c >> 8) & 0xffu] << 1 | kSpreadBits[c & 0xffu];
+inline void MakeChunkSlots(KeySlotIsa, const PF_PixelFloat* pixels, int32_t n, uint32_t* colours,
+                           uint32_t* slots) noexcept {
+    for (int32_t k = 0; k < n; ++k) {
+        const PF_Pixel c = KeyColorOfFloat(pixels[k]);
+        colours[k] = uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue;
+        slots[k] = KeyColorSlot(colours[k]);
+    }
 }
 
-// The cache's two bits for colour c (bit 0 known, bit 1 selected); 0 when there is no cache.
-inline uint32_t CachedBits(const KeySelectContext& context, uint32_t c) noexcept {
-    if (!context.cache.words)
-        return 0;
-    const uint32_t slot = CacheSlot(c);
-    const uint64_t word =
-        std::atomic_ref<uint64_t>(context.cache.words[slot >> 5]).load(std::memory_order_relaxed);
+// The cache's two bits at a slot (bit 0 known, bit 1 selected).
+inline uint32_t CachedBitsAt(uint64_t* words, uint32_t slot) noexcept {
+    const uint64_t word = std::atomic_ref<uint64_t>(words[slot >> 5]).load(std::memory_order_relaxed);
     return static_cast<uint32_t>(word >> ((slot & 31u) * 2u)) & 3u;
 }
 
-// What the cache knows of colour c: 1 selected, 0 not, -1 not known (or no cache).
-inline int KnownAnswer(const KeySelectContext& context, uint32_t c) noexcept {
-    const uint32_t bits = CachedBits(context, c);
-    return (bits & 1u) ? static_cast<int>(bits >> 1) : -1;
+// The host's colour conversion and the keys as a row of the pass finds them once: in_data, its utility
+// table and the callback are read before the row's first colour rather than one after another (each
+// waiting on the last) for every colour asked.
+struct ColourConverter {
+    PF_Err (*convert)(PF_ProgPtr, PF_Pixel*, PF_HLS_Pixel) = nullptr; // null: the stand-in conversion
+    PF_ProgPtr effect_ref = nullptr;
+    const KeyColorEntry* keys = nullptr;
+    const KeyColorEntry* keysEnd = nullptr;
+};
+
+ColourConverter ConverterOf(const PF_InData* in_data, const KeyList& keys) noexcept {
+    ColourConverter converter;
+    if (in_data && in_data->utils && in_data->utils->colorCB.RGBtoHLS) {
+        converter.convert = in_data->utils->colorCB.RGBtoHLS;
+        converter.effect_ref = in_data->effect_ref;
+    }
+    converter.keys = keys.data();
+    converter.keysEnd = keys.data() + keys.size();
+    return converter;
 }
 
-// The key test of colour c, whose answer is remembered unless the host reported a failure (the next pixel
-// of that colour then asks again, as it would without the cache). Bits are added by a plain store of the
-// word as it is now plus the new ones: a store that crosses another thread's may drop that thread's
-// colours, which are then only asked again (every bit ever stored is a true answer), and no locked
-// instruction bounces the line between the threads.
-bool AskKeys(const KeySelectContext& context, uint32_t c) noexcept {
+// Whether the keys select a colour: its HLS from the host (or the stand-in), then the keys in order. The
+// host's result is stored in *err.
+bool ConverterSelects(const ColourConverter& converter, PF_Pixel colour, PF_Err* err) noexcept {
+    PF_Fixed hls[3] = {0, 0, 0};
+    *err = PF_Err_NONE;
+    if (converter.convert)
+        *err = converter.convert(converter.effect_ref, &colour, hls);
+    else
+        StandInRgbToHls(colour, hls);
+    for (const KeyColorEntry* key = converter.keys; key != converter.keysEnd; ++key)
+        if (KeyDistance(hls, *key) <= key->range)
+            return true;
+    return false;
+}
+
+// The key test of colour c (at cache slot `slot`): its answer as the cache's two bits (known, selected).
+// The answer is remembered unless the host reported a failure (the next pixel of that colour then asks
+// again, as it would without the cache). Bits are added by a plain store of the word as it is now plus the
+// new ones: a store that crosses another thread's may drop that thread's colours, which are then only
+// asked again (every bit ever stored is a true answer), and no locked instruction bounces the line
+// between the threads.
+uint32_t AskKeys(const ColourConverter& converter, uint64_t* words, uint32_t c, uint32_t slot) noexcept {
     PF_Err err = PF_Err_NONE;
     const PF_Pixel colour{255, static_cast<A_u_char>(c >> 16), static_cast<A_u_char>(c >> 8),
                           static_cast<A_u_char>(c)};
-    const bool selected = KeyListSelects(context.in_data, context.keys, colour, &err);
-    if (context.cache.words && err == PF_Err_NONE) {
-        const uint32_t slot = CacheSlot(c);
-        std::atomic_ref<uint64_t> shared(context.cache.words[slot >> 5]);
-        shared.store(shared.load(std::memory_order_relaxed) | uint64_t{selected ? 3u : 1u}
-                                                                  << ((slot & 31u) * 2u),
+    const uint32_t answer = ConverterSelects(converter, colour, &err) ? 3u : 1u;
+    if (words && err == PF_Err_NONE) {
+        std::atomic_ref<uint64_t> shared(words[slot >> 5]);
+        shared.store(shared.load(std::memory_order_relaxed) | uint64_t{answer} << ((slot & 31u) * 2u),
                      std::memory_order_relaxed);
     }
-    return selected;
+    return answer;
 }
 
-inline bool Selects(const KeySelectContext& context, uint32_t c) noexcept {
-    const int known = KnownAnswer(context, c);
-    return known >= 0 ? known != 0 : AskKeys(context, c);
+// Which of 8 bytes of a chunk's cache bits (each 1 or 3) say selected: byte j gives bit j.
+inline uint32_t SelectedMask8(const uint8_t* bits) noexcept {
+    static_assert(std::endian::native == std::endian::little);
+    uint64_t w;
+    std::memcpy(&w, bits, sizeof w);
+    return static_cast<uint32_t>((((w >> 1) & 0x0101010101010101u) * 0x0102040810204080u) >> 56);
+}
+
+// Raises the shared flag of each selected column of a chunk (n pixels from column `start`, a multiple of
+// 64, whose bits are settled): those this call raised before (`raised`, for the first kTrackedColumns
+// columns) are skipped 64 at a time.
+template <std::size_t kWords>
+void RaiseColumnFlags(uint8_t* columnFlags, uint64_t (&raised)[kWords], const uint8_t* bits, int32_t start,
+                      int32_t n) noexcept {
+    for (int32_t group = 0; group < n; group += 64) {
+        const int32_t column = start + group;
+        const int32_t width = std::min(64, n - group);
+        if (static_cast<std::size_t>(column / 64) >= kWords) {
+            for (int32_t k = 0; k < width; ++k)
+                if (bits[group + k] & 2u)
+                    RaiseSharedFlag(columnFlags[column + k]);
+            continue;
+        }
+        uint64_t selected = 0;
+        for (int32_t b = 0; b < width; b += 8)
+            selected |= uint64_t{SelectedMask8(bits + group + b)} << b;
+        if (width < 64)
+            selected &= (uint64_t{1} << width) - 1;
+        uint64_t& seen = raised[column / 64];
+        for (uint64_t fresh = selected & ~seen; fresh; fresh &= fresh - 1)
+            RaiseSharedFlag(columnFlags[column + std::countr_zero(fresh)]);
+        seen |= selected;
+    }
 }
 
 } // namespace
@@ -144,12 +193,7 @@ PF_Pixel KeyColorOfFloat(const PF_PixelFloat& p) noexcept {
 
 bool KeyListSelects(const PF_InData* in_data, const KeyList& keys, const PF_Pixel& colour,
                     PF_Err* err) noexcept {
-    PF_Fixed hls[3] = {0, 0, 0};
-    *err = ConvertRgbToHls(in_data, colour, hls);
-    for (const KeyColorEntry& key : keys)
-        if (KeyDistance(hls, key) <= key.range)
-            return true;
-    return false;
+    return ConverterSelects(ConverterOf(in_data, keys), colour, err);
 }
 
 template <class Depth>
@@ -161,48 +205,83 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
         return WorldCoversRect(context->source, context->rect, sizeof(Pixel)) &&
                PlaneCovers(plane, block.width, block.height) && plane.rowFlags && plane.columnFlags;
     };
-    return ForEachRowOfBlock(context, i, count, covered, [context](const LineBlock& block, int32_t row) {
-        const PF_Rect& rect = context->rect;
-        SelectionPlane& plane = context->plane;
-        const uint8_t value = context->selectedValue;
-        const Pixel* src = WorldRow<const Pixel>(*context->source, rect.top + row) + rect.left;
-        uint8_t* selection = plane.bytes + static_cast<std::ptrdiff_t>(row) * plane.stride;
-        // A chunk's cache entries are read first, all at once and without a branch, so that the reads of a
-        // grainy row (scattered over the cache) wait for memory together rather than one after another;
-        // then the colours not known yet are asked, each looked up again first in case an earlier pixel
-        // of the chunk brought its answer in.
-        constexpr int32_t kChunk = 64;
-        uint32_t colours[kChunk];
-        uint8_t known[kChunk];
-        uint8_t any = 0;
-        for (int32_t start = 0; start < block.width; start += kChunk) {
-            const int32_t n = std::min(kChunk, block.width - start);
-            for (int32_t k = 0; k < n; ++k) {
-                const uint32_t c = KeyColorIndex(src[start + k]);
-                colours[k] = c;
-                known[k] = static_cast<uint8_t>(CachedBits(*context, c));
+    // The columns whose shared flag this call has raised, for the first kTrackedColumns columns: a row's
+    // selected pixels are checked 64 columns at a time against them, so that the shared flags are read
+    // only for columns this call has not raised yet (once per column rather than once per pixel).
+    constexpr int32_t kTrackedColumns = 8192;
+    uint64_t raised[kTrackedColumns / 64] = {};
+    return ForEachRowOfBlock(
+        context, i, count, covered, [context, &raised](const LineBlock& block, int32_t row) {
+            const PF_Rect& rect = context->rect;
+            SelectionPlane& plane = context->plane;
+            const uint8_t value = context->selectedValue;
+            const Pixel* src = WorldRow<const Pixel>(*context->source, rect.top + row) + rect.left;
+            uint8_t* selection = plane.bytes + static_cast<std::ptrdiff_t>(row) * plane.stride;
+            // A chunk at a time: its colours and cache slots first (the widest loop the processor has), then
+            // every cache entry read at once without a branch, so that the reads of a grainy row (scattered
+            // over the cache) wait for memory together rather than one after another; then the pixels whose
+            // colour was not known, gathered without a branch, are settled in order: a colour the previous
+            // pixel had takes its answer, one that an earlier ask brought into the cache is read again, the
+            // rest are asked.
+            constexpr int32_t kChunk = 256;
+            uint32_t colours[kChunk];
+            uint32_t slots[kChunk];
+            uint8_t bits[kChunk];
+            uint16_t unknown[kChunk];
+            uint64_t* const words = context->cache.words;
+            const ColourConverter converter = ConverterOf(context->in_data, context->keys);
+            const KeySlotIsa isa = BestKeySlotIsa();
+            uint32_t previousColour = 0;
+            uint8_t previousBits = 0; // none yet: the row's first pixel is tested whatever its colour
+            uint8_t any = 0;
+            for (int32_t start = 0; start < block.width; start += kChunk) {
+                const int32_t n = std::min(kChunk, block.width - start);
+                MakeChunkSlots(isa, src + start, n, colours, slots);
+                if (words) {
+                    for (int32_t k = 0; k < n; ++k)
+                        bits[k] = static_cast<uint8_t>(CachedBitsAt(words, slots[k]));
+                } else {
+                    std::memset(bits, 0, static_cast<std::size_t>(n));
+                }
+                int32_t asked = 0;
+                for (int32_t k = 0; k < n; ++k) {
+                    unknown[asked] = static_cast<uint16_t>(k);
+                    asked += (bits[k] & 1u) ^ 1u;
+                }
+                for (int32_t j = 0; j < asked; ++j) {
+                    const int32_t k = unknown[j];
+                    const uint8_t before = k > 0 ? bits[k - 1] : previousBits;
+                    const uint32_t beforeColour = k > 0 ? colours[k - 1] : previousColour;
+                    if ((before & 1u) && colours[k] == beforeColour) {
+                        bits[k] = before;
+                        continue;
+                    }
+                    const uint32_t again = words ? CachedBitsAt(words, slots[k]) : 0;
+                    bits[k] = static_cast<uint8_t>(
+                        (again & 1u) ? again : AskKeys(converter, words, colours[k], slots[k]));
+                }
+                previousColour = colours[n - 1];
+                previousBits = bits[n - 1];
+                uint8_t* out = selection + start;
+                uint8_t chunkAny = 0;
+                for (int32_t k = 0; k < n; ++k) {
+                    const uint8_t result = static_cast<uint8_t>(-(bits[k] >> 1) & value);
+                    out[k] = result;
+                    chunkAny |= result;
+                }
+                any |= chunkAny;
+                if (chunkAny) {
+                    if (n % 8) // the masks read whole groups of 8
+                        std::memset(bits + n, 0, static_cast<std::size_t>(8 - n % 8));
+                    RaiseColumnFlags(plane.columnFlags, raised, bits, start, n);
+                }
             }
-            bool selected = false;
-            for (int32_t k = 0; k < n; ++k) {
-                if (known[k] & 1u)
-                    selected = (known[k] & 2u) != 0;
-                else if (k == 0 || colours[k] != colours[k - 1]) // runs of one colour are asked once
-                    selected = Selects(*context, colours[k]);
-                const uint8_t result = selected ? value : uint8_t{0};
-                selection[start + k] = result;
-                any |= result;
-            }
-        }
-        // The row's padding too: the plane was not cleared beforehand.
-        if (plane.stride > block.width)
-            std::memset(selection + block.width, 0, static_cast<std::size_t>(plane.stride - block.width));
-        if (any) {
-            plane.rowFlags[row] = 1;
-            for (int32_t x = 0; x < block.width; ++x)
-                if (selection[x])
-                    RaiseSharedFlag(plane.columnFlags[x]);
-        }
-    });
+            // The row's padding too: the plane was not cleared beforehand.
+            if (plane.stride > block.width)
+                std::memset(selection + block.width, 0, static_cast<std::size_t>(plane.stride - block.width));
+            if (any)
+                plane.rowFlags[row] = 1;
+        });
 }
 
 template PF_Err SelectKeyColors<Depth8>(void*, A_long, A_long, A_long);

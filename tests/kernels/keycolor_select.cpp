@@ -42,7 +42,7 @@ protected:
         context_ = std::make_unique<KeySelectContext>();
         context_->source = world.get();
         context_->rect = {0, 0, world.Width(), world.Height()};
-        context_->in_data = InData();
+        context_->in_data = standIn_ ? nullptr : InData();
         for (const KeyColorEntry& k : keys)
             context_->keys.push_back(k);
         context_->selectedValue = value;
@@ -75,6 +75,7 @@ protected:
     std::unique_ptr<KeySelectContext> context_;
     std::vector<uint64_t> cache_;
     bool keepCache_ = false; // the next Select starts from the cache the last one left
+    bool standIn_ = false;   // the pass is given no in_data, so no host conversion
 };
 
 TEST_F(KeySelection, EmptyKeyListSelectsNothing) {
@@ -223,6 +224,23 @@ TEST_F(KeySelection, AFailedConversionIsNotRemembered) {
     EXPECT_EQ(At(1, 0), 0);
     EXPECT_EQ(At(2, 0), 255);
     Host().Faults().Clear();
+}
+
+// Without the host's conversion the pass converts with the stand-in, whose answers can differ from the
+// host's by a unit: a key at the stand-in's value of a colour, with no range, selects exactly that colour.
+TEST_F(KeySelection, WithoutTheHostsConversionTheStandInAnswers) {
+    host::World world = MakeWorld(4, 2, PF_PixelFormat_ARGB32);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            world.At8(x, y) = x == y + 1 ? PF_Pixel{255, 200, 37, 91} : PF_Pixel{255, 201, 37, 91};
+    PF_Fixed hls[3];
+    StandInRgbToHls({255, 200, 37, 91}, hls);
+    standIn_ = true;
+    ASSERT_EQ(Select(world, SelectKeyColors8, {{hls[0], hls[1], hls[2], 0}}), PF_Err_NONE);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(At(x, y), x == y + 1 ? 255 : 0) << x << "," << y;
+    ExpectFlagsMatchBytes(4, 2);
 }
 
 TEST_F(KeySelection, FirstPixelOfABlockIsTestedWhateverItsRed) {

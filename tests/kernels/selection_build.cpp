@@ -1,6 +1,7 @@
 // Building the selection plane from key colours over host worlds of each depth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -199,12 +200,17 @@ void FillRandomly(host::World& world, std::mt19937& rng) {
 }
 
 // The cached selection gives the plain key test's answer for every pixel (the host's HLS of the colour the
-// test sees, the keys in order), with the flags that go with it, for one, two and seven threads.
+// test sees, the keys in order), with the flags that go with it, for one, two and seven threads. Most
+// images are small; one spans several of the pass's chunks of 256 pixels and one is wider than the 8192
+// columns whose flags a call tracks.
 TEST_F(SelectionBuild, MatchesThePlainKeyTestOnRandomImages) {
     std::mt19937 rng(31);
     for (PF_PixelFormat format : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128})
-        for (int round = 0; round < 6; ++round) {
-            const int w = 1 + int(rng() % 70), h = 1 + int(rng() % 40);
+        for (int round = 0; round < 8; ++round) {
+            const int w = round == 6   ? 300 + int(rng() % 700)
+                          : round == 7 ? 8193 + int(rng() % 300)
+                                       : 1 + int(rng() % 70);
+            const int h = round == 7 ? 1 + int(rng() % 3) : 1 + int(rng() % 40);
             host::World world = MakeWorld(w, h, format);
             FillRandomly(world, rng);
             KeyList keys;
@@ -214,7 +220,8 @@ TEST_F(SelectionBuild, MatchesThePlainKeyTestOnRandomImages) {
                 AppendKey(keys, colour, double(rng() % 1000) / 2000.0);
                 plainKeys.push_back(keys.back());
             }
-            const PF_Rect area{int(rng() % unsigned(w)) / 2, int(rng() % unsigned(h)) / 2, w, h};
+            const PF_Rect area{int(rng() % unsigned(std::min(w, 70))) / 2, int(rng() % unsigned(h)) / 2, w,
+                               h};
             for (int threads : {1, 2, 7}) {
                 Host().SetWorkerThreads(threads);
                 SelectionPlane plane;

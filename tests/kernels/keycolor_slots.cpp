@@ -1,0 +1,72 @@
+// The key selection's first step, a pixel's 8-bit colour and cache slot, built for each instruction set
+// this processor has: every build gives what the channel conversion and a bit-by-bit interleave give.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "kernels/KeyColorSlots.h"
+#include "kernels/MaskedPasses.h"
+
+namespace {
+
+std::vector<KeySlotIsa> AvailableSlotIsas() {
+    std::vector<KeySlotIsa> isas{KeySlotIsa::Plain};
+    if (BestKeySlotIsa() == KeySlotIsa::Avx2)
+        isas.push_back(KeySlotIsa::Avx2);
+    return isas;
+}
+
+// Red's bit i at 3i + 2, green's at 3i + 1, blue's at 3i.
+uint32_t InterleavedSlot(uint32_t red, uint32_t green, uint32_t blue) {
+    uint32_t slot = 0;
+    for (uint32_t bit = 0; bit < 8; ++bit)
+        slot |= ((red >> bit) & 1u) << (3 * bit + 2) | ((green >> bit) & 1u) << (3 * bit + 1) |
+                ((blue >> bit) & 1u) << (3 * bit);
+    return slot;
+}
+
+TEST(KeyColorSlots, SlotsInterleaveTheChannelsBitByBit) {
+    for (uint32_t colour : {0x000000u, 0xffffffu, 0x800000u, 0x008000u, 0x000080u, 0x010203u, 0xa5c33cu})
+        EXPECT_EQ(KeyColorSlot(colour), InterleavedSlot(colour >> 16, (colour >> 8) & 0xff, colour & 0xff))
+            << std::hex << colour;
+}
+
+// Runs of every length up to two vectors and a long one, so that each build's vector steps and its tail
+// are met; 16-bit channels above full scale (outside the format) count as full scale.
+TEST(KeyColorSlots, EveryBuildGivesTheConvertedColourAndItsSlot) {
+    std::mt19937 rng(17);
+    for (KeySlotIsa isa : AvailableSlotIsas())
+        for (int32_t n : {0, 1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 257}) {
+            std::vector<PF_Pixel8> p8(static_cast<std::size_t>(n));
+            std::vector<PF_Pixel16> p16(static_cast<std::size_t>(n));
+            for (int32_t k = 0; k < n; ++k) {
+                p8[std::size_t(k)] = {A_u_char(rng()), A_u_char(rng()), A_u_char(rng()), A_u_char(rng())};
+                const auto channel = [&rng] { return A_u_short(rng() % 4 == 0 ? rng() : rng() % 32769); };
+                p16[std::size_t(k)] = {channel(), channel(), channel(), channel()};
+            }
+            std::vector<uint32_t> colours(std::size_t(n) + 1, 0xdeadbeef),
+                slots(std::size_t(n) + 1, 0xdeadbeef);
+            MakeKeySlots(isa, p8.data(), n, colours.data(), slots.data());
+            for (int32_t k = 0; k < n; ++k) {
+                const PF_Pixel8& p = p8[std::size_t(k)];
+                ASSERT_EQ(colours[std::size_t(k)], uint32_t(p.red) << 16 | uint32_t(p.green) << 8 | p.blue)
+                    << "8-bit, isa " << int(isa) << ", n " << n << ", pixel " << k;
+                ASSERT_EQ(slots[std::size_t(k)], InterleavedSlot(p.red, p.green, p.blue));
+            }
+            MakeKeySlots(isa, p16.data(), n, colours.data(), slots.data());
+            for (int32_t k = 0; k < n; ++k) {
+                const PF_Pixel16& p = p16[std::size_t(k)];
+                const uint32_t r = ConvertChannel16To8(p.red), g = ConvertChannel16To8(p.green),
+                               b = ConvertChannel16To8(p.blue);
+                ASSERT_EQ(colours[std::size_t(k)], r << 16 | g << 8 | b)
+                    << "16-bit, isa " << int(isa) << ", n " << n << ", pixel " << k;
+                ASSERT_EQ(slots[std::size_t(k)], InterleavedSlot(r, g, b));
+            }
+            // Nothing is written past the run.
+            EXPECT_EQ(colours[std::size_t(n)], 0xdeadbeefu);
+            EXPECT_EQ(slots[std::size_t(n)], 0xdeadbeefu);
+        }
+}
+
+} // namespace

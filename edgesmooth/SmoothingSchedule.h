@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "edgesmooth/LoneAverage.h"
 #include "edgesmooth/SmoothingPass.h"
@@ -102,6 +103,8 @@ struct EdgeBandPass {
     // False when the band's lists are complete from an earlier decision: the bands below may be reading
     // them, so only T is written.
     bool record = true;
+    // At 16 bits with AVX2: the band's own rows of products for the lone-pixel averages; else none.
+    LoneProductRows* products = nullptr;
 
     // Copies S's rows up to y (a row of the band) into T.
     void CopyThrough(int32_t y) noexcept {
@@ -137,6 +140,12 @@ struct EdgeBandPass {
         }
         if (y >= copiedEnd)
             CopyThrough(y);
+        if constexpr (std::is_same_v<Depth, EdgeDepth16>)
+            if (products && y > 0 && y < applier.source.height - 1) {
+                run = products->AveragePairs(applier.source, applier.target, x0, y, run, applier.lone);
+                if (run == 0)
+                    return;
+            }
         AverageLonePixelsAt<Depth>(applier.source, applier.target, x0, y, run, applier.lone);
     }
 };

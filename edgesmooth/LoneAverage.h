@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "edgesmooth/EdgeBlend.h"
 #include "edgesmooth/EdgeDepth.h"
@@ -218,6 +219,16 @@ public:
 #endif
     }
 
+    bool Avx2() const noexcept {
+        return avx2_;
+    }
+    float Share() const noexcept {
+        return w_;
+    }
+    float FourNeighbourWeightSum() const noexcept {
+        return weightSums_[4];
+    }
+
     uint64_t AveragePairs(PF_PixelFloat* t, const PF_PixelFloat* centre, const PF_PixelFloat* up,
                           const PF_PixelFloat* down, uint64_t run, uint64_t paired) const noexcept {
         if (!avx2_)
@@ -314,11 +325,15 @@ void AverageLonePixelsAt(const EdgeImage<const typename Depth::Pixel>& source,
         AverageLonePixelAt(source, target, x0 + std::countr_zero(run), y, average);
 }
 
-// The neighbours' products of the 16-bit averages (Avx2LoneProducts16) of three rows of S, made a segment
-// of 64 columns at a time where a run first needs them and kept while the pass walks down the rows, so
-// that each pixel of S is multiplied once rather than once for each of the four averages it takes part
-// in. Used with AVX2 only; the memory (Bytes) comes from the caller.
+// The neighbours' products of the 16-bit and float averages (Avx2LoneProducts*) of three rows of S, made a
+// segment of 64 columns at a time where a run first needs them and kept while the pass walks down the rows,
+// so that each pixel of S is multiplied once rather than once for each of the four averages it takes part in.
+// Used with AVX2 only; the memory (Bytes) comes from the caller.
+template <class Depth>
 class LoneProductRows {
+    using Pixel = typename Depth::Pixel;
+    static_assert(!std::is_same_v<Depth, EdgeDepth8>, "8-bit averages take integer sums");
+
 public:
     static constexpr int32_t kSlots = 3;
 
@@ -340,9 +355,8 @@ public:
 
     // The averages of the inner pixels x0 + i of row y (0 < y < height - 1) for the bits i of `run` whose
     // aligned pair lies inside; returns the bits left.
-    uint64_t AveragePairs(const EdgeImage<const PF_Pixel16>& source, const EdgeImage<PF_Pixel16>& target,
-                          int32_t x0, int32_t y, uint64_t run,
-                          const LoneAverage<EdgeDepth16>& average) noexcept {
+    uint64_t AveragePairs(const EdgeImage<const Pixel>& source, const EdgeImage<Pixel>& target, int32_t x0,
+                          int32_t y, uint64_t run, const LoneAverage<Depth>& average) noexcept {
         if (x0 != x0_ || y != y_) { // the runs of a segment share its rows
             x0_ = x0;
             y_ = y;
@@ -354,8 +368,12 @@ public:
             below_ = Products(source, y + 1, segment, average.Share()) + at;
         }
         const uint64_t pairs = run & paired_;
-        Avx2AverageLonePairsFromProducts16(&target.At(x0, y), row_, above_, below_, pairs,
-                                           average.FourNeighbourWeightSum());
+        if constexpr (std::is_same_v<Depth, EdgeDepth16>)
+            Avx2AverageLonePairsFromProducts16(&target.At(x0, y), row_, above_, below_, pairs,
+                                               average.FourNeighbourWeightSum());
+        else
+            Avx2AverageLonePairsFromProductsFloat(&target.At(x0, y), row_, above_, below_, pairs,
+                                                  average.FourNeighbourWeightSum());
         return run & ~pairs;
     }
     // Forgets the rows made: a band decided again makes them afresh.
@@ -373,7 +391,7 @@ private:
     };
     static int32_t Segments(int32_t width) noexcept { return (width + 63) / 64; }
 
-    const float* Products(const EdgeImage<const PF_Pixel16>& source, int32_t y, int32_t segment,
+    const float* Products(const EdgeImage<const Pixel>& source, int32_t y, int32_t segment,
                           float share) noexcept {
         Slot& slot = slot_[y % kSlots];
         if (slot.y != y) {
@@ -383,8 +401,11 @@ private:
         if (!slot.made[segment]) {
             const int32_t first = segment == 0 ? 0 : segment * 64 - 1;
             const int32_t end = std::min(width_, segment * 64 + 65);
-            Avx2LoneProducts16(slot.products + static_cast<std::size_t>(first) * 4, &source.At(first, y),
-                               end - first, share);
+            float* products = slot.products + static_cast<std::size_t>(first) * 4;
+            if constexpr (std::is_same_v<Depth, EdgeDepth16>)
+                Avx2LoneProducts16(products, &source.At(first, y), end - first, share);
+            else
+                Avx2LoneProductsFloat(products, &source.At(first, y), end - first, share);
             slot.made[segment] = 1;
         }
         return slot.products;

@@ -218,3 +218,38 @@ void Avx2AverageLonePairsFromProducts16(void* target, const float* row, const fl
         _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 8 * i), _mm256_castsi256_si128(both));
     });
 }
+
+void Avx2LoneProductsFloat(float* products, const void* pixels, int32_t count, float share) noexcept {
+    const auto* s = static_cast<const float*>(pixels);
+    const __m256 w = _mm256_set1_ps(share);
+    const __m256 one = _mm256_set1_ps(1.0f);
+    int32_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m256 channels = _mm256_loadu_ps(s + 4 * i);
+        const __m256 alphas = _mm256_blend_ps(AlphaOf(channels), one, kAlphaLanes);
+        _mm256_storeu_ps(products + 4 * i, _mm256_mul_ps(_mm256_mul_ps(channels, alphas), w));
+    }
+    if (i < count) { // the last pixel of an odd count: the same products in one half
+        const __m128 channels = _mm_loadu_ps(s + 4 * i);
+        const __m128 alphas = _mm_blend_ps(_mm_shuffle_ps(channels, channels, 0), _mm_set1_ps(1.0f), 1);
+        _mm_storeu_ps(products + 4 * i, _mm_mul_ps(_mm_mul_ps(channels, alphas), _mm_set1_ps(share)));
+    }
+}
+
+void Avx2AverageLonePairsFromProductsFloat(void* target, const float* row, const float* above,
+                                           const float* below, uint64_t run, float weightSum) noexcept {
+    auto* t = static_cast<float*>(target);
+    const __m256 one = _mm256_set1_ps(1.0f);
+    ForEachAlignedPair(run, [&](int i, __m256 passedOver) {
+        const float* p = row + 4 * i;
+        __m256 sums = _mm256_add_ps(_mm256_setzero_ps(), _mm256_loadu_ps(p - 4));
+        sums = _mm256_add_ps(sums, _mm256_loadu_ps(p + 4));
+        sums = _mm256_add_ps(sums, _mm256_loadu_ps(above + 4 * i));
+        sums = _mm256_add_ps(sums, _mm256_loadu_ps(below + 4 * i));
+        // The own pixel's weight is 1, which changes no product.
+        const __m256 own = _mm256_loadu_ps(t + 4 * i);
+        sums = _mm256_add_ps(sums, _mm256_mul_ps(own, _mm256_blend_ps(AlphaOf(own), one, kAlphaLanes)));
+        const __m256 stays = _mm256_or_ps(ColourStays(sums), passedOver);
+        _mm256_storeu_ps(t + 4 * i, _mm256_blendv_ps(Quotients(sums, weightSum), own, stays));
+    });
+}

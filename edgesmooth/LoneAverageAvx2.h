@@ -21,12 +21,16 @@ uint64_t Avx2AverageLonePairs16(void* target, const void* centre, const void* ab
 uint64_t Avx2AverageLonePairsFloat(void* target, const void* centre, const void* above, const void* below,
                                    uint64_t run, float share, float weightSum) noexcept;
 
-// 16 bits from the neighbours' products, which do not depend on the pixel averaged: for each pixel of S
-// (alpha × share) in lane 0 and each colour × (alpha × share) in the others, as the averages above make
-// them. Avx2LoneProducts16 writes them for `count` pixels from `pixels` on; the average then sums, per
+// 16 bits and float from the neighbours' products, which do not depend on the pixel averaged: for each
+// pixel of S its four terms of the sums as the averages above make them (at 16 bits alpha × share in lane
+// 0 and each colour × (alpha × share) in the others; in float (alpha × 1) × share and (colour × alpha) ×
+// share). Avx2LoneProducts* writes them for `count` pixels from `pixels` on; the average then sums, per
 // pixel, 0 + left, right, above and below in that order and its own pixel's terms, with the bytes of
-// Avx2AverageLonePairs16. `row`, `above` and `below` are the products at x0 of the row and the rows above
+// Avx2AverageLonePairs*. `row`, `above` and `below` are the products at x0 of the row and the rows above
 // and below, each holding pixels x0 - 1 to x0 + 64 that lie inside the image; the pairs as above.
 void Avx2LoneProducts16(float* products, const void* pixels, int32_t count, float share) noexcept;
 void Avx2AverageLonePairsFromProducts16(void* target, const float* row, const float* above,
                                         const float* below, uint64_t run, float weightSum) noexcept;
+void Avx2LoneProductsFloat(float* products, const void* pixels, int32_t count, float share) noexcept;
+void Avx2AverageLonePairsFromProductsFloat(void* target, const float* row, const float* above,
+                                           const float* below, uint64_t run, float weightSum) noexcept;

@@ -103,8 +103,9 @@ struct EdgeBandPass {
     // False when the band's lists are complete from an earlier decision: the bands below may be reading
     // them, so only T is written.
     bool record = true;
-    // At 16 bits with AVX2: the band's own rows of products for the lone-pixel averages; else none.
-    LoneProductRows* products = nullptr;
+    // At 16 bits and float with AVX2: the band's own rows of products for the lone-pixel averages; else
+    // none.
+    std::conditional_t<std::is_same_v<Depth, EdgeDepth8>, void, LoneProductRows<Depth>>* products = nullptr;
 
     // Copies S's rows up to y (a row of the band) into T.
     void CopyThrough(int32_t y) noexcept {
@@ -140,7 +141,7 @@ struct EdgeBandPass {
         }
         if (y >= copiedEnd)
             CopyThrough(y);
-        if constexpr (std::is_same_v<Depth, EdgeDepth16>)
+        if constexpr (!std::is_same_v<Depth, EdgeDepth8>)
             if (products && y > 0 && y < applier.source.height - 1) {
                 run = products->AveragePairs(applier.source, applier.target, x0, y, run, applier.lone);
                 if (run == 0)

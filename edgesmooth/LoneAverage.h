@@ -148,9 +148,6 @@ public:
 #endif
     }
 
-    // The pixels of `run` (inner pixels x0 + i; t and the S pointers at x0) two at a time where the processor
-    // allows; returns the pixels left. `paired`: the pixels whose aligned pair (i & ~1, i | 1) lies inside,
-    // away from the border, in rows the caller alone writes (see Avx2AverageLonePairs16).
     bool Avx2() const noexcept {
         return avx2_;
     }
@@ -161,6 +158,9 @@ public:
         return weightSums_[4];
     }
 
+    // The pixels of `run` (inner pixels x0 + i; t and the S pointers at x0) two at a time where the processor
+    // allows; returns the pixels left. `paired`: the pixels whose aligned pair (i & ~1, i | 1) lies inside,
+    // away from the border, in rows the caller alone writes (see Avx2AverageLonePairs16).
     uint64_t AveragePairs(PF_Pixel16* t, const PF_Pixel16* centre, const PF_Pixel16* up,
                           const PF_Pixel16* down, uint64_t run, uint64_t paired) const noexcept {
         if (!avx2_)

@@ -39,6 +39,16 @@ inline __m256 Quotients(__m256 sums, float weightSum) noexcept {
     return _mm256_div_ps(sums, divisors);
 }
 
+// Pixels i and i + 1's sums of their neighbours' products: 0 + left, then right, above and below, the order
+// the averages sum them in.
+inline __m256 NeighbourSums(const float* row, const float* above, const float* below, int i) noexcept {
+    const float* p = row + 4 * i;
+    __m256 sums = _mm256_add_ps(_mm256_setzero_ps(), _mm256_loadu_ps(p - 4));
+    sums = _mm256_add_ps(sums, _mm256_loadu_ps(p + 4));
+    sums = _mm256_add_ps(sums, _mm256_loadu_ps(above + 4 * i));
+    return _mm256_add_ps(sums, _mm256_loadu_ps(below + 4 * i));
+}
+
 // All ones in the colour lanes of a pixel whose alpha sum is 0 (its colour stays).
 inline __m256 ColourStays(__m256 sums) noexcept {
     const __m256 none = _mm256_cmp_ps(AlphaOf(sums), _mm256_setzero_ps(), _CMP_EQ_OQ);
@@ -196,12 +206,7 @@ void Avx2AverageLonePairsFromProducts16(void* target, const float* row, const fl
     auto* t = static_cast<char*>(target);
     const __m256 one = _mm256_set1_ps(1.0f);
     ForEachAlignedPair(run, [&](int i, __m256 passedOver) {
-        const float* p = row + 4 * i;
-        // 0 + left, then right, above and below: the order the neighbours' products are summed in.
-        __m256 sums = _mm256_add_ps(_mm256_setzero_ps(), _mm256_loadu_ps(p - 4));
-        sums = _mm256_add_ps(sums, _mm256_loadu_ps(p + 4));
-        sums = _mm256_add_ps(sums, _mm256_loadu_ps(above + 4 * i));
-        sums = _mm256_add_ps(sums, _mm256_loadu_ps(below + 4 * i));
+        __m256 sums = NeighbourSums(row, above, below, i);
         // The own pixel's weight is 1: its alpha weight is its alpha.
         const __m256i own =
             _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 8 * i)));
@@ -241,11 +246,7 @@ void Avx2AverageLonePairsFromProductsFloat(void* target, const float* row, const
     auto* t = static_cast<float*>(target);
     const __m256 one = _mm256_set1_ps(1.0f);
     ForEachAlignedPair(run, [&](int i, __m256 passedOver) {
-        const float* p = row + 4 * i;
-        __m256 sums = _mm256_add_ps(_mm256_setzero_ps(), _mm256_loadu_ps(p - 4));
-        sums = _mm256_add_ps(sums, _mm256_loadu_ps(p + 4));
-        sums = _mm256_add_ps(sums, _mm256_loadu_ps(above + 4 * i));
-        sums = _mm256_add_ps(sums, _mm256_loadu_ps(below + 4 * i));
+        __m256 sums = NeighbourSums(row, above, below, i);
         // The own pixel's weight is 1, which changes no product.
         const __m256 own = _mm256_loadu_ps(t + 4 * i);
         sums = _mm256_add_ps(sums, _mm256_mul_ps(own, _mm256_blend_ps(AlphaOf(own), one, kAlphaLanes)));

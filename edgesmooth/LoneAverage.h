@@ -336,6 +336,7 @@ class LoneProductRows {
 
 public:
     static constexpr int32_t kSlots = 3;
+    static constexpr int kDense = 24;
 
     static std::size_t Bytes(int32_t width) noexcept {
         return static_cast<std::size_t>(kSlots) * (static_cast<std::size_t>(width) * 4 * sizeof(float) +
@@ -354,13 +355,18 @@ public:
     bool Usable() const noexcept { return slot_[0].products != nullptr; }
 
     // The averages of the inner pixels x0 + i of row y (0 < y < height - 1) for the bits i of `run` whose
-    // aligned pair lies inside; returns the bits left.
+    // aligned pair lies inside, where the segment has enough of them (`alone`: its pixels averaged alone)
+    // to repay its rows of products; returns the bits left.
     uint64_t AveragePairs(const EdgeImage<const Pixel>& source, const EdgeImage<Pixel>& target, int32_t x0,
-                          int32_t y, uint64_t run, const LoneAverage<Depth>& average) noexcept {
+                          int32_t y, uint64_t run, uint64_t alone,
+                          const LoneAverage<Depth>& average) noexcept {
         if (x0 != x0_ || y != y_) { // the runs of a segment share its rows
             x0_ = x0;
             y_ = y;
-            paired_ = PairedColumns(x0, width_);
+            // Fewer pixels cost less averaged straight from S than the products of three rows.
+            paired_ = std::popcount(alone) >= kDense ? PairedColumns(x0, width_) : 0;
+            if (paired_ == 0)
+                return run;
             const int32_t segment = x0 / 64;
             const std::size_t at = static_cast<std::size_t>(x0) * 4;
             above_ = Products(source, y - 1, segment, average.Share()) + at;
@@ -368,6 +374,8 @@ public:
             below_ = Products(source, y + 1, segment, average.Share()) + at;
         }
         const uint64_t pairs = run & paired_;
+        if (pairs == 0)
+            return run;
         if constexpr (std::is_same_v<Depth, EdgeDepth16>)
             Avx2AverageLonePairsFromProducts16(&target.At(x0, y), row_, above_, below_, pairs,
                                                average.FourNeighbourWeightSum());

@@ -132,8 +132,9 @@ struct EdgeBandPass {
             head->Push(EdgeBlendOp<Weight>{x, y, kLoneAverage, 0, Weight{}});
         }
     }
-    // AverageLone of pixels x0 + i for the bits i of `run`, in that order.
-    void AverageLoneRun(int32_t x0, int32_t y, uint64_t run) noexcept {
+    // AverageLone of pixels x0 + i for the bits i of `run`, in that order; `segment`: the pixels of the
+    // 64 from x0 whose one piece of work is the average.
+    void AverageLoneRun(int32_t x0, int32_t y, uint64_t run, uint64_t segment) noexcept {
         if (!direct.Holds(y)) {
             for (; run != 0; run &= run - 1)
                 AverageLone(x0 + std::countr_zero(run), y);
@@ -143,7 +144,8 @@ struct EdgeBandPass {
             CopyThrough(y);
         if constexpr (!std::is_same_v<Depth, EdgeDepth8>)
             if (products && y > 0 && y < applier.source.height - 1) {
-                run = products->AveragePairs(applier.source, applier.target, x0, y, run, applier.lone);
+                run =
+                    products->AveragePairs(applier.source, applier.target, x0, y, run, segment, applier.lone);
                 if (run == 0)
                     return;
             }

@@ -203,7 +203,9 @@ void ExpectProductRowsAverageAsThePlainPass(unsigned seed) {
                     for (int32_t x0 = 0; x0 < width; x0 += 64) {
                         const int32_t n = std::min(64, width - x0);
                         const uint64_t all = n == 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
-                        // Up to four runs, each the pixels between two cuts, some thinned out.
+                        // Up to four runs, each the pixels between two cuts, some thinned out; the segment
+                        // dense enough for the products, or not.
+                        const uint64_t alone = rng() % 4 == 0 ? 0 : ~uint64_t(0);
                         int from = 0;
                         for (int r = 0; r < 4 && from < n; ++r) {
                             const int to = r == 3 ? n : from + int(rng() % (n - from + 1));
@@ -212,7 +214,7 @@ void ExpectProductRowsAverageAsThePlainPass(unsigned seed) {
                             const uint64_t run = span & all & (rng() % 3 == 0 ? rng() : ~uint64_t(0));
                             from = to;
                             const auto T = fast.template ViewAs<Pixel>();
-                            const uint64_t left = rows.AveragePairs(S, T, x0, y, run, average);
+                            const uint64_t left = rows.AveragePairs(S, T, x0, y, run, alone, average);
                             EXPECT_EQ(left & ~run, 0u);
                             AverageLonePixelsAt<Depth>(S, T, x0, y, left, average);
                             for (uint64_t a = run; a != 0; a &= a - 1)

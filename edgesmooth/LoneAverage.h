@@ -5,8 +5,12 @@
 // agrees (held to them by LoneAverageTest). On grainy frames most stepped pixels are averaged.
 //
 // Built for the baseline instruction set only: files built for a wider one must not include this.
+#include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "edgesmooth/EdgeBlend.h"
 #include "edgesmooth/EdgeDepth.h"
@@ -75,9 +79,9 @@ public:
     }
 
     // The pixels of `run` (inner pixels x0 + i; t and the S pointers at x0) in wider vectors where the
-    // processor allows; returns the pixels left.
+    // processor allows; returns the pixels left. `paired`: as the 16-bit form's.
     uint64_t AveragePairs(PF_Pixel8* t, const PF_Pixel8* centre, const PF_Pixel8* up, const PF_Pixel8* down,
-                          uint64_t run) const noexcept {
+                          uint64_t run, uint64_t /*paired*/) const noexcept {
         return avx2_ ? Avx2AverageLonePixels8(t, centre, up, down, run, w_, 4 * w_ + kOwnWeight) : run;
     }
 
@@ -144,11 +148,25 @@ public:
 #endif
     }
 
+    bool Avx2() const noexcept {
+        return avx2_;
+    }
+    float Share() const noexcept {
+        return share_;
+    }
+    float FourNeighbourWeightSum() const noexcept {
+        return weightSums_[4];
+    }
+
     // The pixels of `run` (inner pixels x0 + i; t and the S pointers at x0) two at a time where the processor
-    // allows; returns the pixels left.
+    // allows; returns the pixels left. `paired`: the pixels whose aligned pair (i & ~1, i | 1) lies inside,
+    // away from the border, in rows the caller alone writes (see Avx2AverageLonePairs16).
     uint64_t AveragePairs(PF_Pixel16* t, const PF_Pixel16* centre, const PF_Pixel16* up,
-                          const PF_Pixel16* down, uint64_t run) const noexcept {
-        return avx2_ ? Avx2AverageLonePairs16(t, centre, up, down, run, share_, weightSums_[4]) : run;
+                          const PF_Pixel16* down, uint64_t run, uint64_t paired) const noexcept {
+        if (!avx2_)
+            return run;
+        Avx2AverageLonePairs16(t, centre, up, down, run & paired, share_, weightSums_[4]);
+        return run & ~paired;
     }
 
 private:
@@ -201,9 +219,22 @@ public:
 #endif
     }
 
+    bool Avx2() const noexcept {
+        return avx2_;
+    }
+    float Share() const noexcept {
+        return w_;
+    }
+    float FourNeighbourWeightSum() const noexcept {
+        return weightSums_[4];
+    }
+
     uint64_t AveragePairs(PF_PixelFloat* t, const PF_PixelFloat* centre, const PF_PixelFloat* up,
-                          const PF_PixelFloat* down, uint64_t run) const noexcept {
-        return avx2_ ? Avx2AverageLonePairsFloat(t, centre, up, down, run, w_, weightSums_[4]) : run;
+                          const PF_PixelFloat* down, uint64_t run, uint64_t paired) const noexcept {
+        if (!avx2_)
+            return run;
+        Avx2AverageLonePairsFloat(t, centre, up, down, run & paired, w_, weightSums_[4]);
+        return run & ~paired;
     }
 
 private:
@@ -243,8 +274,29 @@ void AverageLonePixelAt(const EdgeImage<const typename Depth::Pixel>& source,
     }
 }
 
+// Bit i for the columns x0 + i of 64 that lie inside, away from the first and last column.
+inline uint64_t InnerColumns(int32_t x0, int32_t width) noexcept {
+    uint64_t inner = ~uint64_t(0);
+    if (x0 == 0)
+        inner &= ~uint64_t(1);
+    if (const int32_t last = width - 1 - x0; last < 64)
+        inner &= (uint64_t(1) << last) - 1;
+    return inner;
+}
+
+// Bit i for the columns x0 + i whose aligned pair (i & ~1, i | 1) lies wholly among the inner columns.
+inline uint64_t PairedColumns(int32_t x0, int32_t width) noexcept {
+    uint64_t paired = ~uint64_t(0);
+    if (x0 == 0)
+        paired &= ~uint64_t(3);
+    if (const int32_t last = width - 1 - x0; last < 64)
+        paired &= (uint64_t(1) << (last & ~1)) - 1;
+    return paired;
+}
+
 // The averages of pixels x0 + i of row y for the bits i of `run`, one after another: pixels whose averages
-// nothing comes between, so no store to their T is in flight.
+// nothing comes between, so no store to their T is in flight. T's pixels of the row between them may be
+// written back unchanged: no other thread may write T's row y meanwhile.
 template <class Depth>
 void AverageLonePixelsAt(const EdgeImage<const typename Depth::Pixel>& source,
                          const EdgeImage<typename Depth::Pixel>& target, int32_t x0, int32_t y, uint64_t run,
@@ -253,19 +305,17 @@ void AverageLonePixelsAt(const EdgeImage<const typename Depth::Pixel>& source,
     if (y > 0 && y < source.height - 1) {
         // Each average reads S and its own pixel of T alone, so the pixels may go in any order: the
         // first and last columns, pairs where the processor takes them, the rest one by one.
-        uint64_t inner = run;
-        if (x0 == 0)
-            inner &= ~uint64_t(1);
-        if (const int32_t last = source.width - 1 - x0; last < 64)
-            inner &= ~(uint64_t(1) << last);
+        const uint64_t inner = run & InnerColumns(x0, source.width);
+        const uint64_t paired = PairedColumns(x0, source.width);
         for (uint64_t border = run & ~inner; border != 0; border &= border - 1)
             AverageLonePixelAt(source, target, x0 + std::countr_zero(border), y, average);
         const Pixel* centre = &source.At(x0, y);
         const Pixel* up = &source.At(x0, y - 1);
         const Pixel* down = &source.At(x0, y + 1);
         Pixel* t = &target.At(x0, y);
-        for (inner = average.AveragePairs(t, centre, up, down, inner); inner != 0; inner &= inner - 1) {
-            const int i = std::countr_zero(inner);
+        for (uint64_t left = average.AveragePairs(t, centre, up, down, inner, paired); left != 0;
+             left &= left - 1) {
+            const int i = std::countr_zero(left);
             const Pixel* const neighbours[4] = {centre + i - 1, centre + i + 1, up + i, down + i};
             average.template Average<4, true>(t[i], neighbours);
         }
@@ -274,3 +324,106 @@ void AverageLonePixelsAt(const EdgeImage<const typename Depth::Pixel>& source,
     for (; run != 0; run &= run - 1)
         AverageLonePixelAt(source, target, x0 + std::countr_zero(run), y, average);
 }
+
+// The neighbours' products of the 16-bit and float averages (Avx2LoneProducts*) of three rows of S, made a
+// segment of 64 columns at a time where a run first needs them and kept while the pass walks down the rows,
+// so that each pixel of S is multiplied once rather than once for each of the four averages it takes part in.
+// Used with AVX2 only; the memory (Bytes) comes from the caller.
+template <class Depth>
+class LoneProductRows {
+    using Pixel = typename Depth::Pixel;
+    static_assert(!std::is_same_v<Depth, EdgeDepth8>, "8-bit averages take integer sums");
+
+public:
+    static constexpr int32_t kSlots = 3;
+    static constexpr int kDense = 24;
+
+    static std::size_t Bytes(int32_t width) noexcept {
+        return static_cast<std::size_t>(kSlots) * (static_cast<std::size_t>(width) * 4 * sizeof(float) +
+                                                   static_cast<std::size_t>(Segments(width)));
+    }
+    LoneProductRows() = default;
+    // Lays the rows out in `memory` (Bytes(width) bytes), all empty.
+    LoneProductRows(void* memory, int32_t width) noexcept : width_(width) {
+        auto* floats = static_cast<float*>(memory);
+        auto* flags = reinterpret_cast<uint8_t*>(floats + static_cast<std::size_t>(kSlots) * width * 4);
+        for (int32_t s = 0; s < kSlots; ++s) {
+            slot_[s].products = floats + static_cast<std::size_t>(s) * width * 4;
+            slot_[s].made = flags + static_cast<std::size_t>(s) * Segments(width);
+        }
+    }
+    bool Usable() const noexcept { return slot_[0].products != nullptr; }
+
+    // The averages of the inner pixels x0 + i of row y (0 < y < height - 1) for the bits i of `run` whose
+    // aligned pair lies inside, where the segment has enough of them (`alone`: its pixels averaged alone)
+    // to repay its rows of products; returns the bits left.
+    uint64_t AveragePairs(const EdgeImage<const Pixel>& source, const EdgeImage<Pixel>& target, int32_t x0,
+                          int32_t y, uint64_t run, uint64_t alone,
+                          const LoneAverage<Depth>& average) noexcept {
+        if (x0 != x0_ || y != y_) { // the runs of a segment share its rows
+            x0_ = x0;
+            y_ = y;
+            // Fewer pixels cost less averaged straight from S than the products of three rows.
+            paired_ = std::popcount(alone) >= kDense ? PairedColumns(x0, width_) : 0;
+            if (paired_ == 0)
+                return run;
+            const int32_t segment = x0 / 64;
+            const std::size_t at = static_cast<std::size_t>(x0) * 4;
+            above_ = Products(source, y - 1, segment, average.Share()) + at;
+            row_ = Products(source, y, segment, average.Share()) + at;
+            below_ = Products(source, y + 1, segment, average.Share()) + at;
+        }
+        const uint64_t pairs = run & paired_;
+        if (pairs == 0)
+            return run;
+        if constexpr (std::is_same_v<Depth, EdgeDepth16>)
+            Avx2AverageLonePairsFromProducts16(&target.At(x0, y), row_, above_, below_, pairs,
+                                               average.FourNeighbourWeightSum());
+        else
+            Avx2AverageLonePairsFromProductsFloat(&target.At(x0, y), row_, above_, below_, pairs,
+                                                  average.FourNeighbourWeightSum());
+        return run & ~pairs;
+    }
+    // Forgets the rows made: a band decided again makes them afresh.
+    void Restart() noexcept {
+        x0_ = y_ = -1;
+        for (Slot& slot : slot_)
+            slot.y = -1;
+    }
+
+private:
+    struct Slot {
+        float* products = nullptr;
+        uint8_t* made = nullptr; // per segment: its columns x0 - 1 … x0 + 64 hold row y's products
+        int32_t y = -1;
+    };
+    static int32_t Segments(int32_t width) noexcept { return (width + 63) / 64; }
+
+    const float* Products(const EdgeImage<const Pixel>& source, int32_t y, int32_t segment,
+                          float share) noexcept {
+        Slot& slot = slot_[y % kSlots];
+        if (slot.y != y) {
+            slot.y = y;
+            std::memset(slot.made, 0, static_cast<std::size_t>(Segments(width_)));
+        }
+        if (!slot.made[segment]) {
+            const int32_t first = segment == 0 ? 0 : segment * 64 - 1;
+            const int32_t end = std::min(width_, segment * 64 + 65);
+            float* products = slot.products + static_cast<std::size_t>(first) * 4;
+            if constexpr (std::is_same_v<Depth, EdgeDepth16>)
+                Avx2LoneProducts16(products, &source.At(first, y), end - first, share);
+            else
+                Avx2LoneProductsFloat(products, &source.At(first, y), end - first, share);
+            slot.made[segment] = 1;
+        }
+        return slot.products;
+    }
+
+    int32_t width_ = 0;
+    Slot slot_[kSlots];
+    int32_t x0_ = -1, y_ = -1; // the segment last used, its paired columns and rows of products
+    uint64_t paired_ = 0;
+    const float* above_ = nullptr;
+    const float* row_ = nullptr;
+    const float* below_ = nullptr;
+};

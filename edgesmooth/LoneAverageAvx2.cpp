@@ -15,27 +15,38 @@ inline __m256 AlphaOf(__m256 channels) noexcept {
     return _mm256_shuffle_ps(channels, channels, 0);
 }
 
-// The pairs of `run`, each handed to `average` with its offset from x0; returns the bits left.
+// For each pattern of two bits, all ones in the 32-bit lanes of the pixels whose bit is clear.
+alignas(32) constexpr int32_t kPassedOver[4][8] = {
+    {-1, -1, -1, -1, -1, -1, -1, -1}, {0, 0, 0, 0, -1, -1, -1, -1}, {-1, -1, -1, -1, 0, 0, 0, 0}, {}};
+
+// The aligned pairs (2k, 2k + 1) from the first that holds a pixel of `run` to the last, each handed to
+// `average` with its offset from x0 and all ones in the lanes of the pixels outside `run`, which keep their
+// T. No branch depends on the pixels: on grain the runs have gaps where no pattern holds.
 template <class Fn>
-inline uint64_t ForEachPair(uint64_t run, Fn&& average) noexcept {
-    uint64_t left = 0;
-    while (run != 0) {
-        const int i = __builtin_ctzll(run);
-        if (i < 63 && ((run >> (i + 1)) & 1)) {
-            average(i);
-            run &= ~(uint64_t(3) << i);
-        } else {
-            left |= uint64_t(1) << i;
-            run &= run - 1;
-        }
+inline void ForEachAlignedPair(uint64_t run, Fn&& average) noexcept {
+    if (run == 0)
+        return;
+    const int first = __builtin_ctzll(run) >> 1, end = ((63 - __builtin_clzll(run)) >> 1) + 1;
+    for (int k = first; k < end; ++k) {
+        const auto* passedOver = kPassedOver[(run >> (2 * k)) & 3];
+        average(2 * k, _mm256_castsi256_ps(_mm256_load_si256(reinterpret_cast<const __m256i*>(passedOver))));
     }
-    return left;
 }
 
 // Two pixels' divisions, alpha by the weight sum and colours by the alpha sum, as LoneAverage divides one.
 inline __m256 Quotients(__m256 sums, float weightSum) noexcept {
     const __m256 divisors = _mm256_blend_ps(AlphaOf(sums), _mm256_set1_ps(weightSum), kAlphaLanes);
     return _mm256_div_ps(sums, divisors);
+}
+
+// Pixels i and i + 1's sums of their neighbours' products: 0 + left, then right, above and below, the order
+// the averages sum them in.
+inline __m256 NeighbourSums(const float* row, const float* above, const float* below, int i) noexcept {
+    const float* p = row + 4 * i;
+    __m256 sums = _mm256_add_ps(_mm256_setzero_ps(), _mm256_loadu_ps(p - 4));
+    sums = _mm256_add_ps(sums, _mm256_loadu_ps(p + 4));
+    sums = _mm256_add_ps(sums, _mm256_loadu_ps(above + 4 * i));
+    return _mm256_add_ps(sums, _mm256_loadu_ps(below + 4 * i));
 }
 
 // All ones in the colour lanes of a pixel whose alpha sum is 0 (its colour stays).
@@ -111,7 +122,7 @@ uint64_t Avx2AverageLonePairs16(void* target, const void* centre, const void* ab
     const auto wide = [](const char* p) {
         return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     };
-    return ForEachPair(run, [&](int i) {
+    ForEachAlignedPair(run, [&](int i, __m256 passedOver) {
         const std::ptrdiff_t at = std::ptrdiff_t(i) * 8;
         __m256 sums = _mm256_setzero_ps();
         const auto add = [&sums, one](__m256i pixels, __m256 weight) {
@@ -128,8 +139,9 @@ uint64_t Avx2AverageLonePairs16(void* target, const void* centre, const void* ab
         add(own, one);
         const __m256 rounded = _mm256_min_ps(_mm256_add_ps(Quotients(sums, weightSum), _mm256_set1_ps(0.5f)),
                                              _mm256_set1_ps(65535.0f));
+        const __m256 stays = _mm256_or_ps(ColourStays(sums), passedOver);
         const __m256i values = _mm256_castps_si256(_mm256_blendv_ps(
-            _mm256_castsi256_ps(_mm256_cvttps_epi32(rounded)), _mm256_castsi256_ps(own), ColourStays(sums)));
+            _mm256_castsi256_ps(_mm256_cvttps_epi32(rounded)), _mm256_castsi256_ps(own), stays));
         // 0 … 65535 in 32-bit lanes to 16 bits: shifted into the signed range, packed, shifted back.
         const __m256i half =
             _mm256_packs_epi32(_mm256_sub_epi32(values, _mm256_set1_epi32(32768)), _mm256_setzero_si256());
@@ -137,6 +149,7 @@ uint64_t Avx2AverageLonePairs16(void* target, const void* centre, const void* ab
             _mm256_permute4x64_epi64(_mm256_xor_si256(half, _mm256_set1_epi16(-32768)), 0x08);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(t + at), _mm256_castsi256_si128(both));
     });
+    return 0;
 }
 
 uint64_t Avx2AverageLonePairsFloat(void* target, const void* centre, const void* above, const void* below,
@@ -147,7 +160,7 @@ uint64_t Avx2AverageLonePairsFloat(void* target, const void* centre, const void*
     const auto* down = static_cast<const float*>(below);
     const __m256 w = _mm256_set1_ps(share);
     const __m256 one = _mm256_set1_ps(1.0f);
-    return ForEachPair(run, [&](int i) {
+    ForEachAlignedPair(run, [&](int i, __m256 passedOver) {
         const std::ptrdiff_t at = std::ptrdiff_t(i) * 4;
         __m256 sums = _mm256_setzero_ps();
         // (c × alpha) × w in the colour lanes, (alpha × 1) × w in the alpha lane.
@@ -161,6 +174,83 @@ uint64_t Avx2AverageLonePairsFloat(void* target, const void* centre, const void*
         add(_mm256_loadu_ps(down + at), w);
         const __m256 own = _mm256_loadu_ps(t + at);
         add(own, one);
-        _mm256_storeu_ps(t + at, _mm256_blendv_ps(Quotients(sums, weightSum), own, ColourStays(sums)));
+        const __m256 stays = _mm256_or_ps(ColourStays(sums), passedOver);
+        _mm256_storeu_ps(t + at, _mm256_blendv_ps(Quotients(sums, weightSum), own, stays));
+    });
+    return 0;
+}
+
+void Avx2LoneProducts16(float* products, const void* pixels, int32_t count, float share) noexcept {
+    const auto* s = static_cast<const char*>(pixels);
+    const __m256 fw = _mm256_set1_ps(share);
+    const __m256 one = _mm256_set1_ps(1.0f);
+    int32_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m256 channels = _mm256_cvtepi32_ps(
+            _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8 * i))));
+        const __m256 alphaWeight = _mm256_mul_ps(AlphaOf(channels), fw);
+        _mm256_storeu_ps(products + 4 * i,
+                         _mm256_mul_ps(_mm256_blend_ps(channels, one, kAlphaLanes), alphaWeight));
+    }
+    if (i < count) { // the last pixel of an odd count: the same products in one half
+        const __m128 channels =
+            _mm_cvtepi32_ps(_mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + 8 * i))));
+        const __m128 alphaWeight = _mm_mul_ps(_mm_shuffle_ps(channels, channels, 0), _mm_set1_ps(share));
+        _mm_storeu_ps(products + 4 * i,
+                      _mm_mul_ps(_mm_blend_ps(channels, _mm_set1_ps(1.0f), 1), alphaWeight));
+    }
+}
+
+void Avx2AverageLonePairsFromProducts16(void* target, const float* row, const float* above,
+                                        const float* below, uint64_t run, float weightSum) noexcept {
+    auto* t = static_cast<char*>(target);
+    const __m256 one = _mm256_set1_ps(1.0f);
+    ForEachAlignedPair(run, [&](int i, __m256 passedOver) {
+        __m256 sums = NeighbourSums(row, above, below, i);
+        // The own pixel's weight is 1: its alpha weight is its alpha.
+        const __m256i own =
+            _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 8 * i)));
+        const __m256 channels = _mm256_cvtepi32_ps(own);
+        sums = _mm256_add_ps(sums,
+                             _mm256_mul_ps(_mm256_blend_ps(channels, one, kAlphaLanes), AlphaOf(channels)));
+        const __m256 rounded = _mm256_min_ps(_mm256_add_ps(Quotients(sums, weightSum), _mm256_set1_ps(0.5f)),
+                                             _mm256_set1_ps(65535.0f));
+        const __m256 stays = _mm256_or_ps(ColourStays(sums), passedOver);
+        const __m256i values = _mm256_castps_si256(_mm256_blendv_ps(
+            _mm256_castsi256_ps(_mm256_cvttps_epi32(rounded)), _mm256_castsi256_ps(own), stays));
+        // 0 … 65535 in 32-bit lanes to 16 bits.
+        const __m256i both = _mm256_permute4x64_epi64(_mm256_packus_epi32(values, values), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 8 * i), _mm256_castsi256_si128(both));
+    });
+}
+
+void Avx2LoneProductsFloat(float* products, const void* pixels, int32_t count, float share) noexcept {
+    const auto* s = static_cast<const float*>(pixels);
+    const __m256 w = _mm256_set1_ps(share);
+    const __m256 one = _mm256_set1_ps(1.0f);
+    int32_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m256 channels = _mm256_loadu_ps(s + 4 * i);
+        const __m256 alphas = _mm256_blend_ps(AlphaOf(channels), one, kAlphaLanes);
+        _mm256_storeu_ps(products + 4 * i, _mm256_mul_ps(_mm256_mul_ps(channels, alphas), w));
+    }
+    if (i < count) { // the last pixel of an odd count: the same products in one half
+        const __m128 channels = _mm_loadu_ps(s + 4 * i);
+        const __m128 alphas = _mm_blend_ps(_mm_shuffle_ps(channels, channels, 0), _mm_set1_ps(1.0f), 1);
+        _mm_storeu_ps(products + 4 * i, _mm_mul_ps(_mm_mul_ps(channels, alphas), _mm_set1_ps(share)));
+    }
+}
+
+void Avx2AverageLonePairsFromProductsFloat(void* target, const float* row, const float* above,
+                                           const float* below, uint64_t run, float weightSum) noexcept {
+    auto* t = static_cast<float*>(target);
+    const __m256 one = _mm256_set1_ps(1.0f);
+    ForEachAlignedPair(run, [&](int i, __m256 passedOver) {
+        __m256 sums = NeighbourSums(row, above, below, i);
+        // The own pixel's weight is 1, which changes no product.
+        const __m256 own = _mm256_loadu_ps(t + 4 * i);
+        sums = _mm256_add_ps(sums, _mm256_mul_ps(own, _mm256_blend_ps(AlphaOf(own), one, kAlphaLanes)));
+        const __m256 stays = _mm256_or_ps(ColourStays(sums), passedOver);
+        _mm256_storeu_ps(t + 4 * i, _mm256_blendv_ps(Quotients(sums, weightSum), own, stays));
     });
 }

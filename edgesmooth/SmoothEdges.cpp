@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "edgesmooth/EdgeDetect.h"
 #include "edgesmooth/SmoothingSchedule.h"
@@ -103,6 +104,8 @@ struct SmoothingContext {
     struct Band {
         HostBlock headMemory;
         HostBlock acrossMemory;
+        HostBlock productMemory;
+        std::conditional_t<std::is_same_v<Depth, EdgeDepth8>, bool, LoneProductRows<Depth>> products{};
         EdgeBlendList<Weight> head;
         EdgeBlendList<Weight> across;
         RowSpan rows;
@@ -178,6 +181,11 @@ PF_Err DecideBand(void* refcon, A_long, A_long i, A_long count) noexcept {
     pass.head = &band.head;
     pass.across = &band.across;
     pass.record = record;
+    if constexpr (!std::is_same_v<Depth, EdgeDepth8>)
+        if (band.products.Usable()) {
+            band.products.Restart();
+            pass.products = &band.products;
+        }
     if (band.reachedDeep)
         c->ForEachDeepBlend(i, [&pass](const EdgeBlendOp<typename Depth::Weight>& op) {
             pass.CopyThrough(op.targetY);
@@ -235,6 +243,12 @@ PF_Err SmoothInBands(const PF_InData* in_data, const PF_HandleSuite1* handles, S
                               2 * headRows * static_cast<std::size_t>(width) + 64);
         if (err == PF_Err_NONE)
             err = GiveRoom(handles, band.acrossMemory, band.across, 4 * static_cast<std::size_t>(width) + 64);
+        if constexpr (!std::is_same_v<Depth, EdgeDepth8>)
+            if (err == PF_Err_NONE && c.lone.Avx2() && height >= 3) {
+                err = band.productMemory.Reserve(handles, LoneProductRows<Depth>::Bytes(width));
+                if (err == PF_Err_NONE)
+                    band.products = LoneProductRows<Depth>(band.productMemory.Data(), width);
+            }
         if (err != PF_Err_NONE)
             return err;
     }

@@ -479,7 +479,7 @@ void SmoothCodedRows(P& p, int32_t first, int32_t end) noexcept {
                     // The averages up to the next pixel with other work touch nothing but their own pixels.
                     const uint64_t others = a & ~lone;
                     const uint64_t run = others == 0 ? a : a & ((others & -others) - 1);
-                    p.AverageLoneRun(x0, y, run);
+                    p.AverageLoneRun(x0, y, run, lone);
                     a &= ~run;
                     continue;
                 }

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "edgesmooth/LoneAverage.h"
 #include "edgesmooth/SmoothingPass.h"
@@ -102,6 +103,9 @@ struct EdgeBandPass {
     // False when the band's lists are complete from an earlier decision: the bands below may be reading
     // them, so only T is written.
     bool record = true;
+    // At 16 bits and float with AVX2: the band's own rows of products for the lone-pixel averages; else
+    // none.
+    std::conditional_t<std::is_same_v<Depth, EdgeDepth8>, void, LoneProductRows<Depth>>* products = nullptr;
 
     // Copies S's rows up to y (a row of the band) into T.
     void CopyThrough(int32_t y) noexcept {
@@ -128,8 +132,9 @@ struct EdgeBandPass {
             head->Push(EdgeBlendOp<Weight>{x, y, kLoneAverage, 0, Weight{}});
         }
     }
-    // AverageLone of pixels x0 + i for the bits i of `run`, in that order.
-    void AverageLoneRun(int32_t x0, int32_t y, uint64_t run) noexcept {
+    // AverageLone of pixels x0 + i for the bits i of `run`, in that order; `segment`: the pixels of the
+    // 64 from x0 whose one piece of work is the average.
+    void AverageLoneRun(int32_t x0, int32_t y, uint64_t run, uint64_t segment) noexcept {
         if (!direct.Holds(y)) {
             for (; run != 0; run &= run - 1)
                 AverageLone(x0 + std::countr_zero(run), y);
@@ -137,6 +142,13 @@ struct EdgeBandPass {
         }
         if (y >= copiedEnd)
             CopyThrough(y);
+        if constexpr (!std::is_same_v<Depth, EdgeDepth8>)
+            if (products && y > 0 && y < applier.source.height - 1) {
+                run =
+                    products->AveragePairs(applier.source, applier.target, x0, y, run, segment, applier.lone);
+                if (run == 0)
+                    return;
+            }
         AverageLonePixelsAt<Depth>(applier.source, applier.target, x0, y, run, applier.lone);
     }
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 #include <random>
 
@@ -163,6 +164,76 @@ TEST(LoneAverage, RunsAsThePlainPassAtEveryInstructionSet) {
     ExpectRunsAsThePlainPass<EdgeDepth8>(61);
     ExpectRunsAsThePlainPass<EdgeDepth16>(62);
     ExpectRunsAsThePlainPass<EdgeDepthFloat>(63);
+}
+
+// The 16-bit and float averages from rows of products, used as the band pass uses them: rows top to
+// bottom, the runs of a segment one after another (gaps between them, and pixels outside every run, left
+// as they are), the pixels they leave averaged one by one; then the band decided again from its top after
+// Restart, over a T that has changed. Every pixel as the plain pass averages it, nothing else written.
+template <class Depth>
+void ExpectProductRowsAverageAsThePlainPass(unsigned seed) {
+    using Pixel = typename Depth::Pixel;
+    std::mt19937_64 rng(seed);
+    for (const int64_t strength : {70, 102400})
+        for (const auto& [width, height] : {std::pair{3, 3},
+                                            {4, 3},
+                                            {5, 4},
+                                            {64, 3},
+                                            {65, 4},
+                                            {66, 5},
+                                            {127, 3},
+                                            {128, 4},
+                                            {130, 5},
+                                            {200, 6}}) {
+            const auto w = WeightOf<Depth>(strength);
+            const LoneAverage<Depth> average(w);
+            TestImage<Pixel> source(width, height);
+            for (Pixel& p : source.pixels)
+                p = RandomPixel<Pixel>(rng);
+            std::vector<std::byte> memory(LoneProductRows<Depth>::Bytes(width));
+            LoneProductRows<Depth> rows(memory.data(), width);
+            const auto S = source.template ViewAs<const Pixel>();
+            for (int decision = 0; decision < 2; ++decision) {
+                rows.Restart();
+                TestImage<Pixel> fast(width, height);
+                for (Pixel& p : fast.pixels)
+                    p = RandomPixel<Pixel>(rng);
+                TestImage<Pixel> plain = fast;
+                for (int32_t y = 1; y < height - 1; ++y)
+                    for (int32_t x0 = 0; x0 < width; x0 += 64) {
+                        const int32_t n = std::min(64, width - x0);
+                        const uint64_t all = n == 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
+                        // Up to four runs, each the pixels between two cuts, some thinned out; the segment
+                        // dense enough for the products, or not.
+                        const uint64_t alone = rng() % 4 == 0 ? 0 : ~uint64_t(0);
+                        int from = 0;
+                        for (int r = 0; r < 4 && from < n; ++r) {
+                            const int to = r == 3 ? n : from + int(rng() % (n - from + 1));
+                            const uint64_t below = to == 64 ? ~uint64_t(0) : (uint64_t(1) << to) - 1;
+                            const uint64_t span = below & ~((uint64_t(1) << from) - 1);
+                            const uint64_t run = span & all & (rng() % 3 == 0 ? rng() : ~uint64_t(0));
+                            from = to;
+                            const auto T = fast.template ViewAs<Pixel>();
+                            const uint64_t left = rows.AveragePairs(S, T, x0, y, run, alone, average);
+                            EXPECT_EQ(left & ~run, 0u);
+                            AverageLonePixelsAt<Depth>(S, T, x0, y, left, average);
+                            for (uint64_t a = run; a != 0; a &= a - 1)
+                                AverageLonePixelOf<Depth>(S, plain.template ViewAs<Pixel>(),
+                                                          x0 + std::countr_zero(a), y, w);
+                            ASSERT_EQ(Differences(plain, fast), std::vector<std::string>{})
+                                << width << " × " << height << ", row " << y << ", from " << x0 << ", run "
+                                << r << ", decision " << decision;
+                        }
+                    }
+            }
+        }
+}
+
+TEST(LoneAverage, ProductRowsAverageAsThePlainPass) {
+    if (BestEdgeIsa() != EdgeIsa::Avx2)
+        GTEST_SKIP() << "the products are made with AVX2 only";
+    ExpectProductRowsAverageAsThePlainPass<EdgeDepth16>(64);
+    ExpectProductRowsAverageAsThePlainPass<EdgeDepthFloat>(65);
 }
 
 } // namespace

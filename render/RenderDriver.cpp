@@ -89,17 +89,20 @@ PF_Err SelectPixels(const RenderPlan& plan, const RenderParams& record, const PF
     return err;
 }
 
-// The smoothing works on a copy of the input whose unselected pixels are cleared, so that it never blends
-// in a colour that does not take part.
+// A keyed smoothing works on a copy of the input whose unselected pixels are cleared, so that it never
+// blends in a colour that does not take part; with every pixel taking part that copy would be the input,
+// so the input is read as it is (`maskedCopy` null).
 template <class Depth>
 PF_Err SmoothEdgesOf(const PF_InData* in_data, PF_EffectWorld* input, PF_EffectWorld* maskedCopy,
                      PF_EffectWorld* smoothed, const PF_Rect& area, const SelectionPlane& plane) {
-    PF_Err err = RunMaskedPass(in_data, CopySelected<Depth>, maskedCopy, input, area, plane, 1);
-    if (err != PF_Err_NONE)
-        return err;
+    if (maskedCopy) {
+        const PF_Err err = RunMaskedPass(in_data, CopySelected<Depth>, maskedCopy, input, area, plane, 1);
+        if (err != PF_Err_NONE)
+            return err;
+    }
     EdgeSmoothJob job;
     job.in_data = in_data;
-    job.source = maskedCopy;
+    job.source = maskedCopy ? maskedCopy : input;
     job.destination = smoothed;
     job.pixelFormat = Depth::kFormat;
     return SmoothEdges(&job);
@@ -160,8 +163,8 @@ PF_Err RenderAtDepth(const RenderParams& record) {
 
     PF_Err err = SelectPixels<Depth>(plan, record, area, plane);
     if (err == PF_Err_NONE && plan.smoothEdges) {
-        PF_EffectWorld* maskedCopy = worlds.OtherThan(current);
-        PF_EffectWorld* smoothed = worlds.OtherThan(maskedCopy);
+        PF_EffectWorld* maskedCopy = plan.keyed ? worlds.OtherThan(current) : nullptr;
+        PF_EffectWorld* smoothed = worlds.OtherThan(maskedCopy ? maskedCopy : current);
         err = SmoothEdgesOf<Depth>(in_data, record.input, maskedCopy, smoothed, area, plane);
         current = smoothed;
     }

@@ -66,10 +66,12 @@ RenderPlan PlanRender(const RenderParams& p, PF_RationalScale downsampleX, PF_Ra
                    [&plan]<class D>(D) -> PF_Err { return BlurLayerWorlds<D>(plan.blur); });
     plan.sixteenBitWorlds = plan.blurInSixteenBits ? blurWorlds : 0;
     plan.blurScratch = !plan.blurInSixteenBits && blurWorlds > 0;
-    // The smoothing writes a masked copy and its result; brightness writes the world its source is not;
-    // the scratch is a world the blur's source is not. Two worlds serve every combination.
+    // A keyed smoothing writes a masked copy and its result (unkeyed, it reads the input itself);
+    // brightness writes the world its source is not; the scratch is a world the blur's source is not.
+    // Two worlds serve every combination.
     plan.brightnessInBlur = plan.brighten && blurWorlds == 0;
-    const int32_t preparing = plan.smoothEdges ? 2 : plan.brighten && !plan.brightnessInBlur ? 1 : 0;
+    const int32_t brightening = plan.brighten && !plan.brightnessInBlur ? 1 : 0;
+    const int32_t preparing = plan.smoothEdges ? (plan.keyed ? 2 : 1 + brightening) : brightening;
     plan.layerWorlds =
         preparing + (plan.blurScratch ? 1 : 0) > 2 ? 2 : preparing + (plan.blurScratch ? 1 : 0);
     return plan;

@@ -189,4 +189,36 @@ TEST(RenderPlan, OneRepeatNeedsNoBlurWorldWhereThePassesFuse) {
     }
 }
 
+// Unkeyed, every pixel takes part and the smoothing reads the input itself; a key colour makes it read a
+// masked copy of its own, one world more.
+TEST(RenderPlan, OnlyAKeyedSmoothingNeedsAMaskedCopy) {
+    RenderParams p = Defaults();
+    p.g = p.b = 0;
+    p.repeat = 1;
+    p.blurAmount = 3;
+    struct Case {
+        PF_PixelFormat format;
+        int32_t repeat;
+        double brightness;
+        int32_t unkeyed;
+        int32_t keyed;
+    };
+    for (const Case& c :
+         {Case{PF_PixelFormat_ARGB64, 1, 0, 1, 2}, Case{PF_PixelFormat_ARGB32, 1, 0, 1, 2},
+          Case{PF_PixelFormat_ARGB128, 1, 0, 2, 2}, Case{PF_PixelFormat_ARGB64, 5, 0, 2, 2},
+          Case{PF_PixelFormat_ARGB64, 5, 20, 2, 2}, Case{PF_PixelFormat_ARGB32, 5, 20, 2, 2}}) {
+        p.pixelFormat = c.format;
+        p.repeat = c.repeat;
+        p.brightness = c.brightness;
+        p.keys[0].enable = 0;
+        const RenderPlan plain = PlanRender(p, kFull, kFull);
+        ASSERT_TRUE(plain.smoothEdges);
+        EXPECT_EQ(plain.layerWorlds, c.unkeyed) << c.format << ' ' << c.repeat << ' ' << c.brightness;
+        p.keys[0].enable = 1;
+        const RenderPlan keyed = PlanRender(p, kFull, kFull);
+        ASSERT_TRUE(keyed.keyed);
+        EXPECT_EQ(keyed.layerWorlds, c.keyed) << c.format << ' ' << c.repeat << ' ' << c.brightness;
+    }
+}
+
 } // namespace

@@ -1,9 +1,5 @@
 #include "kernels/KeyColorSlots.h"
 
-// Built with -mavx2 in KeyColorSlotsAvx2.cpp.
-void Avx2KeySlots(const PF_Pixel8* pixels, int32_t n, uint32_t* colours, uint32_t* slots) noexcept;
-void Avx2KeySlots(const PF_Pixel16* pixels, int32_t n, uint32_t* colours, uint32_t* slots) noexcept;
-
 namespace {
 
 KeySlotIsa DetectKeySlotIsa() noexcept {

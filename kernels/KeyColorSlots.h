@@ -18,6 +18,10 @@ void MakeKeySlots(KeySlotIsa isa, const PF_Pixel8* pixels, int32_t n, uint32_t* 
 void MakeKeySlots(KeySlotIsa isa, const PF_Pixel16* pixels, int32_t n, uint32_t* colours,
                   uint32_t* slots) noexcept;
 
+// The AVX2 build of the loop (KeyColorSlotsAvx2.cpp); only where the processor has AVX2.
+void Avx2KeySlots(const PF_Pixel8* pixels, int32_t n, uint32_t* colours, uint32_t* slots) noexcept;
+void Avx2KeySlots(const PF_Pixel16* pixels, int32_t n, uint32_t* colours, uint32_t* slots) noexcept;
+
 // The slot of a colour (red << 16 | green << 8 | blue): red, green and blue interleaved bit by bit (red's
 // bit i at 3i + 2, green's at 3i + 1, blue's at 3i), so that colours close to each other (a grainy
 // region's) share cache lines instead of lying 64 KB apart.

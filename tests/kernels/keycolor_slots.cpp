@@ -69,4 +69,24 @@ TEST(KeyColorSlots, EveryBuildGivesTheConvertedColourAndItsSlot) {
         }
 }
 
+// The slot loop writes the 16-to-8-bit conversion out again (it vectorises there): every 16-bit value, in
+// each channel, gives the shared conversion's byte.
+TEST(KeyColorSlots, EverySixteenBitValueConvertsAsTheSharedConversion) {
+    constexpr int32_t kValues = 65536;
+    std::vector<PF_Pixel16> pixels(kValues);
+    for (int32_t v = 0; v < kValues; ++v)
+        pixels[std::size_t(v)] = {0, A_u_short(v), A_u_short(kValues - 1 - v), A_u_short(v ^ 0x5555)};
+    std::vector<uint32_t> colours(kValues), slots(kValues);
+    for (KeySlotIsa isa : AvailableSlotIsas()) {
+        MakeKeySlots(isa, pixels.data(), kValues, colours.data(), slots.data());
+        for (int32_t v = 0; v < kValues; ++v) {
+            const PF_Pixel16& p = pixels[std::size_t(v)];
+            const uint32_t expected = uint32_t(ConvertChannel16To8(p.red)) << 16 |
+                                      uint32_t(ConvertChannel16To8(p.green)) << 8 |
+                                      ConvertChannel16To8(p.blue);
+            ASSERT_EQ(colours[std::size_t(v)], expected) << "isa " << int(isa) << ", value " << v;
+        }
+    }
+}
+
 } // namespace

@@ -351,11 +351,37 @@ private:
             // The next band goes on from these sums only where this one's strip filtered the page.
             if (resumable_)
                 resumable_[page] = direct > 0;
-            for (int32_t g0 = x0 + direct; g0 < x0 + chunk; g0 += kStripColumns) {
+            for (int32_t g0 = x0 + direct; g0 < x0 + chunk;) {
+                // Neighbouring strips that filter nothing are copied row by row together: a strip at a
+                // time would visit each row of both worlds once per strip.
+                const int32_t g1 = UnflaggedEnd(g0, x0 + chunk);
+                if (g1 > g0) {
+                    for (int32_t y = y0; y < y1; ++y)
+                        Unfiltered(ResultRow(y) + g0, y, g0, g1 - g0);
+                    g0 = g1;
+                    continue;
+                }
                 const int32_t n = x0 + chunk - g0 < kStripColumns ? x0 + chunk - g0 : kStripColumns;
                 FilterGathered(a, b, y0, y1, g0, n);
+                g0 += n;
             }
         }
+    }
+
+    // The end of the strips from g0 (before `end`) whose columns all have their flag clear: g0 when the
+    // first has a flagged column or there are no column flags.
+    int32_t UnflaggedEnd(int32_t g0, int32_t end) const {
+        if (!plane_.columnFlags)
+            return g0;
+        int32_t x = g0;
+        while (x < end) {
+            const int32_t n = end - x < kStripColumns ? end - x : kStripColumns;
+            for (int32_t c = 0; c < n; ++c)
+                if (plane_.columnFlags[x + c])
+                    return x;
+            x += n;
+        }
+        return x;
     }
 
     // Columns [g0, g0 + n) of the held rows gathered, filtered as lines of their own and written back for

@@ -8,6 +8,10 @@
 #include "kernels/MaskedPasses.h"
 #include "kernels/RowBlocks.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 using namespace blur_schedule;
@@ -37,6 +41,67 @@ struct Widening8 {
     }
 };
 constexpr Widening8 kWidened8{};
+
+#if defined(__SSE2__)
+// Gathered strips move by whole vectors (the instruction set every 64-bit x86 processor has): a strip of
+// 16-bit pixels turned between rows and columns two pixels by two rows at a time, and its selection
+// sixteen bytes by sixteen rows.
+__m128i Load(const void* p) {
+    return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
+void Store(void* p, __m128i v) {
+    _mm_storeu_si128(static_cast<__m128i*>(p), v);
+}
+
+// Sixteen rows of sixteen bytes from `from` into sixteen columns: column c at to[c] + at.
+void TurnBytes16(const uint8_t* from, std::ptrdiff_t stride, uint8_t* const* to, std::size_t at) {
+    __m128i x[16];
+    __m128i y[16];
+    for (int i = 0; i < 16; ++i)
+        x[i] = Load(from + i * stride);
+    // y[8h + k]: rows 2k and 2k + 1 of columns 8h to 8h + 7, a pair of bytes per column.
+    for (int k = 0; k < 8; ++k) {
+        y[k] = _mm_unpacklo_epi8(x[2 * k], x[2 * k + 1]);
+        y[8 + k] = _mm_unpackhi_epi8(x[2 * k], x[2 * k + 1]);
+    }
+    // x[4q + m]: rows 4m to 4m + 3 of columns 4q to 4q + 3.
+    for (int h = 0; h < 2; ++h)
+        for (int m = 0; m < 4; ++m) {
+            x[8 * h + m] = _mm_unpacklo_epi16(y[8 * h + 2 * m], y[8 * h + 2 * m + 1]);
+            x[8 * h + 4 + m] = _mm_unpackhi_epi16(y[8 * h + 2 * m], y[8 * h + 2 * m + 1]);
+        }
+    // y[2j + p]: rows 8p to 8p + 7 of columns 2j and 2j + 1.
+    for (int q = 0; q < 4; ++q)
+        for (int p = 0; p < 2; ++p) {
+            y[4 * q + p] = _mm_unpacklo_epi32(x[4 * q + 2 * p], x[4 * q + 2 * p + 1]);
+            y[4 * q + 2 + p] = _mm_unpackhi_epi32(x[4 * q + 2 * p], x[4 * q + 2 * p + 1]);
+        }
+    for (int j = 0; j < 8; ++j) {
+        Store(to[2 * j] + at, _mm_unpacklo_epi64(y[2 * j], y[2 * j + 1]));
+        Store(to[2 * j + 1] + at, _mm_unpackhi_epi64(y[2 * j], y[2 * j + 1]));
+    }
+}
+
+// Two rows of sixteen 16-bit pixels into sixteen columns: column c's two pixels at to[c] + at.
+void TurnPixelRows(const PF_Pixel16* row0, const PF_Pixel16* row1, PF_Pixel16* const* to, std::size_t at) {
+    for (int c = 0; c < 16; c += 2) {
+        const __m128i r0 = Load(row0 + c);
+        const __m128i r1 = Load(row1 + c);
+        Store(to[c] + at, _mm_unpacklo_epi64(r0, r1));
+        Store(to[c + 1] + at, _mm_unpackhi_epi64(r0, r1));
+    }
+}
+
+// The inverse: the pixels at from[c] + at and the next of sixteen columns into two rows.
+void TurnPixelColumns(PF_Pixel16* const* from, std::size_t at, PF_Pixel16* row0, PF_Pixel16* row1) {
+    for (int c = 0; c < 16; c += 2) {
+        const __m128i a = Load(from[c] + at);
+        const __m128i b = Load(from[c + 1] + at);
+        Store(row0 + c, _mm_unpacklo_epi64(a, b));
+        Store(row1 + c, _mm_unpackhi_epi64(a, b));
+    }
+}
+#endif
 
 // Rows of the blur depth that an earlier fused pair makes as they are asked for, rising. Rows below the
 // last Release are no longer asked for.
@@ -396,22 +461,58 @@ private:
             return;
         }
         const GatheredColumns<Pixel> cols = gathered_;
-        for (int32_t y = a; y < b; ++y) {
-            const Pixel* from = HeldRow(y - a) + g0;
-            const uint8_t* selRow = SelectionRow(y) + g0;
-            // The next strip's pixels are fetched while this one is gathered.
-            FetchNextStrip(from);
-            for (int32_t c = 0; c < n; ++c) {
-                cols.src[c][y - a] = from[c];
-                cols.sel[c][y - a] = selRow[c];
+        int32_t y = a;
+        int32_t pixelsTo = a;
+        int32_t bytesTo = a;
+#if defined(__SSE2__)
+        if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+            if (n == kStripColumns) {
+                for (; y + 16 <= b; y += 16) {
+                    for (int32_t k = y; k < y + 16; k += 2) {
+                        // The next strip's pixels are fetched while this one is gathered.
+                        FetchNextStrip(HeldRow(k - a) + g0);
+                        FetchNextStrip(HeldRow(k + 1 - a) + g0);
+                        TurnPixelRows(HeldRow(k - a) + g0, HeldRow(k + 1 - a) + g0, cols.src,
+                                      static_cast<std::size_t>(k - a));
+                    }
+                    TurnBytes16(SelectionRow(y) + g0, plane_.stride, cols.sel,
+                                static_cast<std::size_t>(y - a));
+                }
+                pixelsTo = bytesTo = y;
             }
         }
-        Pixel unfiltered[kStripColumns];
-        for (int32_t y = y0; y < y1; ++y) {
-            FetchNextStrip(SourceRow(y) + g0);
-            Unfiltered(unfiltered, y, g0, n);
+#endif
+        for (y = pixelsTo; y < b; ++y) {
+            const Pixel* from = HeldRow(y - a) + g0;
+            FetchNextStrip(from);
             for (int32_t c = 0; c < n; ++c)
-                cols.dst[c][y - a] = unfiltered[c];
+                cols.src[c][y - a] = from[c];
+        }
+        for (y = bytesTo; y < b; ++y) {
+            const uint8_t* selRow = SelectionRow(y) + g0;
+            for (int32_t c = 0; c < n; ++c)
+                cols.sel[c][y - a] = selRow[c];
+        }
+        Pixel unfiltered[2][kStripColumns];
+        y = y0;
+#if defined(__SSE2__)
+        if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+            if (n == kStripColumns) {
+                for (; y + 2 <= y1; y += 2) {
+                    FetchNextStrip(SourceRow(y) + g0);
+                    FetchNextStrip(SourceRow(y + 1) + g0);
+                    Unfiltered(unfiltered[0], y, g0, n);
+                    Unfiltered(unfiltered[1], y + 1, g0, n);
+                    TurnPixelRows(unfiltered[0], unfiltered[1], cols.dst, static_cast<std::size_t>(y - a));
+                }
+            }
+        }
+#endif
+        for (; y < y1; ++y) {
+            FetchNextStrip(SourceRow(y) + g0);
+            Unfiltered(unfiltered[0], y, g0, n);
+            for (int32_t c = 0; c < n; ++c)
+                cols.dst[c][y - a] = unfiltered[0][c];
         }
         for (int32_t c = 0; c < n; ++c) {
             if (plane_.columnFlags && !plane_.columnFlags[g0 + c])
@@ -424,7 +525,21 @@ private:
             line.destinationStep = sizeof(Pixel);
             columns_.filter(line, columns_.kernel, columnScratch_);
         }
-        for (int32_t y = y0; y < y1; ++y) {
+        y = y0;
+#if defined(__SSE2__)
+        if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+            if (n == kStripColumns) {
+                for (; y + 2 <= y1; y += 2) {
+                    Pixel* to0 = ResultRow(y) + g0;
+                    Pixel* to1 = ResultRow(y + 1) + g0;
+                    FetchNextStrip(to0);
+                    FetchNextStrip(to1);
+                    TurnPixelColumns(cols.dst, static_cast<std::size_t>(y - a), to0, to1);
+                }
+            }
+        }
+#endif
+        for (; y < y1; ++y) {
             Pixel* to = ResultRow(y) + g0;
             FetchNextStrip(to);
             for (int32_t c = 0; c < n; ++c)

@@ -45,7 +45,9 @@ inline RowPlanes PlanesOf(const uint8_t* row, int32_t x0, int32_t x1) noexcept {
     return p;
 }
 
-// Eight planes to 64 bytes: bit k of byte i is bit i of q[k].
+// Eight planes to 64 bytes: bit k of byte i is bit i of q[k]. Byte g of every plane gathered into one word
+// per group of eight pixels (a transpose of bytes), then each word's 8 × 8 bits transposed, four words to
+// a vector.
 inline void SpreadPlanes(uint8_t* out, const uint64_t (&q)[8]) noexcept {
     uint64_t any = 0;
     for (uint64_t w : q)
@@ -54,21 +56,27 @@ inline void SpreadPlanes(uint8_t* out, const uint64_t (&q)[8]) noexcept {
         std::memset(out, 0, kCodedPixels);
         return;
     }
-    // Byte j of a half takes byte j / 8 of the plane's 32 bits, and tests bit j % 8 of it.
-    const __m256i index = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2,
-                                           2, 2, 3, 3, 3, 3, 3, 3, 3, 3);
-    const __m256i select = _mm256_set1_epi64x(0x8040201008040201ll);
-    for (int half = 0; half < 2; ++half) {
-        __m256i bytes = _mm256_setzero_si256();
-        for (int k = 7; k >= 0; --k) {
-            const __m256i word =
-                _mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(q[k] >> (32 * half))));
-            const __m256i picked = _mm256_and_si256(_mm256_shuffle_epi8(word, index), select);
-            // bytes × 2 + 1 where the bit is set (the comparison gives −1 there).
-            bytes = _mm256_sub_epi8(_mm256_add_epi8(bytes, bytes), _mm256_cmpeq_epi8(picked, select));
-        }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * half), bytes);
+    const auto plane = [&q](int k) { return _mm_cvtsi64_si128(static_cast<long long>(q[k])); };
+    const __m128i q01 = _mm_unpacklo_epi8(plane(0), plane(1)), q23 = _mm_unpacklo_epi8(plane(2), plane(3));
+    const __m128i q45 = _mm_unpacklo_epi8(plane(4), plane(5)), q67 = _mm_unpacklo_epi8(plane(6), plane(7));
+    const __m128i low03 = _mm_unpacklo_epi16(q01, q23), high03 = _mm_unpackhi_epi16(q01, q23);
+    const __m128i low47 = _mm_unpacklo_epi16(q45, q67), high47 = _mm_unpackhi_epi16(q45, q67);
+    // Word g: byte k is byte g of q[k].
+    __m256i words[2] = {
+        _mm256_set_m128i(_mm_unpackhi_epi32(low03, low47), _mm_unpacklo_epi32(low03, low47)),
+        _mm256_set_m128i(_mm_unpackhi_epi32(high03, high47), _mm_unpacklo_epi32(high03, high47))};
+    for (__m256i& x : words) {
+        const auto swap = [&x](int shift, long long mask) {
+            const __m256i t =
+                _mm256_and_si256(_mm256_xor_si256(x, _mm256_srli_epi64(x, shift)), _mm256_set1_epi64x(mask));
+            x = _mm256_xor_si256(x, _mm256_xor_si256(t, _mm256_slli_epi64(t, shift)));
+        };
+        swap(7, 0x00AA00AA00AA00AAll);
+        swap(14, 0x0000CCCC0000CCCCll);
+        swap(28, 0x00000000F0F0F0F0ll);
     }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), words[0]);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), words[1]);
 }
 
 } // namespace

@@ -81,8 +81,8 @@ inline void SpreadPlanes(uint8_t* out, const uint64_t (&q)[8]) noexcept {
 
 } // namespace
 
-uint64_t Avx2CodeBytes(NeighbourhoodBytes& out, const uint8_t* const* rows, int32_t x0, int32_t x1,
-                       uint8_t rowAtLeast3) noexcept {
+uint64_t Avx2CodeBytes(uint8_t* steps, uint8_t* fixes, uint8_t* jogs, const uint8_t* const* rows, int32_t x0,
+                       int32_t x1, uint8_t rowAtLeast3) noexcept {
     RowPlanes planes[5];
     for (int r = 0; r < 5; ++r)
         planes[r] = PlanesOf(rows[r], x0, x1);
@@ -156,20 +156,21 @@ uint64_t Avx2CodeBytes(NeighbourhoodBytes& out, const uint8_t* const* rows, int3
     const uint64_t rightPair = below & right & R(0, 1) & no(B(1, 0));
 
     // The third notch of each kind takes both of its two bits.
-    const uint64_t steps[8] = {rampLeft, rampRight, rampUp, rampDown, rowTracers, columnTracers, light, lone};
-    const uint64_t fixes[8] = {notchRight1 | notchRight3,
-                               notchRight2 | notchRight3,
-                               notchBelow1 | notchBelow3,
-                               notchBelow2 | notchBelow3,
-                               notchCorner1,
-                               notchCorner2,
-                               corner1,
-                               cornerSelf};
-    const uint64_t jogs[8] = {upperPair & no(ul),      upperPair & no(A(1, -1)), lowerPair & no(dl),
-                              lowerPair & no(D(1, 0)), leftPair & no(ul),        leftPair & no(A(-1, 1)),
-                              rightPair & no(ur),      rightPair & no(D(0, 1))};
-    SpreadPlanes(out.steps, steps);
-    SpreadPlanes(out.fixes, fixes);
-    SpreadPlanes(out.jogs, jogs);
+    const uint64_t stepPlanes[8] = {rampLeft,   rampRight,     rampUp, rampDown,
+                                    rowTracers, columnTracers, light,  lone};
+    const uint64_t fixPlanes[8] = {notchRight1 | notchRight3,
+                                   notchRight2 | notchRight3,
+                                   notchBelow1 | notchBelow3,
+                                   notchBelow2 | notchBelow3,
+                                   notchCorner1,
+                                   notchCorner2,
+                                   corner1,
+                                   cornerSelf};
+    const uint64_t jogPlanes[8] = {upperPair & no(ul),      upperPair & no(A(1, -1)), lowerPair & no(dl),
+                                   lowerPair & no(D(1, 0)), leftPair & no(ul),        leftPair & no(A(-1, 1)),
+                                   rightPair & no(ur),      rightPair & no(D(0, 1))};
+    SpreadPlanes(steps, stepPlanes);
+    SpreadPlanes(fixes, fixPlanes);
+    SpreadPlanes(jogs, jogPlanes);
     return right | below;
 }

@@ -5,6 +5,8 @@
 // - job: the whole job through the embedded host (production mode, as the tool runs it) on 1 and 2 threads;
 // - pass: edge detection and the plain serial smoothing pass on plain memory, the order every job keeps;
 // - detect: edge detection alone, one thread, with the plain tests and with the vector ones;
+// - codes: the neighbourhood codes of every segment of the 16-bit frame's map, one thread, from the plain
+//   byte loop and from the vector code;
 // - render: a whole 16-bit render at Blur Amount 3 (box 7 after the smoothing) on the grainy frames, against
 //   OpenCV's box filter 7 on the same frame and the same number of threads;
 // - memcpy of the frame as the floor.
@@ -22,6 +24,7 @@
 #include "bench/GrainFrame.h"
 #include "edgesmooth/EdgeDetect.h"
 #include "edgesmooth/EdgeSmooth.h"
+#include "edgesmooth/NeighbourhoodCodes.h"
 #include "edgesmooth/SmoothingPass.h"
 
 namespace {
@@ -164,6 +167,28 @@ void RunDetect(benchmark::State& state, Content content, EdgeIsa isa) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
+// The neighbourhood codes of every 64-pixel segment of every row of the 16-bit frame's map, at one
+// instruction set, as the smoothing pass asks for them.
+void RunCodes(benchmark::State& state, Content content, EdgeIsa isa) {
+    const std::vector<PF_Pixel16>& frame = FrameOf<PF_Pixel16>(content);
+    std::vector<std::uint8_t> mapBlock(EdgeFlagMapBytes(kWidth, kHeight));
+    const EdgeFlagMap map = ClearEdgeFlagMap(mapBlock.data(), EdgeFlagMapStride(kWidth), kWidth, kHeight);
+    EdgeImage<const PF_Pixel16> image;
+    image.data = reinterpret_cast<EdgeImage<const PF_Pixel16>::Byte*>(frame.data());
+    image.rowbytes = std::ptrdiff_t(kWidth) * std::ptrdiff_t(sizeof(PF_Pixel16));
+    image.width = kWidth;
+    image.height = kHeight;
+    DetectEdges<EdgeDepth16>(map, image, ScaleJob<EdgeDepth16>(EdgeSmoothJob{}).threshold);
+    SegmentCodes codes;
+    for (auto _ : state)
+        for (int32_t y = 0; y < kHeight; ++y)
+            for (int32_t x0 = 0; x0 < kWidth; x0 += kCodedPixels) {
+                CodeSegment(codes, map, x0, y, isa);
+                benchmark::DoNotOptimize(codes);
+            }
+    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+}
+
 // A whole 16-bit render of the grainy frame: Blur Amount 3 and no channel lengths give a box of 7 × 7,
 // one repeat, with the edges smoothed first.
 void RunRender(benchmark::State& state, Content content, int threads) {
@@ -205,6 +230,11 @@ void PrintRatios(const bench::RatioReporter& r) {
             std::printf("%-20s vector tests / plain tests %5.2f\n", name.c_str(),
                         r.Get(name + "/best") / r.Get(name + "/plain"));
         }
+    for (Content c : {Content::Cel, Content::Grain, Content::HeavyGrain}) {
+        const std::string name = std::string("codes/16/") + ContentName(c);
+        std::printf("%-20s vector codes / plain codes %5.2f\n", name.c_str(),
+                    r.Get(name + "/best") / r.Get(name + "/plain"));
+    }
     for (Content c : {Content::Grain, Content::HeavyGrain})
         for (int threads : {1, 2}) {
             const std::string t = "/threads:" + std::to_string(threads);
@@ -235,6 +265,7 @@ int main(int argc, char** argv) {
             reg("detect/8/" + content + suffix, RunDetect<EdgeDepth8>, c, isa);
             reg("detect/16/" + content + suffix, RunDetect<EdgeDepth16>, c, isa);
             reg("detect/float/" + content + suffix, RunDetect<EdgeDepthFloat>, c, isa);
+            reg("codes/16/" + content + suffix, RunCodes, c, isa);
         }
         for (int threads : {1, 2}) {
             const std::string t = "/threads:" + std::to_string(threads);

@@ -57,6 +57,21 @@ inline int32_t FastEdgeTests(EdgeIsa isa, uint8_t* row, const PF_PixelFloat* abo
                                    : 0;
 }
 
+// The grouped columns' rule on the groups of four map bytes in `bytes` (byte 0 the group's first pixel,
+// little-endian): pixel k < 3 of a group keeps its diagonal bits only when one of pixels 0 … k + 1 has a
+// right or below bit. All groups of the word at once, as a word.
+inline uint64_t DropLoneDiagonals(uint64_t bytes) noexcept {
+    constexpr uint64_t kEach = 0x0101010101010101ull;
+    const uint64_t steps = bytes & (3 * kEach);
+    // Byte k: the steps of pixels 0 … k of its group.
+    uint64_t upTo = steps | ((steps << 8) & 0xFFFFFF00FFFFFF00ull);
+    upTo |= (upTo << 16) & 0xFFFF0000FFFF0000ull;
+    // Byte k < 3: the steps of pixels 0 … k + 1; byte 3: none.
+    const uint64_t near = (upTo >> 8) & 0x00FFFFFF00FFFFFFull;
+    const uint64_t nearAny = ((near | near >> 1) & kEach) * 0xFF;
+    return bytes & (nearAny | 3 * kEach | 0xFF000000FF000000ull);
+}
+
 } // namespace edgesmooth_detail
 
 // Map row y of the image's map: the four bits of every pixel but the last column, the below bit of the
@@ -115,12 +130,18 @@ void DetectEdgeRow(const EdgeFlagMap& map, const EdgeImage<const typename Depth:
             row[x] = tests(x);
     }
     const int32_t grouped = (w - 1) / 4 * 4;
-    for (int32_t x = 0; x < grouped; x += 4) {
-        uint8_t* b = row + x;
-        const int near0 = (b[0] | b[1]) & 3, near1 = near0 | (b[2] & 3), near2 = near1 | (b[3] & 3);
-        b[0] = near0 ? b[0] : static_cast<uint8_t>(b[0] & 3);
-        b[1] = near1 ? b[1] : static_cast<uint8_t>(b[1] & 3);
-        b[2] = near2 ? b[2] : static_cast<uint8_t>(b[2] & 3);
+    int32_t x = 0;
+    for (; x + 8 <= grouped; x += 8) {
+        uint64_t two;
+        std::memcpy(&two, row + x, 8);
+        two = edgesmooth_detail::DropLoneDiagonals(two);
+        std::memcpy(row + x, &two, 8);
+    }
+    if (x < grouped) {
+        uint32_t one;
+        std::memcpy(&one, row + x, 4);
+        one = static_cast<uint32_t>(edgesmooth_detail::DropLoneDiagonals(one));
+        std::memcpy(row + x, &one, 4);
     }
     if (w > 0)
         row[w - 1] = DifferBit(above[w - 1], below[w - 1], limit) * kEdgeBelow;

@@ -39,7 +39,9 @@ struct NeighbourhoodBytes {
     uint8_t active[kCodedPixels]; // 0 or 1; 0 past the segment's last pixel
 };
 
-// Pixels [x0, x1) (x1 − x0 <= 64) of the map row rows[3]; rows[0 … 4] are map rows y − 3 … y + 1, and
-// rowAtLeast3 says whether y >= 3.
-void Avx2CodeBytes(NeighbourhoodBytes& out, const uint8_t* const* rows, int32_t x0, int32_t x1,
-                   uint8_t rowAtLeast3) noexcept;
+// Pixels [x0, x1) (0 < x1 − x0 <= 64) of the map row rows[3]; rows[0 … 4] are map rows y − 3 … y + 1 of a
+// map laid out with its border rows and columns, and rowAtLeast3 says whether y >= 3. Writes 64 bytes each
+// of steps, fixes and jogs (0 past the segment's last pixel) and returns the active pixels as bits, bit i
+// for pixel x0 + i.
+uint64_t Avx2CodeBytes(uint8_t* steps, uint8_t* fixes, uint8_t* jogs, const uint8_t* const* rows, int32_t x0,
+                       int32_t x1, uint8_t rowAtLeast3) noexcept;

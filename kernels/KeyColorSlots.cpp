@@ -32,6 +32,14 @@ void MakeKeySlots(KeySlotIsa isa, const PF_Pixel16* pixels, int32_t n, uint32_t*
         KeySlotsLoop(pixels, n, colours, slots);
 }
 
+void MakeKeySlots(KeySlotIsa isa, const PF_PixelFloat* pixels, int32_t n, uint32_t* colours,
+                  uint32_t* slots) noexcept {
+    if (isa == KeySlotIsa::Avx2)
+        Avx2KeySlots(pixels, n, colours, slots);
+    else
+        KeySlotsLoop(pixels, n, colours, slots);
+}
+
 uint32_t KeyColorSlot(uint32_t colour) noexcept {
     return SlotOf({colour >> 16, (colour >> 8) & 0xffu, colour & 0xffu});
 }

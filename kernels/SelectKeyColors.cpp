@@ -27,25 +27,6 @@ inline PF_Fixed ToFixed(double v) noexcept {
 
 static_assert(std::atomic_ref<uint64_t>::is_always_lock_free);
 
-// A chunk's colours and cache slots: 8- and 16-bit pixels with the widest loop the processor has, float
-// pixels through their rounding to bytes.
-inline void MakeChunkSlots(KeySlotIsa isa, const PF_Pixel8* pixels, int32_t n, uint32_t* colours,
-                           uint32_t* slots) noexcept {
-    MakeKeySlots(isa, pixels, n, colours, slots);
-}
-inline void MakeChunkSlots(KeySlotIsa isa, const PF_Pixel16* pixels, int32_t n, uint32_t* colours,
-                           uint32_t* slots) noexcept {
-    MakeKeySlots(isa, pixels, n, colours, slots);
-}
-inline void MakeChunkSlots(KeySlotIsa, const PF_PixelFloat* pixels, int32_t n, uint32_t* colours,
-                           uint32_t* slots) noexcept {
-    for (int32_t k = 0; k < n; ++k) {
-        const PF_Pixel c = KeyColorOfFloat(pixels[k]);
-        colours[k] = uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue;
-        slots[k] = KeyColorSlot(colours[k]);
-    }
-}
-
 // The cache's two bits at a slot (bit 0 known, bit 1 selected).
 inline uint32_t CachedBitsAt(uint64_t* words, uint32_t slot) noexcept {
     const uint64_t word = std::atomic_ref<uint64_t>(words[slot >> 5]).load(std::memory_order_relaxed);
@@ -242,7 +223,7 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
             uint8_t any = 0;
             for (int32_t start = 0; start < block.width; start += kChunk) {
                 const int32_t n = std::min(kChunk, block.width - start);
-                MakeChunkSlots(isa, src + start, n, colours, slots);
+                MakeKeySlots(isa, src + start, n, colours, slots);
                 // Bit k % 64 of unknown[k / 64]: pixel k's colour was not known when its entry was read.
                 uint64_t unknown[kChunk / 64] = {};
                 if (words) {

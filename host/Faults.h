@@ -51,8 +51,14 @@ public:
 
     // Counts one use of `f`; returns the code to fail with, or 0.
     PF_Err Hit(Fault f);
+    // Whether a failure is armed for `f`: a production host asks this before Hit for the services called
+    // once per pixel colour, and counts their uses only while one is.
+    bool Armed(Fault f) const noexcept {
+        return armed_[static_cast<std::size_t>(f)].load(std::memory_order_acquire);
+    }
     bool SuiteRefused(const char* name, A_long version) const;
-    // How many uses of `f` were counted since the last Inject/Clear.
+    // How many uses of `f` were counted since the last Inject/Clear (a production host counts RGBtoHLS only
+    // while a failure is armed for it).
     int Uses(Fault f) const;
     // How many injected failures have been delivered in total.
     int Delivered() const;

@@ -16,7 +16,10 @@ KeySlotIsa BestKeySlotIsa() noexcept {
     return kBestKeySlotIsa;
 }
 
-void MakeKeySlots(KeySlotIsa isa, const PF_Pixel8* pixels, int32_t n, uint32_t* colours,
+namespace {
+
+template <class Pixel>
+void KeySlotsWith(KeySlotIsa isa, const Pixel* pixels, int32_t n, uint32_t* colours,
                   uint32_t* slots) noexcept {
     if (isa == KeySlotIsa::Avx2)
         Avx2KeySlots(pixels, n, colours, slots);
@@ -24,12 +27,19 @@ void MakeKeySlots(KeySlotIsa isa, const PF_Pixel8* pixels, int32_t n, uint32_t* 
         KeySlotsLoop(pixels, n, colours, slots);
 }
 
+} // namespace
+
+void MakeKeySlots(KeySlotIsa isa, const PF_Pixel8* pixels, int32_t n, uint32_t* colours,
+                  uint32_t* slots) noexcept {
+    KeySlotsWith(isa, pixels, n, colours, slots);
+}
 void MakeKeySlots(KeySlotIsa isa, const PF_Pixel16* pixels, int32_t n, uint32_t* colours,
                   uint32_t* slots) noexcept {
-    if (isa == KeySlotIsa::Avx2)
-        Avx2KeySlots(pixels, n, colours, slots);
-    else
-        KeySlotsLoop(pixels, n, colours, slots);
+    KeySlotsWith(isa, pixels, n, colours, slots);
+}
+void MakeKeySlots(KeySlotIsa isa, const PF_PixelFloat* pixels, int32_t n, uint32_t* colours,
+                  uint32_t* slots) noexcept {
+    KeySlotsWith(isa, pixels, n, colours, slots);
 }
 
 uint32_t KeyColorSlot(uint32_t colour) noexcept {

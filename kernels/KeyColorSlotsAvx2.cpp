@@ -7,3 +7,6 @@ void Avx2KeySlots(const PF_Pixel8* pixels, int32_t n, uint32_t* colours, uint32_
 void Avx2KeySlots(const PF_Pixel16* pixels, int32_t n, uint32_t* colours, uint32_t* slots) noexcept {
     KeySlotsLoop(pixels, n, colours, slots);
 }
+void Avx2KeySlots(const PF_PixelFloat* pixels, int32_t n, uint32_t* colours, uint32_t* slots) noexcept {
+    KeySlotsLoop(pixels, n, colours, slots);
+}

@@ -27,25 +27,6 @@ inline PF_Fixed ToFixed(double v) noexcept {
 
 static_assert(std::atomic_ref<uint64_t>::is_always_lock_free);
 
-// A chunk's colours and cache slots: 8- and 16-bit pixels with the widest loop the processor has, float
-// pixels through their rounding to bytes.
-inline void MakeChunkSlots(KeySlotIsa isa, const PF_Pixel8* pixels, int32_t n, uint32_t* colours,
-                           uint32_t* slots) noexcept {
-    MakeKeySlots(isa, pixels, n, colours, slots);
-}
-inline void MakeChunkSlots(KeySlotIsa isa, const PF_Pixel16* pixels, int32_t n, uint32_t* colours,
-                           uint32_t* slots) noexcept {
-    MakeKeySlots(isa, pixels, n, colours, slots);
-}
-inline void MakeChunkSlots(KeySlotIsa, const PF_PixelFloat* pixels, int32_t n, uint32_t* colours,
-                           uint32_t* slots) noexcept {
-    for (int32_t k = 0; k < n; ++k) {
-        const PF_Pixel c = KeyColorOfFloat(pixels[k]);
-        colours[k] = uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue;
-        slots[k] = KeyColorSlot(colours[k]);
-    }
-}
-
 // The cache's two bits at a slot (bit 0 known, bit 1 selected).
 inline uint32_t CachedBitsAt(uint64_t* words, uint32_t slot) noexcept {
     const uint64_t word = std::atomic_ref<uint64_t>(words[slot >> 5]).load(std::memory_order_relaxed);
@@ -113,6 +94,13 @@ inline uint32_t SelectedMask8(const uint8_t* bits) noexcept {
     uint64_t w;
     std::memcpy(&w, bits, sizeof w);
     return static_cast<uint32_t>((((w >> 1) & 0x0101010101010101u) * 0x0102040810204080u) >> 56);
+}
+
+// Which of 8 bytes of a chunk's cache bits say the colour is not known (bit 0 clear): byte j gives bit j.
+inline uint32_t UnknownMask8(const uint8_t* bits) noexcept {
+    uint64_t w;
+    std::memcpy(&w, bits, sizeof w);
+    return static_cast<uint32_t>(((~w & 0x0101010101010101u) * 0x0102040810204080u) >> 56);
 }
 
 // Raises the shared flag of each selected column of a chunk (n pixels from column `start`, a multiple of
@@ -220,14 +208,13 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
             // A chunk at a time: its colours and cache slots first (the widest loop the processor has), then
             // every cache entry read at once without a branch, so that the reads of a grainy row (scattered
             // over the cache) wait for memory together rather than one after another; then the pixels whose
-            // colour was not known, gathered without a branch, are settled in order: a colour the previous
-            // pixel had takes its answer, one that an earlier ask brought into the cache is read again, the
-            // rest are asked.
+            // colour was not known, marked in masks of 64 as the entries are read, are settled in order: a
+            // colour the previous pixel had takes its answer, one that an earlier ask brought into the cache
+            // is read again, the rest are asked.
             constexpr int32_t kChunk = 256;
             uint32_t colours[kChunk];
             uint32_t slots[kChunk];
             uint8_t bits[kChunk];
-            uint16_t unknown[kChunk];
             uint64_t* const words = context->cache.words;
             const ColourConverter converter = ConverterOf(context->in_data, context->keys);
             const KeySlotIsa isa = BestKeySlotIsa();
@@ -236,29 +223,33 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
             uint8_t any = 0;
             for (int32_t start = 0; start < block.width; start += kChunk) {
                 const int32_t n = std::min(kChunk, block.width - start);
-                MakeChunkSlots(isa, src + start, n, colours, slots);
+                MakeKeySlots(isa, src + start, n, colours, slots);
+                // Bit k % 64 of unknown[k / 64]: pixel k's colour was not known when its entry was read.
+                uint64_t unknown[kChunk / 64] = {};
                 if (words) {
                     for (int32_t k = 0; k < n; ++k)
                         bits[k] = static_cast<uint8_t>(CachedBitsAt(words, slots[k]));
                 } else {
                     std::memset(bits, 0, static_cast<std::size_t>(n));
                 }
-                int32_t asked = 0;
-                for (int32_t k = 0; k < n; ++k) {
-                    unknown[asked] = static_cast<uint16_t>(k);
-                    asked += (bits[k] & 1u) ^ 1u;
-                }
-                for (int32_t j = 0; j < asked; ++j) {
-                    const int32_t k = unknown[j];
-                    const uint8_t before = k > 0 ? bits[k - 1] : previousBits;
-                    const uint32_t beforeColour = k > 0 ? colours[k - 1] : previousColour;
-                    if ((before & 1u) && colours[k] == beforeColour) {
-                        bits[k] = before;
-                        continue;
+                // The masks read whole groups of 8: past the chunk's end, known and not selected.
+                if (n % 8)
+                    std::memset(bits + n, 1, static_cast<std::size_t>(8 - n % 8));
+                for (int32_t b = 0; b < n; b += 8)
+                    unknown[b / 64] |= uint64_t{UnknownMask8(bits + b)} << (b % 64);
+                for (int32_t group = 0; group < n; group += 64) {
+                    for (uint64_t left = unknown[group / 64]; left; left &= left - 1) {
+                        const int32_t k = group + std::countr_zero(left);
+                        const uint8_t before = k > 0 ? bits[k - 1] : previousBits;
+                        const uint32_t beforeColour = k > 0 ? colours[k - 1] : previousColour;
+                        if ((before & 1u) && colours[k] == beforeColour) {
+                            bits[k] = before;
+                            continue;
+                        }
+                        const uint32_t again = words ? CachedBitsAt(words, slots[k]) : 0;
+                        bits[k] = static_cast<uint8_t>(
+                            (again & 1u) ? again : AskKeys(converter, words, colours[k], slots[k]));
                     }
-                    const uint32_t again = words ? CachedBitsAt(words, slots[k]) : 0;
-                    bits[k] = static_cast<uint8_t>(
-                        (again & 1u) ? again : AskKeys(converter, words, colours[k], slots[k]));
                 }
                 previousColour = colours[n - 1];
                 previousBits = bits[n - 1];
@@ -270,11 +261,8 @@ PF_Err SelectKeyColors(void* refcon, A_long, A_long i, A_long count) {
                     chunkAny |= result;
                 }
                 any |= chunkAny;
-                if (chunkAny) {
-                    if (n % 8) // the masks read whole groups of 8
-                        std::memset(bits + n, 0, static_cast<std::size_t>(8 - n % 8));
+                if (chunkAny)
                     RaiseColumnFlags(plane.columnFlags, raised, bits, start, n);
-                }
             }
             // The row's padding too: the plane was not cleared beforehand.
             if (plane.stride > block.width)
@@ -303,6 +291,13 @@ void AppendKeyColor(KeyList& keys, const PF_Fixed hls[3], double range) {
     keys.push_back(KeyColorEntry{hls[0], hls[1], hls[2], KeyTolerance(range)});
 }
 
+namespace {
+// The blocks of rows a selection is split into when the host is to choose the threads: at least 8 rows
+// each, at most 64 blocks (34 rows of a 4K frame; the last block taken delays the end by 1.5 % at most).
+constexpr int64_t kSelectionRowsPerCall = 8;
+constexpr int64_t kSelectionCalls = 64;
+} // namespace
+
 PF_Err BuildSelectionPlane(SelectionPlane& plane, const PF_InData* in_data, A_long iterations,
                            PF_EffectWorld* source, PF_PixelFormat format, const PF_Rect& area,
                            const KeyList& keys, uint8_t value) {
@@ -327,7 +322,14 @@ PF_Err BuildSelectionPlane(SelectionPlane& plane, const PF_InData* in_data, A_lo
             std::memset(cache.get(), 0, kKeyColorCacheWords * sizeof(uint64_t));
             context.cache.words = cache.get();
         }
-        const PF_Err err = RunPass(in_data, iterations, &context, SelectKeyColors<D>);
+        // One call per processor would give each thread a fixed share of the rows, and the distinct colours
+        // (the conversions, most of the work) are not spread evenly over a picture: blocks of rows that the
+        // threads take as they finish keep them busy to the end.
+        A_long calls = iterations;
+        if (iterations == PF_Iterations_ONCE_PER_PROCESSOR && !empty)
+            calls =
+                static_cast<A_long>(std::clamp<int64_t>(height / kSelectionRowsPerCall, 1, kSelectionCalls));
+        const PF_Err err = RunPass(in_data, calls, &context, SelectKeyColors<D>);
         plane = context.plane;
         return err;
     });

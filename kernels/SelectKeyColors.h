@@ -103,11 +103,11 @@ bool KeyListSelects(const PF_InData* in_data, const KeyList& keys, const PF_Pixe
                     PF_Err* err) noexcept;
 
 // Runs the key selection pass of the source's format over area with iterate_generic and replaces the
-// plane with the result; pixels matching a key get value. The pass's colour cache comes from the host and
-// goes with the call. Returns the host's result, or
-// PF_Err_UNRECOGNIZED_PARAM_TYPE (plane unchanged) for a format other than 8-bit, 16-bit and float, or
-// PF_Err_INTERNAL_STRUCT_DAMAGED (plane unchanged) for a source that does not hold the area. Raises
-// std::bad_alloc when the host refuses memory.
+// plane with the result; pixels matching a key get value. PF_Iterations_ONCE_PER_PROCESSOR lets the pass
+// split the rows into blocks that the host's threads take as they finish. The pass's colour cache comes from
+// the host and goes with the call. Returns the host's result, or PF_Err_UNRECOGNIZED_PARAM_TYPE (plane
+// unchanged) for a format other than 8-bit, 16-bit and float, or PF_Err_INTERNAL_STRUCT_DAMAGED (plane
+// unchanged) for a source that does not hold the area. Raises std::bad_alloc when the host refuses memory.
 PF_Err BuildSelectionPlane(SelectionPlane& plane, const PF_InData* in_data, A_long iterations,
                            PF_EffectWorld* source, PF_PixelFormat format, const PF_Rect& area,
                            const KeyList& keys, uint8_t value);

@@ -3,8 +3,10 @@
 // misuse. The pool never holds more than the most memory its blocks held live at once.
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "host/BlockPool.h"
+#include "host/Color.h"
 #include "host/World.h"
 #include "tests/host/FakeEffect.h"
 #include "tests/host/HostFixture.h"
@@ -114,6 +116,30 @@ TEST_F(ProductionHost, AccountingStillFindsLeaksAndMisuse) {
     EXPECT_EQ(v2->PF_DisposeWorld(ref(), &copy), PF_Err_BAD_CALLBACK_PARAM);
     utils.host_dispose_handle(h);
     EXPECT_EQ(host.Violations().size(), 2u);
+}
+
+// The colour conversion goes uncounted while nothing is armed for it, but a failure armed for it still
+// comes on the use it names, and a reference the host never gave is still refused.
+TEST_F(ProductionHost, ColourConversionFailsWhenToldAndChecksItsReference) {
+    PF_Pixel p{255, 10, 200, 30};
+    PF_Fixed hls[3] = {}, want[3] = {};
+    host::RGBtoHLS(p, want);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(utils.colorCB.RGBtoHLS(ref(), &p, hls), PF_Err_NONE);
+    EXPECT_EQ(std::vector<PF_Fixed>(hls, hls + 3), std::vector<PF_Fixed>(want, want + 3));
+    EXPECT_EQ(host.Faults().Uses(host::Fault::RGBtoHLS), 0);
+    host.Faults().Inject(host::Fault::RGBtoHLS, 2, PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(utils.colorCB.RGBtoHLS(ref(), &p, hls), PF_Err_NONE);
+    EXPECT_EQ(utils.colorCB.RGBtoHLS(ref(), &p, hls), PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(utils.colorCB.RGBtoHLS(ref(), &p, hls), PF_Err_NONE);
+    EXPECT_EQ(host.Faults().Uses(host::Fault::RGBtoHLS), 3);
+    host.Faults().Clear();
+    int foreign = 0;
+    EXPECT_EQ(utils.colorCB.RGBtoHLS(reinterpret_cast<PF_ProgPtr>(&foreign), &p, hls),
+              PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(utils.colorCB.RGBtoHLS(ref(), nullptr, hls), PF_Err_BAD_CALLBACK_PARAM);
+    ASSERT_EQ(host.Violations().size(), 1u);
+    host.ClearViolations();
 }
 
 TEST_F(ProductionHost, RendersTakeNoCopyOfTheInputAndLeaveTheOutputUnpoisoned) {

@@ -1,12 +1,17 @@
 // The key selection's first step, a pixel's 8-bit colour and cache slot, built for each instruction set
-// this processor has: every build gives what the channel conversion and a bit-by-bit interleave give.
+// this processor has: every build gives what the channel conversion (KeyColorOfFloat for float pixels) and
+// a bit-by-bit interleave give.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
 #include "kernels/KeyColorSlots.h"
 #include "kernels/MaskedPasses.h"
+#include "kernels/SelectKeyColors.h"
 
 namespace {
 
@@ -63,6 +68,21 @@ TEST(KeyColorSlots, EveryBuildGivesTheConvertedColourAndItsSlot) {
                     << "16-bit, isa " << int(isa) << ", n " << n << ", pixel " << k;
                 ASSERT_EQ(slots[std::size_t(k)], InterleavedSlot(r, g, b));
             }
+            std::vector<PF_PixelFloat> pf(static_cast<std::size_t>(n));
+            for (PF_PixelFloat& p : pf) {
+                const auto channel = [&rng] {
+                    return rng() % 4 == 0 ? std::bit_cast<PF_FpShort>(uint32_t(rng()))
+                                          : PF_FpShort(rng() % 2000) / 1500.0f - 0.1f;
+                };
+                p = {channel(), channel(), channel(), channel()};
+            }
+            MakeKeySlots(isa, pf.data(), n, colours.data(), slots.data());
+            for (int32_t k = 0; k < n; ++k) {
+                const PF_Pixel c = KeyColorOfFloat(pf[std::size_t(k)]);
+                ASSERT_EQ(colours[std::size_t(k)], uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue)
+                    << "float, isa " << int(isa) << ", n " << n << ", pixel " << k;
+                ASSERT_EQ(slots[std::size_t(k)], InterleavedSlot(c.red, c.green, c.blue));
+            }
             // Nothing is written past the run.
             EXPECT_EQ(colours[std::size_t(n)], 0xdeadbeefu);
             EXPECT_EQ(slots[std::size_t(n)], 0xdeadbeefu);
@@ -85,6 +105,49 @@ TEST(KeyColorSlots, EverySixteenBitValueConvertsAsTheSharedConversion) {
                                       uint32_t(ConvertChannel16To8(p.green)) << 8 |
                                       ConvertChannel16To8(p.blue);
             ASSERT_EQ(colours[std::size_t(v)], expected) << "isa " << int(isa) << ", value " << v;
+        }
+    }
+}
+
+// The float loop rounds without a double: on every float that lies near a step between two bytes (a few
+// thousand on each side of each (k + 0.5) / 255), on 0, 1 and their neighbours, on -0, infinities, NaNs
+// and values beyond 1, and on a spread of bit patterns, each build gives KeyColorOfFloat's byte.
+TEST(KeyColorSlots, FloatChannelsRoundAsTheKeyColourOfAFloatPixel) {
+    std::vector<PF_FpShort> values;
+    const auto around = [&values](PF_FpShort centre, int steps) {
+        PF_FpShort below = centre, above = centre;
+        values.push_back(centre);
+        for (int i = 0; i < steps; ++i) {
+            below = std::nextafter(below, -1.0f);
+            above = std::nextafter(above, 2.0f);
+            values.push_back(below);
+            values.push_back(above);
+        }
+    };
+    for (int k = 0; k < 255; ++k)
+        around((k + 0.5f) / 255.0f, 3000);
+    for (PF_FpShort edge : {0.0f, 1.0f, std::numeric_limits<PF_FpShort>::denorm_min()})
+        around(edge, 3000);
+    for (PF_FpShort special :
+         {-0.0f, std::numeric_limits<PF_FpShort>::infinity(), -std::numeric_limits<PF_FpShort>::infinity(),
+          std::numeric_limits<PF_FpShort>::quiet_NaN(), -std::numeric_limits<PF_FpShort>::quiet_NaN(),
+          std::numeric_limits<PF_FpShort>::signaling_NaN(), 1.5f, 255.0f, 256.0f, 1e30f, -1e-30f, -1.0f})
+        values.push_back(special);
+    for (uint32_t bits = 0; bits < 0xffff0000u; bits += 0x10001u * 7u)
+        values.push_back(std::bit_cast<PF_FpShort>(bits));
+    // Each value in each channel, beside its neighbours in the list.
+    const std::size_t n = values.size();
+    std::vector<PF_PixelFloat> pixels(n);
+    for (std::size_t i = 0; i < n; ++i)
+        pixels[i] = {0.5f, values[i], values[(i + 1) % n], values[(i + n - 1) % n]};
+    std::vector<uint32_t> colours(n), slots(n);
+    for (KeySlotIsa isa : AvailableSlotIsas()) {
+        MakeKeySlots(isa, pixels.data(), int32_t(n), colours.data(), slots.data());
+        for (std::size_t i = 0; i < n; ++i) {
+            const PF_Pixel c = KeyColorOfFloat(pixels[i]);
+            ASSERT_EQ(colours[i], uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue)
+                << "isa " << int(isa) << ", value " << values[i] << " (bits " << std::hex
+                << std::bit_cast<uint32_t>(values[i]) << ")";
         }
     }
 }

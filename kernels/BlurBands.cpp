@@ -193,6 +193,7 @@ public:
         banded_ = reinterpret_cast<Pixel*>(bandedBuffer_.data);
         gathered_.Lay(gatherBuffer_.data, columnBytes_, gatheredRows);
         heldFirst_ = heldEnd_ = 0;
+        defined_ = 0;
         next_ = lines.first;
         end_ = lines.first + lines.count;
     }
@@ -224,7 +225,7 @@ public:
         if (feed_)
             feed_->Release(a + kept < y0 ? a + kept : y0);
         for (int32_t y = a + kept; y < b; ++y)
-            FilterRow(y, HeldRow(y - a));
+            FilterRow(y, y - a);
         heldFirst_ = a;
         heldEnd_ = b;
         FilterBand(a, b, y0, y1);
@@ -330,8 +331,12 @@ private:
             return p;
     }
 
-    // The horizontal pass of row y into `out`, which starts as the source row.
-    void FilterRow(int32_t y, Pixel* out) {
+    // The horizontal pass of row y into held row `slot`, which starts as the source row where the
+    // vertical pass reads it: its selected pixels. The vertical filters take an unselected sample as
+    // ineligible without reading it (or mask what they load to zero), and unselected results come from
+    // the source or unselected world, so a held row's unselected pixels may keep an earlier row's bytes.
+    void FilterRow(int32_t y, int32_t slot) {
+        Pixel* out = HeldRow(slot);
         const Pixel* source;
         if (kWidened || lookup_) {
             const SourcePixel* row = SourceRow(y);
@@ -357,8 +362,15 @@ private:
         } else {
             written = written && NoneTransparent(source, width_);
         }
-        if (!written)
-            std::memcpy(out, source, rowBytes_);
+        if (!written) {
+            if (slot >= defined_ || selected) {
+                // A slot's first row is copied whole, so that no held byte is ever undefined.
+                std::memcpy(out, source, rowBytes_);
+                defined_ = slot + 1 > defined_ ? slot + 1 : defined_;
+            } else {
+                CopySelected(out, source, SelectionRow(y));
+            }
+        }
         if (!filtered)
             return;
         BlurLine<Pixel> line;
@@ -371,6 +383,20 @@ private:
         if (!kWidened && !lookup_ && !feed_ && y + 1 < height_)
             line.nextSource = reinterpret_cast<const Pixel*>(SourceRow(y + 1));
         rows_.filter(line, rows_.kernel, rowScratch_);
+    }
+
+    // The source's pixels where selected, sixteen at a time: a group with no selected pixel is skipped.
+    void CopySelected(Pixel* out, const Pixel* source, const uint8_t* selection) const {
+        constexpr int32_t kGroup = 16;
+        int32_t x = 0;
+        for (; x + kGroup <= width_; x += kGroup) {
+            uint64_t bytes[2];
+            std::memcpy(bytes, selection + x, sizeof(bytes));
+            if ((bytes[0] | bytes[1]) != 0)
+                std::memcpy(out + x, source + x, kGroup * sizeof(Pixel));
+        }
+        if (x < width_)
+            std::memcpy(out + x, source + x, static_cast<std::size_t>(width_ - x) * sizeof(Pixel));
     }
 
     bool SomeSelectedTransparent(const Pixel* row, const uint8_t* selection) const {
@@ -579,6 +605,7 @@ private:
     int32_t end_ = 0;
     int32_t heldFirst_ = 0; // the rows in held_
     int32_t heldEnd_ = 0;
+    int32_t defined_ = 0; // held slots below it have been written whole once
     RowFeed* feed_ = nullptr;
     const RowWindow* window_ = nullptr;
     AlignedBuffer sumsBuffer_{0};

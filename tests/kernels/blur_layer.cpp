@@ -185,20 +185,23 @@ std::vector<uint8_t> Prepared(BlurLayers& env, host::World& source, host::World*
     }
 }
 
-enum class Frames { Random, Chained, LateTransparency, UnselectedColumns };
+enum class Frames { Random, Chained, LateTransparency, UnselectedColumns, PoisonedUnselected };
 
 // With `chained`, opaque frames and three to five repeats within the band form's margins: the first two
 // pairs of passes then run chained, the second taking the first's rows as they are made. With
 // `lateTransparency` as well, a few pixels near the bottom or the right are fully transparent, selected or
 // not: selected ones stop the fused pairs late, and the passes that follow must write every pixel again.
 // UnselectedColumns: wide keyed frames in which runs of whole columns are never selected, across pages of
-// columns, so that neighbouring strips that filter nothing are copied together.
+// columns, so that neighbouring strips that filter nothing are copied together. PoisonedUnselected: the
+// same frames, whose unselected source pixels are then replaced by other values, transparent or not, after
+// the expectation is made: no pass may read them (the bands' held rows keep only selected ones current).
 template <class Depth>
 void CompareWithPreparedWorlds(BlurLayers& env, uint32_t seed, int trials, Frames frames = Frames::Random) {
     using Pixel = typename Depth::Pixel;
     const bool chained = frames == Frames::Chained || frames == Frames::LateTransparency;
     const bool lateTransparency = frames == Frames::LateTransparency;
-    const bool columns = frames == Frames::UnselectedColumns;
+    const bool poisoned = frames == Frames::PoisonedUnselected;
+    const bool columns = frames == Frames::UnselectedColumns || poisoned;
     std::mt19937 rng(seed);
     int fused = 0;
     for (int trial = 0; trial < trials; ++trial) {
@@ -248,7 +251,7 @@ void CompareWithPreparedWorlds(BlurLayers& env, uint32_t seed, int trials, Frame
         }
         host::World unselected = env.Noise(w, h, Depth::kFormat, rng);
         // The render hands its source as the unselected world: the passes copy such pixels whole.
-        host::World& unselectedWorld = keyed && rng() % 3 == 0 ? source : unselected;
+        host::World& unselectedWorld = keyed && !poisoned && rng() % 3 == 0 ? source : unselected;
 
         const int32_t worldCount = BlurLayerWorlds<Depth>(options);
         // The fused form may look the selected colours up first (the brightness step): then the old way
@@ -272,6 +275,15 @@ void CompareWithPreparedWorlds(BlurLayers& env, uint32_t seed, int trials, Frame
             Prepared<Depth>(env, table.empty() ? source : looked, keyed ? &unselectedWorld : nullptr, plane,
                             options, w, h, env.InData());
         fused += worldCount == 0;
+        if (poisoned)
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    if (!plane.At(x, y)) {
+                        Pixel& p = At<Pixel>(source, x, y);
+                        p = AnyPixel<Pixel>(rng);
+                        if (rng() % 2)
+                            p.alpha = 0;
+                    }
         for (int threads : {1, 2, 3}) {
             env.Host().SetWorkerThreads(threads);
             host::World output = env.Noise(w, h, Depth::kFormat, rng);
@@ -331,6 +343,12 @@ TEST_F(BlurLayers, ColumnsNeverSelectedGiveThePreparedWorldsBytes) {
     CompareWithPreparedWorlds<Depth8>(*this, 8, 8, Frames::UnselectedColumns);
     CompareWithPreparedWorlds<Depth16>(*this, 9, 12, Frames::UnselectedColumns);
     CompareWithPreparedWorlds<DepthFloat>(*this, 10, 8, Frames::UnselectedColumns);
+}
+
+TEST_F(BlurLayers, UnselectedSourcePixelsAreNeverRead) {
+    CompareWithPreparedWorlds<Depth8>(*this, 11, 8, Frames::PoisonedUnselected);
+    CompareWithPreparedWorlds<Depth16>(*this, 12, 16, Frames::PoisonedUnselected);
+    CompareWithPreparedWorlds<DepthFloat>(*this, 13, 8, Frames::PoisonedUnselected);
 }
 
 // The fused form is taken where its bands give the columns' bytes, and only there.
